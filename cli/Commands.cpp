@@ -1,0 +1,23 @@
+#include "cli/Commands.h"
+
+#include <cstdio>
+
+namespace tamboro::cli {
+
+std::span<const Command> Commands() {
+    // Filled as commands arrive.
+    static const std::vector<Command> commands = {};
+    return commands;
+}
+
+int Fail(const std::string& text, int code) {
+    std::fprintf(stderr, "tamboro-cli: %s (code %d)\n", text.c_str(), code);
+    return kExitFailed;
+}
+
+int UsageError(const std::string& text, const char* usage) {
+    std::fprintf(stderr, "tamboro-cli: %s\nusage: %s\n", text.c_str(), usage);
+    return kExitUsage;
+}
+
+}  // namespace tamboro::cli

@@ -1,0 +1,72 @@
+# Shared helpers for the project's targets.
+
+# Warnings and sanitizers for every target of ours (not for third-party code).
+function(tamboro_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(TAMBORO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  # Kernels that need instruction set extensions live in files named
+  # *_Avx2.cpp; everything else is plain x86-64 (SSE2 is baseline there).
+  get_target_property(_srcs ${target} SOURCES)
+  if(_srcs AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
+    foreach(_s IN LISTS _srcs)
+      if(_s MATCHES "_Avx2\\.cpp$")
+        set_source_files_properties(${_s} TARGET_DIRECTORY ${target}
+                                    PROPERTIES COMPILE_OPTIONS "-mavx2")
+      endif()
+    endforeach()
+  endif()
+endfunction()
+
+# tamboro_add_library(<name> [DIR <dir>] [DEPS <libs>...])
+# A static library of every .cpp file directly inside the calling folder.
+function(tamboro_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB _hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${_srcs} ${_hdrs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+  if(ARG_PRIVATE_DEPS)
+    target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_DEPS})
+  endif()
+  tamboro_target_defaults(${name})
+endfunction()
+
+# tamboro_add_test_suite(<name> LIBS <libs>...)
+# One GoogleTest executable of every .cpp file in the calling folder.
+function(tamboro_add_test_suite name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${_srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tamboro_testsupport GTest::gtest
+                                        GTest::gmock GTest::gtest_main)
+  tamboro_target_defaults(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "TAMBORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# tamboro_embed_resources(<target> FUNCTION <fn> ENTRIES <name> <type> <file> ...)
+# Makes a static library whose function <fn> returns the table of entries.
+function(tamboro_embed_resources target)
+  cmake_parse_arguments(ARG "" "FUNCTION" "ENTRIES" ${ARGN})
+  set(_out ${CMAKE_CURRENT_BINARY_DIR}/${target}_data.cpp)
+  set(_deps "")
+  list(LENGTH ARG_ENTRIES _n)
+  set(_i 2)
+  while(_i LESS _n)
+    list(GET ARG_ENTRIES ${_i} _f)
+    list(APPEND _deps ${_f})
+    math(EXPR _i "${_i} + 3")
+  endwhile()
+  add_custom_command(OUTPUT ${_out}
+                     COMMAND tamboro-embed ${_out} ${ARG_FUNCTION} ${ARG_ENTRIES}
+                     DEPENDS tamboro-embed ${_deps}
+                     COMMENT "Embedding resources for ${target}" VERBATIM)
+  add_library(${target} STATIC ${_out})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Tamboro's entry point: sets up what is missing, builds, runs and tests.
+#
+#   ./tamboro.sh run              build and start the program
+#   ./tamboro.sh build            the release build with tamboro-cli
+#   ./tamboro.sh test             every test: release suite, sanitizer suite,
+#                                 fuzz corpora replayed in both
+#   ./tamboro.sh bench [FILTER]   the benchmarks
+#   ./tamboro.sh fuzz [TARGET] [SECONDS]   libFuzzer runs (clang)
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_build() {
+    local preset=$1
+    shift
+    cmake --preset "$preset" "$@" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+}
+
+cmd=${1:-run}
+[ $# -gt 0 ] && shift
+
+case "$cmd" in
+    build)
+        scripts/install-deps.sh build
+        configure_build release
+        echo "Built: $root/build/release/cli/tamboro-cli"
+        ;;
+    run)
+        scripts/install-deps.sh run
+        configure_build release
+        exec "$root/build/release/cli/tamboro-cli" --help
+        ;;
+    test)
+        scripts/install-deps.sh test
+        configure_build release
+        ctest --preset release -j "$jobs"
+        configure_build asan
+        ctest --preset asan -j "$jobs"
+        ;;
+    bench)
+        scripts/install-deps.sh bench
+        configure_build release -DTAMBORO_BUILD_BENCH=ON
+        status=0
+        for b in "$root"/build/release/bench/bench_*; do
+            [ -x "$b" ] || continue
+            echo "== $(basename "$b")"
+            "$b" ${1:+--benchmark_filter="$1"} || status=1
+        done
+        exit $status
+        ;;
+    fuzz)
+        scripts/install-deps.sh fuzz
+        configure_build fuzz
+        target=${1:-}
+        seconds=${2:-60}
+        for f in "$root"/build/fuzz/fuzz/fuzz_*; do
+            name=$(basename "$f")
+            case "$name" in *_replay) continue ;; esac
+            [ -x "$f" ] || continue
+            short=${name#fuzz_}
+            [ -n "$target" ] && [ "$target" != "$short" ] && continue
+            corpus="$root/fuzz/corpus/$short"
+            mkdir -p "$corpus" "$root/fuzz/artifacts/$short"
+            echo "== $short for ${seconds}s"
+            "$f" -max_total_time="$seconds" -print_final_stats=1 \
+                -artifact_prefix="$root/fuzz/artifacts/$short/" "$corpus"
+        done
+        ;;
+    *)
+        echo "usage: $0 run|build|test|bench|fuzz" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <set>
+
+#include "platform/Cpu.h"
+#include "platform/FileMapping.h"
+#include "platform/StringTable.h"
+#include "platform/TempFiles.h"
+#include "tests/support/TestSupport.h"
+
+namespace tamboro::platform {
+namespace {
+
+TEST(TempFiles, NamesAreUniqueEmptyFilesWithTheirPrefix) {
+    test::TempDir dir;
+    std::set<std::string> names;
+    for (const char* prefix : {"TBO", "TBP", "TBT", "WAV", "TB_", "TB"}) {
+        for (int i = 0; i < 20; ++i) {
+            std::string path;
+            ASSERT_NE(MakeTempFileName(prefix, path, dir.Path()), 0u);
+            std::string folder, title, ext;
+            SplitPath(path, &folder, &title, &ext);
+            EXPECT_EQ(folder, dir.Path() + "/");
+            EXPECT_EQ(title.rfind(prefix, 0), 0u) << title;
+            EXPECT_EQ(ext, "tmp");
+            EXPECT_EQ(FileSize(path), 0);
+            EXPECT_TRUE(names.insert(path).second);
+        }
+    }
+}
+
+TEST(TempFiles, NoPrefixMeansTmpAndDefaultFolderIsTmpdir) {
+    test::TempDir dir;
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    std::string path;
+    EXPECT_NE(MakeTempFileName(nullptr, path), 0u);
+    ::unsetenv("TMPDIR");
+    std::string folder, title, ext;
+    SplitPath(path, &folder, &title, &ext);
+    EXPECT_EQ(folder, dir.Path() + "/");
+    EXPECT_EQ(title.substr(0, 3), "TMP");
+    EXPECT_TRUE(DeleteFile(path));
+    EXPECT_FALSE(DeleteFile(path));
+}
+
+TEST(TempFiles, FailureGivesZeroAndEmptyPath) {
+    std::string path = "stale";
+    EXPECT_EQ(MakeTempFileName("TBO", path, "/nonexistent/folder"), 0u);
+    EXPECT_TRUE(path.empty());
+}
+
+TEST(SplitPath, Cases) {
+    struct Case {
+        const char* path;
+        const char* folder;
+        const char* title;
+        const char* ext;
+    } cases[] = {
+        {"/home/u/loops/drum.wav", "/home/u/loops/", "drum", "wav"},
+        {"/home/u/loops/drum", "/home/u/loops/", "drum", ""},
+        {"drum.loop.aiff", "", "drum.loop", "aiff"},
+        {"/a/.hidden", "/a/", ".hidden", ""},
+        {"/a.b/c", "/a.b/", "c", ""},
+    };
+    for (const auto& c : cases) {
+        std::string folder, title, ext;
+        SplitPath(c.path, &folder, &title, &ext);
+        EXPECT_EQ(folder, c.folder) << c.path;
+        EXPECT_EQ(title, c.title) << c.path;
+        EXPECT_EQ(ext, c.ext) << c.path;
+    }
+}
+
+TEST(SharedMemory, CreatedObjectIsSeenByName) {
+    const std::string name = "TAMBORO_TEST_" + std::to_string(::getpid());
+    UniqueFd owner = OpenSharedMemory(name, true, 64);
+    ASSERT_TRUE(owner.Valid());
+    MemoryMap a;
+    ASSERT_TRUE(a.Map(owner.Get(), 64, true));
+    a.Data()[5] = 0x5A;
+    UniqueFd other = OpenSharedMemory(name, false, 0);
+    ASSERT_TRUE(other.Valid());
+    MemoryMap b;
+    ASSERT_TRUE(b.Map(other.Get(), 64, false));
+    EXPECT_EQ(b.Data()[5], 0x5A);
+    RemoveSharedMemory(name);
+    EXPECT_FALSE(OpenSharedMemory(name, false, 0).Valid());
+}
+
+TEST(StringTable, EngineMessagesComeFromTheTable) {
+    EXPECT_EQ(LoadString(128), "Tamboro");
+    EXPECT_EQ(LoadString(1003), "Errore di apertura file. Il file potrebbe essere alterato.");
+    EXPECT_EQ(LoadString(139), "Stò elaborando.........");
+    EXPECT_TRUE(LoadString(999).empty());
+}
+
+TEST(Cpu, FeatureTestsAgree) {
+#if defined(__x86_64__)
+    // Every x86-64 processor has MMX and SSE2.
+    EXPECT_NE(HasMmx(), 0);
+    EXPECT_TRUE(HasSse2());
+#endif
+    SetForcePlainKernels(true);
+    EXPECT_TRUE(ForcePlainKernels());
+    SetForcePlainKernels(false);
+    EXPECT_FALSE(ForcePlainKernels());
+}
+
+}  // namespace
+}  // namespace tamboro::platform
