@@ -52,8 +52,7 @@ void Keyed(const BlitJob& j) {
     }
     constexpr int kPer = 16 / B;
     Rows(j, B, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
-        int x = 0;
-        for (; x + kPer <= j.w; x += kPer) {
+        auto result = [&](int x) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * B));
             const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * B));
             __m128i draw;
@@ -63,9 +62,21 @@ void Keyed(const BlitJob& j) {
                 draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq16);
             else
                 draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq32);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * B), Merge(draw, sv, dv));
+            return Merge(draw, sv, dv);
+        };
+        if (j.w >= kPer) {
+            // The row's tail is one more vector overlapping the last. Each
+            // pixel's result depends only on its source and original
+            // destination, so the tail is computed first and stored last.
+            const int tail = j.w - kPer;
+            const __m128i last = result(tail);
+            for (int x = 0; x < tail; x += kPer) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * B), result(x));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + tail * B), last);
+            return;
         }
-        for (; x < j.w; ++x) {
+        for (int x = 0; x < j.w; ++x) {
             const std::uint32_t v = Get<B>(s + x * B);
             if (Pass<B>(j, v, d + x * B, SK, DK)) Put<B>(d + x * B, v);
         }
@@ -82,17 +93,29 @@ void Dissolve8(const BlitJob& j) {
     const __m128i dk = _mm_set1_epi8(static_cast<char>(j.dstKey));
     Rows(j, 1, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int y) {
         const std::uint8_t* row = kDither[y & 7];
-        __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + (j.dx & 7)));
-        m8 = _mm_unpacklo_epi64(m8, m8);
-        const __m128i pass = _mm_andnot_si128(_mm_cmpgt_epi8(m8, tv), _mm_set1_epi32(-1));
-        int x = 0;
-        for (; x + 16 <= j.w; x += 16) {
+        auto pattern = [&](int x) {
+            __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ((j.dx + x) & 7)));
+            m8 = _mm_unpacklo_epi64(m8, m8);
+            return _mm_andnot_si128(_mm_cmpgt_epi8(m8, tv), _mm_set1_epi32(-1));
+        };
+        auto result = [&](int x, __m128i pass) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
             const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
             const __m128i draw = _mm_and_si128(pass, KeyMask<SK, DK>(sv, dv, sk, dk, Eq8));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), Merge(draw, sv, dv));
+            return Merge(draw, sv, dv);
+        };
+        if (j.w >= 16) {
+            // Overlapping tail computed first and stored last, as in Keyed.
+            const int tail = j.w - 16;
+            const __m128i last = result(tail, pattern(tail));
+            const __m128i pass = pattern(0);
+            for (int x = 0; x < tail; x += 16) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), result(x, pass));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + tail), last);
+            return;
         }
-        for (; x < j.w; ++x) {
+        for (int x = 0; x < j.w; ++x) {
             if (t < row[(j.dx + x) & 7]) continue;
             if (Pass<1>(j, s[x], d + x, SK, DK)) d[x] = s[x];
         }
