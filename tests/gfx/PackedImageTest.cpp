@@ -156,7 +156,8 @@ TEST(PackedImage, LoadsFromFileResourceAndMemoryAndRefusesUnknownModes) {
     src.name = path;
     ASSERT_EQ(fromFile.Load(src, load::kFromFile), GfxResult::Ok);
     EXPECT_EQ(Rows(fromFile), rows);
-    src.name = dir.File("missing.bmp");
+    const std::string missing = dir.File("missing.bmp");
+    src.name = missing;
     EXPECT_EQ(fromFile.Load(src, load::kFromFile), GfxResult::BadArgument);
 
     static Bytes resourceBytes;
