@@ -1,0 +1,162 @@
+#pragma once
+// The song: the program's one document. Properties, tempo, twenty channels
+// each holding one loop, the recorded mix, and the binding to the output
+// device through which the loops sound.
+//
+// Every operation runs on the owner (user-interface) thread. Operations that
+// take a channel index reject anything outside 0..19: results answer 1,
+// queries answer 0 or an empty text, setters ignore it.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "audio/OutputDeviceInterface.h"
+#include "audio/WaveFormat.h"
+#include "engine/SongTypes.h"
+#include "engine/base/Storage.h"
+#include "platform/Messages.h"
+
+namespace tamboro::engine {
+
+// progress(phase, channel, percent): phase 1 loading, 2 converting, 3 saving.
+using ProgressFn = std::function<void(int phase, int channel, int percent)>;
+
+class Song {
+  public:
+    // The callback target's message: apply a channel's next recorded events.
+    static constexpr std::uint32_t kMsgApplyEvents = 0x500;
+
+    // Creates the song's callback target on `loop` (the owner thread's loop).
+    // `mainWindow` may be null; it is handed on to the offline mixer.
+    explicit Song(platform::MessageLoop& loop, platform::MessageTarget* mainWindow = nullptr);
+    ~Song();
+    Song(const Song&) = delete;
+    Song& operator=(const Song&) = delete;
+
+    // --- The device -------------------------------------------------------
+    // Binds the song to a device it borrows (the caller keeps it alive until
+    // DetachDevice) or owns. Allocates one slot per channel and one for the
+    // tempo clock, then applies the device's current format. Null -> 1.
+    int AttachDevice(audio::OutputDeviceInterface* device);
+    int AttachDevice(std::unique_ptr<audio::OutputDeviceInterface> device);
+    // Frees every slot and prepared file. Returns the borrowed device, or
+    // null when the song owned it (it is destroyed) or had none.
+    audio::OutputDeviceInterface* DetachDevice();
+    audio::OutputDeviceInterface* Device() const { return m_device; }
+
+    // Switches the device to another output device and format, re-prepares
+    // every loaded channel and rebuilds the tempo clock. No device -> 0;
+    // a format with nothing to divide by -> 1; else the first failure.
+    int SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bool monoSources,
+                        bool softwareMixing, const ProgressFn& progress = {});
+
+    // --- The song as a whole ------------------------------------------------
+    // Stops every slot, empties every channel (files deleted, events dropped,
+    // volumes -500, pans 0), masters 0, properties empty, mode NoSong.
+    void Reset();
+    // Reset, then the tempo, mode Ready, and a new tempo clock.
+    void NewSong(double tempo);
+
+    const std::string& GetAuthor() const { return m_author; }
+    const std::string& GetTitle() const { return m_title; }
+    const std::string& GetMixedBy() const { return m_mixedBy; }
+    const std::string& GetNotes() const { return m_notes; }
+    void SetAuthor(std::string text) { m_author = std::move(text); }
+    void SetTitle(std::string text) { m_title = std::move(text); }
+    void SetMixedBy(std::string text) { m_mixedBy = std::move(text); }
+    void SetNotes(std::string text) { m_notes = std::move(text); }
+    double GetTempo() const { return m_tempo; }
+    MixMode GetMixMode() const { return m_mixMode; }
+
+    bool MonoSources() const { return m_monoSources; }
+    bool SoftwareMixing() const { return m_softwareMixing; }
+    int OutputDeviceIndex() const { return m_outputDeviceIndex; }
+
+    // --- Channels ------------------------------------------------------------
+    // 1 for a bad index or an empty channel, else 0.
+    int IsChannelEmpty(int ch) const;
+    std::string GetChannelName(int ch) const;
+    // 1 for a bad index; the name of an empty channel can be set.
+    int SetChannelName(int ch, std::string name);
+    int IsEffect(int ch) const;
+    // Bad index or empty channel -> 1; else sets the flag and prepares the
+    // channel's loop again, returning that result.
+    int SetEffect(int ch, bool on);
+    // Milliseconds of the prepared loop; 0 for a bad index.
+    std::uint32_t GetPreparedLength(int ch) const;
+    std::uint32_t GetSourceLength(int ch) const;
+    std::uint32_t GetChannelFlags(int ch) const;
+    // The device slot of a channel, kNoVoice when none.
+    std::uint32_t GetVoice(int ch) const;
+    std::uint32_t GetClockVoice() const { return m_clockVoice; }
+    const std::string& GetPreparedFile(int ch) const;
+    const std::string& GetSourceFile(int ch) const;
+
+    // The recorded mix of a channel (channel 0 also carries master events).
+    const EventList& GetEvents(int ch) const;
+    EventList& Events(int ch);
+
+    // --- Levels (attenuation units) -----------------------------------------
+    int GetInitialVolume(int ch) const;
+    int GetInitialPan(int ch) const;
+    int GetInitialMasterVolume() const { return m_initialMasterVolume; }
+    int GetLiveVolume(int ch) const;
+    int GetLivePan(int ch) const;
+    int GetLiveMasterVolume() const { return m_masterVolume; }
+
+    // The callback target that receives the scheduler's messages.
+    platform::MessageTarget& CallbackTarget() const { return *m_callback; }
+
+  private:
+    static bool ValidChannel(int ch) { return ch >= 0 && ch < kChannelCount; }
+    void ClearFile(std::string& path);
+    void RebuildTempoClock();
+    void DestroyClock();
+    platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
+                                       platform::LParam l);
+    int BindDevice(audio::OutputDeviceInterface* device);
+
+    platform::MessageTarget* m_mainWindow;
+
+    std::array<EventList, kChannelCount> m_events;
+    std::array<std::string, kChannelCount> m_preparedFile;
+    std::array<std::string, kChannelCount> m_sourceFile;
+    std::array<std::string, kChannelCount> m_name;
+    std::string m_author;
+    std::string m_title;
+    std::string m_mixedBy;
+    std::string m_notes;
+    std::array<std::uint32_t, kChannelCount> m_flags{};
+    std::array<std::uint32_t, kChannelCount> m_sourceLength{};
+    std::array<std::uint32_t, kChannelCount> m_preparedLength{};
+    std::array<std::uint32_t, kChannelCount> m_voice{};
+    std::array<int, kChannelCount> m_initialVolume{};
+    std::array<int, kChannelCount> m_initialPan{};
+    int m_initialMasterVolume = 0;
+    std::array<int, kChannelCount> m_volume{};
+    std::array<int, kChannelCount> m_pan{};
+    int m_masterVolume = 0;
+    bool m_masterHeld = false;
+    std::array<bool, kChannelCount> m_volumeHeld{};
+    std::array<bool, kChannelCount> m_panHeld{};
+
+    std::unique_ptr<base::GlobalStorage> m_clockBuffer;
+    audio::WAVEFORMATEX m_clockFormat;
+    std::uint32_t m_clockVoice = kNoVoice;
+    audio::OutputDeviceInterface* m_device = nullptr;
+    std::unique_ptr<audio::OutputDeviceInterface> m_ownedDevice;
+    bool m_monoSources = false;
+    bool m_softwareMixing = false;
+    int m_outputDeviceIndex = -1;
+    double m_tempo = 0.0;
+    MixMode m_mixMode = MixMode::NoSong;
+    bool m_recordingStarted = false;
+
+    // Declared last: destroyed first, so no message reaches a half-destroyed
+    // song.
+    std::unique_ptr<platform::MessageTarget> m_callback;
+};
+
+}  // namespace tamboro::engine
