@@ -106,6 +106,8 @@ class Song {
     int GetLivePan(int ch) const;
     int GetLiveMasterVolume() const { return m_masterVolume; }
 
+    // The main window given at construction (may be null).
+    platform::MessageTarget* MainWindow() const { return m_mainWindow; }
     // The callback target that receives the scheduler's messages.
     platform::MessageTarget& CallbackTarget() const { return *m_callback; }
 
