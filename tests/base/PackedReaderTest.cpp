@@ -170,8 +170,10 @@ TEST_P(PackedLayout, ReadsExactlyWhatThePlainFileHolds) {
         const std::size_t expect = std::min<std::size_t>(len, c.size - pos);
         ASSERT_EQ(packedReader->Read(a.data(), len), expect) << "at " << pos;
         ASSERT_EQ(plainReader->Read(b.data(), len), expect);
-        ASSERT_EQ(0, std::memcmp(a.data(), content.data() + pos, expect)) << "at " << pos;
-        ASSERT_EQ(0, std::memcmp(b.data(), content.data() + pos, expect));
+        if (expect > 0) {
+            ASSERT_EQ(0, std::memcmp(a.data(), content.data() + pos, expect)) << "at " << pos;
+            ASSERT_EQ(0, std::memcmp(b.data(), content.data() + pos, expect));
+        }
         EXPECT_EQ(packedReader->Position(), pos + expect);
     }
 }
@@ -459,8 +461,14 @@ TEST(PackedReader, TruncationSweepRefusesEveryCut) {
     for (const bool tableAtEnd : {false, true}) {
         tools::CkpOptions options;
         options.tableAtEnd = tableAtEnd;
-        const Bytes packed = tools::PackCkp(Content(70000), options);
+        Bytes content(70000);
+        for (std::size_t k = 0; k < content.size(); ++k) {
+            content[k] = static_cast<std::uint8_t>(k / 300 + (k % 97 == 0));
+        }
+        const Bytes packed = tools::PackCkp(content, options);
+        ASSERT_LT(packed.size(), 4000u);  // keeps the sweep quick
         for (std::size_t cut = 0; cut < packed.size(); ++cut) {
+            // An exact copy, so that a read past the cut shows under ASan.
             const Bytes part(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(cut));
             auto r = PackedReader::OpenMemory(part.data(), part.size());
             if (cut < 4) {
