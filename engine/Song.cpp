@@ -166,6 +166,7 @@ void Song::Reset() {
         m_name[ch].clear();
         m_events[ch].clear();
         m_cursor[ch] = m_events[ch].end();
+        m_handRecorded[ch].clear();
         m_flags[ch] = 0;
         m_sourceLength[ch] = 0;
         m_preparedLength[ch] = 0;

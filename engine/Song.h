@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/OutputDeviceInterface.h"
 #include "audio/TempoTimer.h"
@@ -272,6 +273,9 @@ class Song {
     bool m_recordingStarted = false;
     // During playback, each channel's next event (end() when none).
     std::array<EventList::iterator, kChannelCount> m_cursor;
+    // Events the user recorded by hand during this playback; the playback
+    // passes over them instead of taking them for recorded values to drop.
+    std::array<std::vector<const MixEvent*>, kChannelCount> m_handRecorded;
     platform::MessageTarget* m_notify = nullptr;
     std::uint32_t m_notifyMessage = 0;
 

@@ -53,6 +53,7 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     m_name[ch].clear();
     m_events[ch].clear();
     m_cursor[ch] = m_events[ch].end();
+    m_handRecorded[ch].clear();
     m_sourceLength[ch] = 0;
     m_preparedLength[ch] = 0;
     if (wave == nullptr || !wave->HasSamples()) return ToInt(SongResult::Ok);
