@@ -141,9 +141,9 @@ int Song::PrepareChannel(int ch, const audio::Wave* given) {
     };
     // The loop is converted in a copy of its own: the caller's wave stays
     // as it was.
+    std::unique_ptr<audio::Wave> opened;  // outlives `loop`, which may borrow it
     audio::Wave loop;
     {
-        std::unique_ptr<audio::Wave> opened;
         const audio::Wave* source = given;
         if (source == nullptr) {
             opened = OpenChannelSource(ch);
