@@ -4,9 +4,15 @@
 
 namespace tamboro::cli {
 
+int RunInfo(const std::vector<std::string>& args);     // InfoCommand.cpp
+int RunConvert(const std::vector<std::string>& args);  // ConvertCommand.cpp
+
 std::span<const Command> Commands() {
     // Filled as commands arrive.
-    static const std::vector<Command> commands = {};
+    static const std::vector<Command> commands = {
+        {"info", "show the format and texts of a sound file", &RunInfo},
+        {"convert", "write a sound file in another format or type", &RunConvert},
+    };
     return commands;
 }
 
