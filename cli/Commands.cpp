@@ -4,9 +4,16 @@
 
 namespace tamboro::cli {
 
+int RunDevices(const std::vector<std::string>& args);  // DevicesCommand.cpp
+int RunPlay(const std::vector<std::string>& args);     // PlayCommand.cpp
+
 std::span<const Command> Commands() {
     // Filled as commands arrive.
-    static const std::vector<Command> commands = {};
+    static const std::vector<Command> commands = {
+        {"devices", "list the sound output devices with their indexes", &RunDevices},
+        {"play", "play a sound file: FILE [--loop] [--device N] [--rate --bits --channels]",
+         &RunPlay},
+    };
     return commands;
 }
 
