@@ -1,0 +1,48 @@
+// tamboro-synth: renders the demo loop library.
+//
+//   tamboro-synth OUTPUT_FOLDER
+//
+// Writes every loop of the catalogue into the folder, then index.txt with
+// one line per loop: file, format, bars, title, description. The index is
+// written last, so its presence means the library is complete.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tools/synth/LoopFiles.h"
+#include "tools/synth/Loops.h"
+
+int main(int argc, char** argv) {
+    using namespace tamboro::synth;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tamboro-synth OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "tamboro-synth: cannot create %s\n", folder.c_str());
+        return 1;
+    }
+    std::string index = "# file\tformat\tbars\ttitle\tdescription\n";
+    for (const LoopInfo& info : Catalogue()) {
+        tamboro::audio::Wave wave;
+        const std::string path = (folder / info.file).string();
+        if (!RenderLoop(info, wave) || !WriteLoopFile(wave, info.format.kind, path)) {
+            std::fprintf(stderr, "tamboro-synth: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        index += std::string(info.file) + "\t" + DescribeFormat(info.format) + "\t" +
+                 std::to_string(info.bars) + "\t" + info.title + "\t" + info.description + "\n";
+    }
+    const std::string indexPath = (folder / "index.txt").string();
+    std::FILE* file = std::fopen(indexPath.c_str(), "wb");
+    if (!file || std::fwrite(index.data(), 1, index.size(), file) != index.size() ||
+        std::fclose(file) != 0) {
+        std::fprintf(stderr, "tamboro-synth: cannot write %s\n", indexPath.c_str());
+        return 1;
+    }
+    std::printf("tamboro-synth: %zu loops in %s\n", Catalogue().size(), folder.c_str());
+    return 0;
+}
