@@ -28,6 +28,9 @@ constexpr int kCycles = 331;
 
 // Energy of the spectrum outside the harmonic bins, relative to the whole.
 double AliasShare(const std::vector<double>& x) {
+    std::vector<std::complex<double>> twiddle(kSize);
+    for (int k = 0; k < kSize; ++k)
+        twiddle[static_cast<std::size_t>(k)] = std::polar(1.0, -2.0 * kPi * k / kSize);
     double harmonic = 0.0;
     double alias = 0.0;
     for (int bin = 1; bin <= kSize / 2; ++bin) {
@@ -35,7 +38,7 @@ double AliasShare(const std::vector<double>& x) {
         for (int n = 0; n < kSize; ++n) {
             // Index reduced modulo kSize keeps the angle small and exact.
             const int k = static_cast<int>((static_cast<std::int64_t>(bin) * n) % kSize);
-            acc += x[static_cast<std::size_t>(n)] * std::polar(1.0, -2.0 * kPi * k / kSize);
+            acc += x[static_cast<std::size_t>(n)] * twiddle[static_cast<std::size_t>(k)];
         }
         const double e = std::norm(acc);
         (bin % kCycles == 0 ? harmonic : alias) += e;

@@ -323,11 +323,11 @@ void PadStrings(Bus& bus, Rng& rng) {
     Grid g(bus);
     Patch p;
     p.shape = Patch::Shape::Saw;
-    p.unison = 5;
+    p.unison = 4;
     p.detuneCents = 20.0;
     p.stereoWidth = 1.0;
     p.resonance = 0.7;
-    p.amp = {0.9, 1.0, 0.85, 0.7};
+    p.amp = {0.9, 1.0, 0.85, 0.5};
     for (int bar = 0; bar < 8; ++bar) {
         // The filter opens over the first half and closes over the second,
         // as one slow breath across the eight bars.
