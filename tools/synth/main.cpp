@@ -29,8 +29,14 @@ int main(int argc, char** argv) {
     for (const LoopInfo& info : Catalogue()) {
         tamboro::audio::Wave wave;
         const std::string path = (folder / info.file).string();
-        if (!RenderLoop(info, wave) || !WriteLoopFile(wave, info.format.kind, path)) {
-            std::fprintf(stderr, "tamboro-synth: cannot write %s\n", path.c_str());
+        if (!RenderLoop(info, wave)) {
+            std::fprintf(stderr, "tamboro-synth: cannot render %s\n", info.file);
+            return 1;
+        }
+        const tamboro::audio::SoundResult result = WriteLoopFile(wave, info.format.kind, path);
+        if (result != tamboro::audio::SoundResult::Ok) {
+            std::fprintf(stderr, "tamboro-synth: cannot write %s (code %u)\n", path.c_str(),
+                         static_cast<unsigned>(result));
             return 1;
         }
         index += std::string(info.file) + "\t" + DescribeFormat(info.format) + "\t" +
