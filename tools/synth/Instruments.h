@@ -13,7 +13,7 @@ namespace tamboro::synth {
 
 struct KickSound {
     double startHz = 160.0;   // pitch at the strike
-    double endHz = 48.0;      // pitch the body settles on
+    double endHz = 55.0;      // pitch the body settles on (A1, the key's root)
     double sweepTau = 0.035;  // time constant of the pitch fall, seconds
     double decayTau = 0.16;   // time constant of the body's fall
     double click = 0.25;      // level of the noise click on the attack

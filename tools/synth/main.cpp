@@ -25,6 +25,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tamboro-synth: cannot create %s\n", folder.c_str());
         return 1;
     }
+    // Files of an earlier library that the catalogue no longer has would
+    // otherwise linger and be installed: the old index names them.
+    {
+        std::FILE* old = std::fopen((folder / "index.txt").c_str(), "rb");
+        char line[512];
+        while (old && std::fgets(line, sizeof line, old)) {
+            std::string name(line);
+            name = name.substr(0, name.find_first_of("\t\r\n"));
+            if (name.empty() || name[0] == '#' || name.find('/') != std::string::npos) continue;
+            bool current = false;
+            for (const LoopInfo& info : Catalogue())
+                current = current || name == info.file;
+            if (!current) std::filesystem::remove(folder / name, error);
+        }
+        if (old) std::fclose(old);
+    }
     std::string index = "# file\tformat\tbars\ttitle\tdescription\n";
     for (const LoopInfo& info : Catalogue()) {
         tamboro::audio::Wave wave;
