@@ -8,31 +8,32 @@ namespace tamboro::engine {
 namespace {
 
 constexpr int kResetVolume = -500;
+constexpr unsigned kSchedulerResolutionMs = 5;
 
 }  // namespace
 
 Song::Song(platform::MessageLoop& loop, platform::MessageTarget* mainWindow)
     : m_mainWindow(mainWindow) {
     m_voice.fill(kNoVoice);
+    for (int ch = 0; ch < kChannelCount; ++ch)
+        m_cursor[ch] = m_events[ch].end();
     m_callback =
         loop.CreateTarget([this](std::uint32_t message, platform::WParam w, platform::LParam l) {
             return OnCallbackMessage(message, w, l);
         });
+    m_scheduler = std::make_unique<audio::TempoTimer>(kSchedulerResolutionMs);
+    m_mixClock = m_scheduler->AllocSlot();
 }
 
 Song::~Song() {
+    StopMix();
     if (m_device != nullptr && m_clockVoice != kNoVoice) {
         m_device->Stop(static_cast<int>(m_clockVoice));
     }
     DestroyClock();
     Reset();
     DetachDevice();
-}
-
-platform::LParam Song::OnCallbackMessage(std::uint32_t /*message*/, platform::WParam /*w*/,
-                                         platform::LParam /*l*/) {
-    // TODO(#5): apply the channel's next recorded events on kMsgApplyEvents.
-    return 0;
+    m_scheduler->FreeSlot(m_mixClock);
 }
 
 // --- The device ---------------------------------------------------------------
@@ -164,6 +165,7 @@ void Song::Reset() {
         ClearFile(m_preparedFile[ch]);
         m_name[ch].clear();
         m_events[ch].clear();
+        m_cursor[ch] = m_events[ch].end();
         m_flags[ch] = 0;
         m_sourceLength[ch] = 0;
         m_preparedLength[ch] = 0;
@@ -257,19 +259,6 @@ const EventList& Song::GetEvents(int ch) const {
 
 EventList& Song::Events(int ch) {
     return m_events[ValidChannel(ch) ? ch : 0];
-}
-
-int Song::GetInitialVolume(int ch) const {
-    return ValidChannel(ch) ? m_initialVolume[ch] : 0;
-}
-int Song::GetInitialPan(int ch) const {
-    return ValidChannel(ch) ? m_initialPan[ch] : 0;
-}
-int Song::GetLiveVolume(int ch) const {
-    return ValidChannel(ch) ? m_volume[ch] : 0;
-}
-int Song::GetLivePan(int ch) const {
-    return ValidChannel(ch) ? m_pan[ch] : 0;
 }
 
 }  // namespace tamboro::engine

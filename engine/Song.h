@@ -13,6 +13,7 @@
 #include <string>
 
 #include "audio/OutputDeviceInterface.h"
+#include "audio/TempoTimer.h"
 #include "audio/WaveFormat.h"
 #include "engine/SongTypes.h"
 #include "engine/base/Storage.h"
@@ -99,13 +100,67 @@ class Song {
     EventList& Events(int ch);
 
     // --- Levels (attenuation units) -----------------------------------------
+    // Volumes are clamped to -10000..0, pans to -10000..10000. The live
+    // setters do nothing without a device; while recording (or while playing
+    // back with the control held) they record the new value. The channel
+    // getters answer 0 without a device.
+    void SetChannelVolume(int ch, int volume);
+    int GetChannelVolume(int ch) const;
+    void SetChannelPan(int ch, int pan);
+    int GetChannelPan(int ch) const;
+    void SetMasterVolume(int volume);
+    int GetMasterVolume() const { return m_masterVolume; }
+    // The levels at rest, which every recording starts from and the song
+    // file keeps.
+    void SetInitialVolume(int ch, int volume);
     int GetInitialVolume(int ch) const;
+    void SetInitialPan(int ch, int pan);
     int GetInitialPan(int ch) const;
+    void SetInitialMasterVolume(int volume);
     int GetInitialMasterVolume() const { return m_initialMasterVolume; }
-    int GetLiveVolume(int ch) const;
-    int GetLivePan(int ch) const;
-    int GetLiveMasterVolume() const { return m_masterVolume; }
+    // Set while the user holds a control: playback then leaves the control
+    // to the user and records the user's values in place of the old ones.
+    void SetVolumeHeld(int ch, bool held);
+    bool IsVolumeHeld(int ch) const;
+    void SetPanHeld(int ch, bool held);
+    bool IsPanHeld(int ch) const;
+    void SetMasterHeld(bool held) { m_masterHeld = held; }
+    bool IsMasterHeld() const { return m_masterHeld; }
 
+    // --- Live mix -----------------------------------------------------------------
+    // Starts the channel's loop in phase with the tempo clock (an effect from
+    // its start). 1 bad index; 2 no device, slot or sample.
+    int SwitchChannelOn(int ch);
+    // 1 bad index; 2 no device; 0 otherwise (also when it was not playing).
+    int SwitchChannelOff(int ch);
+    int IsChannelPlaying(int ch) const;
+    int PlayingCount() const;
+    // The channel's play position in frames.
+    std::uint32_t ChannelPosition(int ch) const;
+    // Milliseconds until the channel's loop, in phase with the tempo clock,
+    // next passes its start; 0 without device, sample or running clock.
+    std::uint32_t TimeToLoopStart(int ch) const;
+
+    // Recording and playback of the mix. 3 when the mix mode is not Ready.
+    int StartRecording();
+    // Plays the recorded mix from `startMs`. While it plays, `notify` (may
+    // be null) is sent `notifyMessage` with (channel, const MixEvent*) for
+    // every applied event and (0, 0) once at the end. A song without events
+    // at or after `startMs` stays Ready and answers 0.
+    int StartPlayback(platform::MessageTarget* notify, std::uint32_t notifyMessage,
+                      std::uint32_t startMs);
+    // Stops recording or playback and every channel; drops pending playback
+    // messages. 0.
+    int StopMix();
+    bool IsPlayingBack() const { return m_mixMode == MixMode::Playing; }
+    bool IsRecording() const { return m_mixMode == MixMode::Recording; }
+    std::uint32_t PlaybackTime() const;
+    std::uint32_t RecordingTime() const;
+    // Deletes the channel's events of the kinds in `kindMask`. 1 bad index.
+    int ClearEvents(int ch, std::uint32_t kindMask);
+
+    // The main window given at construction (may be null).
+    platform::MessageTarget* MainWindow() const { return m_mainWindow; }
     // The callback target that receives the scheduler's messages.
     platform::MessageTarget& CallbackTarget() const { return *m_callback; }
 
@@ -117,6 +172,14 @@ class Song {
     platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
                                        platform::LParam l);
     int BindDevice(audio::OutputDeviceInterface* device);
+    int EffectiveLevel(int ch) const;
+    void Record(int ch, std::uint32_t kind, std::uint32_t channel, std::uint32_t value);
+    std::uint32_t MixClock() const;
+    int StartTempoClock(std::uint32_t ms);
+    void StopTempoClock();
+    void ScheduleApply(int ch);
+    void ApplyDueEvents(int ch);
+    bool HasCursor(int ch) const { return m_cursor[ch] != m_events[ch].end(); }
 
     platform::MessageTarget* m_mainWindow;
 
@@ -153,10 +216,16 @@ class Song {
     double m_tempo = 0.0;
     MixMode m_mixMode = MixMode::NoSong;
     bool m_recordingStarted = false;
+    // During playback, each channel's next event (end() when none).
+    std::array<EventList::iterator, kChannelCount> m_cursor;
+    platform::MessageTarget* m_notify = nullptr;
+    std::uint32_t m_notifyMessage = 0;
 
-    // Declared last: destroyed first, so no message reaches a half-destroyed
-    // song.
+    // The timer posts to the callback target, so it is declared after it and
+    // destroyed (its thread joined) first.
     std::unique_ptr<platform::MessageTarget> m_callback;
+    std::unique_ptr<audio::TempoTimer> m_scheduler;
+    int m_mixClock = -1;  // the scheduler's stopwatch slot that measures mix time
 };
 
 }  // namespace tamboro::engine

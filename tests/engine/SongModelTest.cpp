@@ -29,7 +29,12 @@ TEST_F(SongTest, FreshSongHasNoSongAndNoTempoUntilNewSong) {
 }
 
 TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
+    ASSERT_EQ(song.AttachDevice(&device), 0);
     song.NewSong(100.0);
+    song.SetMasterVolume(-700);
+    song.SetInitialMasterVolume(-600);
+    song.SetChannelVolume(5, -100);
+    song.SetInitialPan(5, 300);
     song.SetTitle("Brano");
     song.SetAuthor("Autore");
     song.SetMixedBy("Mixed by");
@@ -43,16 +48,20 @@ TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
     EXPECT_EQ(song.GetMixedBy(), "");
     EXPECT_EQ(song.GetNotes(), "");
     EXPECT_EQ(song.GetInitialMasterVolume(), 0);
-    EXPECT_EQ(song.GetLiveMasterVolume(), 0);
+    EXPECT_EQ(song.GetMasterVolume(), 0);
     for (int ch = 0; ch < kChannelCount; ++ch) {
         EXPECT_EQ(song.GetInitialVolume(ch), -500) << ch;
-        EXPECT_EQ(song.GetLiveVolume(ch), -500) << ch;
+        EXPECT_EQ(song.GetChannelVolume(ch), -500) << ch;
         EXPECT_EQ(song.GetInitialPan(ch), 0) << ch;
-        EXPECT_EQ(song.GetLivePan(ch), 0) << ch;
+        EXPECT_EQ(song.GetChannelPan(ch), 0) << ch;
         EXPECT_EQ(song.GetChannelName(ch), "") << ch;
         EXPECT_TRUE(song.GetEvents(ch).empty()) << ch;
         EXPECT_EQ(song.GetChannelFlags(ch), 0u) << ch;
     }
+    song.DetachDevice();
+    // Without a device the channel levels read 0.
+    EXPECT_EQ(song.GetChannelVolume(0), 0);
+    EXPECT_EQ(song.GetInitialVolume(0), 0);
 }
 
 TEST_F(SongTest, BadChannelIndexesAreRejectedByEveryOperation) {

@@ -1,0 +1,7 @@
+#include "gfx/BlitKernels.h"
+
+namespace tamboro::gfx::kernels {
+BlitKernel Avx2Kernel(int, Op, bool, std::uint32_t) {
+    return nullptr;
+}
+}  // namespace tamboro::gfx::kernels
