@@ -1,0 +1,113 @@
+// SSE2 twins of the plain mixing kernels (MixKernels_Scalar.cpp); same bytes
+// for every input. SSE2 is baseline on x86-64, so this file needs no flag.
+#include "audio/MixKernels.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tamboro::audio {
+
+#if defined(__SSE2__)
+
+namespace {
+
+// (s x G) >> 15 per 16-bit lane, exactly: with p = s x G as 32 bits,
+// hi = p >> 16 and lo = p & 0xFFFF, p >> 15 = (hi << 1) | (lo >> 15); the
+// result fits 16 bits because G <= 32767.
+inline __m128i Scale(__m128i s, __m128i gains) {
+    const __m128i lo = _mm_mullo_epi16(s, gains);
+    const __m128i hi = _mm_mulhi_epi16(s, gains);
+    return _mm_or_si128(_mm_slli_epi16(hi, 1), _mm_srli_epi16(lo, 15));
+}
+
+inline __m128i Gains(int gainEven, int gainOdd) {
+    const auto e = static_cast<short>(gainEven);
+    const auto o = static_cast<short>(gainOdd);
+    return _mm_set_epi16(o, e, o, e, o, e, o, e);
+}
+
+}  // namespace
+
+void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
+                       int gainEven, int gainOdd) {
+    std::size_t i = 0;
+    if (IsFullGain(gainEven, gainOdd)) {
+        for (; i + 16 <= samples; i += 16) {
+            const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
+            __m128i* d = reinterpret_cast<__m128i*>(dest + i);
+            _mm_storeu_si128(d, _mm_adds_epi16(_mm_loadu_si128(d), s0));
+            _mm_storeu_si128(d + 1, _mm_adds_epi16(_mm_loadu_si128(d + 1), s1));
+        }
+    } else {
+        const __m128i g = Gains(gainEven, gainOdd);
+        for (; i + 16 <= samples; i += 16) {
+            const __m128i s0 = Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), g);
+            const __m128i s1 =
+                Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8)), g);
+            __m128i* d = reinterpret_cast<__m128i*>(dest + i);
+            _mm_storeu_si128(d, _mm_adds_epi16(_mm_loadu_si128(d), s0));
+            _mm_storeu_si128(d + 1, _mm_adds_epi16(_mm_loadu_si128(d + 1), s1));
+        }
+    }
+    // i is even here, so the tail keeps the left/right order.
+    Accumulate16_Scalar(dest + i, src + i, samples - i, gainEven, gainOdd);
+}
+
+void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
+                      int gainOdd) {
+    std::size_t i = 0;
+    const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
+    const bool full = IsFullGain(gainEven, gainOdd);
+    const __m128i g = Gains(gainEven, gainOdd);
+    for (; i + 16 <= samples; i += 16) {
+        __m128i s = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), bias);
+        if (!full) {
+            // Widen with sign (the byte lands in both halves, the shift keeps
+            // the high copy), scale as 16-bit, narrow: results fit a byte.
+            const __m128i lo = _mm_srai_epi16(_mm_unpacklo_epi8(s, s), 8);
+            const __m128i hi = _mm_srai_epi16(_mm_unpackhi_epi8(s, s), 8);
+            s = _mm_packs_epi16(Scale(lo, g), Scale(hi, g));
+        }
+        __m128i* d = reinterpret_cast<__m128i*>(dest + i);
+        _mm_storeu_si128(d, _mm_adds_epi8(_mm_loadu_si128(d), s));
+    }
+    Accumulate8_Scalar(dest + i, src + i, samples - i, gainEven, gainOdd);
+}
+
+void Flip8_Sse2(std::uint8_t* bytes, std::size_t count) {
+    std::size_t i = 0;
+    const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
+    for (; i + 16 <= count; i += 16) {
+        __m128i* p = reinterpret_cast<__m128i*>(bytes + i);
+        _mm_storeu_si128(p, _mm_xor_si128(_mm_loadu_si128(p), bias));
+    }
+    Flip8_Scalar(bytes + i, count - i);
+}
+
+const MixKernels& Sse2MixKernels() {
+    static const MixKernels kernels{Accumulate16_Sse2, Accumulate8_Sse2, Flip8_Sse2, "Sse2"};
+    return kernels;
+}
+
+#else
+
+void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
+                       int gainEven, int gainOdd) {
+    Accumulate16_Scalar(dest, src, samples, gainEven, gainOdd);
+}
+void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
+                      int gainOdd) {
+    Accumulate8_Scalar(dest, src, samples, gainEven, gainOdd);
+}
+void Flip8_Sse2(std::uint8_t* bytes, std::size_t count) {
+    Flip8_Scalar(bytes, count);
+}
+const MixKernels& Sse2MixKernels() {
+    return PlainMixKernels();
+}
+
+#endif
+
+}  // namespace tamboro::audio

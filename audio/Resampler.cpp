@@ -1,0 +1,48 @@
+#include "audio/Resampler.h"
+
+#include <soxr.h>
+
+namespace tamboro::audio {
+
+std::unique_ptr<Resampler> Resampler::Create(double inputRate, double outputRate,
+                                             unsigned channels) {
+    soxr_error_t error = nullptr;
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    soxr_t handle = soxr_create(inputRate, outputRate, channels, &error, &io, &quality, &runtime);
+    if (handle == nullptr || error != nullptr) {
+        if (handle != nullptr) soxr_delete(handle);
+        return nullptr;
+    }
+    return std::unique_ptr<Resampler>(new Resampler(handle));
+}
+
+Resampler::~Resampler() {
+    soxr_delete(static_cast<soxr_t>(m_handle));
+}
+
+std::size_t Resampler::Process(const float* input, std::size_t frames, std::size_t* consumed,
+                               float* output, std::size_t capacity) {
+    std::size_t done = 0;
+    std::size_t written = 0;
+    // A null input means end of input to the library; an empty step is
+    // passed as a zero-length buffer instead.
+    static const float kNothing = 0.0f;
+    soxr_process(static_cast<soxr_t>(m_handle), input != nullptr ? input : &kNothing, frames, &done,
+                 output, capacity, &written);
+    *consumed = done;
+    return written;
+}
+
+std::size_t Resampler::Flush(float* output, std::size_t capacity) {
+    std::size_t written = 0;
+    soxr_process(static_cast<soxr_t>(m_handle), nullptr, 0, nullptr, output, capacity, &written);
+    return written;
+}
+
+void Resampler::Clear() {
+    soxr_clear(static_cast<soxr_t>(m_handle));
+}
+
+}  // namespace tamboro::audio

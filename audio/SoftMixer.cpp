@@ -1,0 +1,210 @@
+#include "audio/SoftMixer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/SampleStreams.h"
+#include "audio/Wave.h"
+
+namespace tamboro::audio {
+
+MixVoice::MixVoice(Wave* wave, bool ownsWave, SoftMixer& mixer)
+    : m_wave(wave), m_mixer(mixer), m_ownsWave(ownsWave) {
+    if (wave && wave->HasSamples() && wave->Format()) {
+        m_source =
+            MakeSampleStream(*wave->Format(), wave->Data(), wave->DataBytes(), mixer.Format());
+    }
+}
+
+MixVoice::~MixVoice() {
+    Stop();
+    if (m_ownsWave) delete m_wave;
+}
+
+int MixVoice::Play(std::uint32_t startFrame, bool loop) {
+    std::lock_guard guard(m_mixer.m_lock);
+    Stop();
+    if (!m_wave || !m_wave->HasSamples() ||
+        startFrame >= static_cast<std::uint32_t>(m_wave->FrameCount())) {
+        return kRefused;
+    }
+    if (m_source) {
+        m_source->Seek(std::int64_t{startFrame} * BytesPerFrame(m_mixer.m_layout),
+                       ByteStream::kFromStart);
+    }
+    m_loop = loop;
+    // Sized here, never while mixing; a latency requested but not yet applied
+    // is covered too.
+    const std::uint32_t need = std::max(m_mixer.m_chunkBytes, m_mixer.m_requestedChunkBytes);
+    if (m_scratch.size() < need) m_scratch.assign(need, 0);
+    m_mixer.AppendPlaying(this);
+    return kStarted;
+}
+
+int MixVoice::Stop() {
+    std::lock_guard guard(m_mixer.m_lock);
+    if (m_inPlaying) m_mixer.RemovePlaying(this);
+    return 0;
+}
+
+bool MixVoice::IsPlaying() const {
+    std::lock_guard guard(m_mixer.m_lock);
+    return m_inPlaying;
+}
+
+int MixVoice::SetAttenuation(int attenuation) {
+    m_attenuation = std::clamp(attenuation, -10000, 0);
+    UpdateGains();
+    return 0;
+}
+
+int MixVoice::SetPan(int pan) {
+    m_pan = std::clamp(pan, -10000, 10000);
+    UpdateGains();
+    return 0;
+}
+
+void MixVoice::UpdateGains() {
+    m_gains = GainsOf(m_attenuation, m_pan);
+    m_monoGain = GainsOf(m_attenuation, 0).left;
+}
+
+bool MixVoice::Fill(std::uint32_t n, std::uint8_t silence) {
+    std::uint32_t got = 0;
+    bool ended = false;
+    while (got < n && m_source) {
+        const std::uint32_t r = m_source->Read(m_scratch.data() + got, n - got);
+        if (r > 0) {
+            got += r;
+            continue;
+        }
+        if (!m_loop) {
+            ended = true;
+            break;
+        }
+        // Rewind once per empty read; a source that yields nothing even after
+        // the rewind ends the block.
+        m_source->Seek(0, ByteStream::kFromStart);
+        const std::uint32_t again = m_source->Read(m_scratch.data() + got, n - got);
+        if (again == 0) break;
+        got += again;
+    }
+    if (got < n) std::memset(m_scratch.data() + got, silence, n - got);
+    if (ended || got == 0 || !m_source) Stop();
+    return got > 0;
+}
+
+SoftMixer::SoftMixer(const WAVEFORMATEX& format, bool useSimd)
+    : m_format(CopyFormat(format)),
+      m_layout(LayoutOf(format)),
+      m_kernels(useSimd ? &SelectMixKernels() : &PlainMixKernels()) {
+    SetLatency(kDefaultLatencyMs);
+}
+
+SoftMixer::~SoftMixer() {
+    std::lock_guard guard(m_lock);
+    m_voices.clear();
+}
+
+MixVoice* SoftMixer::CreateVoice(Wave* wave, bool ownsWave) {
+    std::lock_guard guard(m_lock);
+    m_voices.push_back(std::make_unique<MixVoice>(wave, ownsWave, *this));
+    return m_voices.back().get();
+}
+
+void SoftMixer::DestroyVoice(MixVoice* voice) {
+    std::lock_guard guard(m_lock);
+    auto it = std::find_if(m_voices.begin(), m_voices.end(),
+                           [voice](const auto& v) { return v.get() == voice; });
+    if (it != m_voices.end()) m_voices.erase(it);
+}
+
+int SoftMixer::SetLatency(std::uint32_t ms) {
+    const std::uint64_t bytes = std::uint64_t{m_format.nAvgBytesPerSec} * ms / 1000;
+    m_requestedChunkBytes =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0x7FFFFFFF)) & ~std::uint32_t{3};
+    return 0;
+}
+
+int SoftMixer::ApplyLatency() {
+    m_chunkBytes = m_requestedChunkBytes;
+    return 0;
+}
+
+std::size_t SoftMixer::PlayingCount() const {
+    std::size_t n = 0;
+    for (const MixVoice* v = m_playingHead; v; v = v->m_next)
+        ++n;
+    return n;
+}
+
+void SoftMixer::AppendPlaying(MixVoice* v) {
+    v->m_prev = m_playingTail;
+    v->m_next = nullptr;
+    if (m_playingTail) {
+        m_playingTail->m_next = v;
+    } else {
+        m_playingHead = v;
+    }
+    m_playingTail = v;
+    v->m_inPlaying = true;
+}
+
+void SoftMixer::RemovePlaying(MixVoice* v) {
+    (v->m_prev ? v->m_prev->m_next : m_playingHead) = v->m_next;
+    (v->m_next ? v->m_next->m_prev : m_playingTail) = v->m_prev;
+    v->m_prev = v->m_next = nullptr;
+    v->m_inPlaying = false;
+}
+
+std::uint32_t SoftMixer::Mix(void* dest, std::uint32_t bytes) {
+    auto* out = static_cast<std::uint8_t*>(dest);
+    std::uint32_t total = 0;
+    while (total < bytes && m_chunkBytes > 0) {
+        const std::uint32_t n = MixBlock(out + total, std::min(m_chunkBytes, bytes - total));
+        if (n == 0) break;
+        total += n;
+    }
+    return total;
+}
+
+std::uint32_t SoftMixer::MixBlock(std::uint8_t* dest, std::uint32_t bytes) {
+    const std::uint32_t n = bytes & ~std::uint32_t{7};
+    if (n == 0 || m_layout == PcmLayout::None) return 0;
+    const bool eightBit = m_layout == PcmLayout::Mono8 || m_layout == PcmLayout::Stereo8;
+    const bool stereo = m_layout == PcmLayout::Stereo8 || m_layout == PcmLayout::Stereo16;
+    // The block is summed as signed samples; 8-bit output turns unsigned at
+    // the end.
+    std::memset(dest, 0, n);
+    for (MixVoice* v = m_playingHead; v;) {
+        MixVoice* next = v->m_next;  // v may stop itself
+        // A voice started before a larger latency was applied mixes in pieces
+        // of its scratch size.
+        for (std::uint32_t done = 0; done < n && v->m_inPlaying;) {
+            const auto piece = std::min<std::uint32_t>(
+                n - done, static_cast<std::uint32_t>(v->m_scratch.size()) & ~std::uint32_t{7});
+            if (piece == 0) {
+                RemovePlaying(v);
+                break;
+            }
+            v->Fill(piece, eightBit ? 0x80 : 0x00);
+            // Mono layouts use the attenuation alone and ignore the pan.
+            const int ge = stereo ? v->m_gains.left : v->m_monoGain;
+            const int go = stereo ? v->m_gains.right : v->m_monoGain;
+            if (eightBit) {
+                m_kernels->accumulate8(reinterpret_cast<std::int8_t*>(dest + done),
+                                       v->m_scratch.data(), piece, ge, go);
+            } else {
+                m_kernels->accumulate16(reinterpret_cast<std::int16_t*>(dest + done),
+                                        reinterpret_cast<const std::int16_t*>(v->m_scratch.data()),
+                                        piece / 2, ge, go);
+            }
+            done += piece;
+        }
+        v = next;
+    }
+    if (eightBit) m_kernels->flip8(dest, n);
+    return n;
+}
+
+}  // namespace tamboro::audio

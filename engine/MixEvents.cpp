@@ -1,0 +1,120 @@
+#include "engine/MixEvents.h"
+
+#include <charconv>
+
+namespace tamboro::engine {
+namespace {
+
+struct KindName {
+    std::uint32_t kind;
+    std::string_view name;
+};
+constexpr KindName kKindNames[] = {{kChannelOn, "on"},
+                                   {kChannelOff, "off"},
+                                   {kVolume, "volume"},
+                                   {kPan, "pan"},
+                                   {kMasterVolume, "master"}};
+
+std::uint32_t Get32(std::span<const std::uint8_t> in, std::size_t at) {
+    return static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
+           static_cast<std::uint32_t>(in[at + 2]) << 16 |
+           static_cast<std::uint32_t>(in[at + 3]) << 24;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view word, T& out) {
+    auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), out);
+    return ec == std::errc() && ptr == word.data() + word.size();
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        std::size_t end = i;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
+            ++end;
+        if (end > i) words.push_back(line.substr(i, end - i));
+        i = end;
+    }
+    return words;
+}
+
+}  // namespace
+
+bool IsValidEvent(const MixEvent& e) {
+    const bool knownKind = e.kind == kChannelOn || e.kind == kChannelOff || e.kind == kVolume ||
+                           e.kind == kPan || e.kind == kMasterVolume;
+    return knownKind && e.channel < static_cast<std::uint32_t>(kChannelCount);
+}
+
+std::vector<std::uint8_t> SerializeEvents(const EventList& events) {
+    std::vector<std::uint8_t> out;
+    out.reserve(events.size() * sizeof(MixEvent));
+    for (const MixEvent& e : events) {
+        for (const std::uint32_t word : {e.time, e.kind, e.channel, e.value, e.reserved}) {
+            for (int i = 0; i < 4; ++i)
+                out.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+        }
+    }
+    return out;
+}
+
+std::optional<std::vector<MixEvent>> ParseEvents(std::span<const std::uint8_t> record) {
+    if (record.size() % sizeof(MixEvent) != 0) return std::nullopt;
+    std::vector<MixEvent> events(record.size() / sizeof(MixEvent));
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const std::size_t at = i * sizeof(MixEvent);
+        events[i] = {Get32(record, at), Get32(record, at + 4), Get32(record, at + 8),
+                     Get32(record, at + 12), Get32(record, at + 16)};
+        if (!IsValidEvent(events[i])) return std::nullopt;
+    }
+    return events;
+}
+
+std::optional<std::vector<MixEvent>> ParseEventText(std::string_view text, std::string* error) {
+    std::vector<MixEvent> events;
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const auto words = Words(line);
+        if (words.empty() || words[0].front() == '#') continue;
+        const auto fail = [&](const std::string& why) {
+            if (error != nullptr) *error = "line " + std::to_string(lineNumber) + ": " + why;
+            return std::nullopt;
+        };
+        if (words.size() != 4) return fail("expected TIME_MS KIND CHANNEL VALUE");
+        MixEvent e;
+        if (!ParseNumber(words[0], e.time)) return fail("bad time");
+        e.kind = 0;
+        for (const auto& k : kKindNames) {
+            if (words[1] == k.name) e.kind = k.kind;
+        }
+        if (e.kind == 0) return fail("kind must be on, off, volume, pan or master");
+        if (!ParseNumber(words[2], e.channel) || e.channel >= kChannelCount) {
+            return fail("channel must be 0 to 19");
+        }
+        std::int32_t value = 0;
+        if (!ParseNumber(words[3], value)) return fail("bad value");
+        e.value = static_cast<std::uint32_t>(value);
+        events.push_back(e);
+    }
+    return events;
+}
+
+std::string FormatEventText(const MixEvent& e) {
+    std::string kind = "?";
+    for (const auto& k : kKindNames) {
+        if (e.kind == k.kind) kind = k.name;
+    }
+    return std::to_string(e.time) + " " + kind + " " + std::to_string(e.channel) + " " +
+           std::to_string(static_cast<std::int32_t>(e.value));
+}
+
+}  // namespace tamboro::engine
