@@ -102,7 +102,10 @@ GfxResult PackedImage::SetBlock(std::unique_ptr<base::Storage> block, bool writa
             entries[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i], 0};
         }
         if (info.entryCount > 0) pal->SetEntries(entries, 0, info.entryCount);
-        SetPalette(pal.get());
+        // The colours came from the block: nothing to write back (and the
+        // caller's memory need not be writable).
+        Image::SetPalette(pal.get());
+        m_appliedSerial = pal->Serial();
     }
     return GfxResult::Ok;
 }

@@ -6,6 +6,7 @@
 #include "gfx/PackedImage.h"
 #include "gfx/Palette.h"
 #include "gfx/Ref.h"
+#include "platform/Cpu.h"
 
 namespace tamboro::gfx {
 namespace {
@@ -67,6 +68,21 @@ TEST(GfxSystem, ImagesMadeWithoutASystemAreNeverRegisteredAndSurviveIt) {
     EXPECT_EQ(early.GetWidth(), 2);
     EXPECT_EQ(early.SetPixel(1, 1, 9), GfxResult::Ok);
     EXPECT_EQ(early.GetPixel(1, 1), 9u);
+}
+
+TEST(GfxSystem, InitFlagBitZeroKeepsTheBlitterOnItsPlainKernels) {
+    {
+        GfxSystem plain(kGfxNoSimd);
+        EXPECT_FALSE(plain.Simd());
+        EXPECT_EQ(SimdLevel(), 0);
+    }
+    EXPECT_EQ(SimdLevel(), 0);  // no system: plain
+    GfxSystem system(0);
+    EXPECT_EQ(system.Simd(), platform::HasSse2());
+    platform::SetForcePlainKernels(true);
+    EXPECT_EQ(SimdLevel(), 0);
+    platform::SetForcePlainKernels(false);
+    EXPECT_EQ(SimdLevel(), platform::HasSse2() ? (platform::HasAvx2() ? 2 : 1) : 0);
 }
 
 TEST(ClipRegion, BoundsSetCopyCloneAndReferenceCounting) {

@@ -183,7 +183,9 @@ TEST(PackedImage, LoadsFromFileResourceAndMemoryAndRefusesUnknownModes) {
     EXPECT_EQ(skin.Load(res, load::kFromResource), GfxResult::BadArgument);
     EXPECT_EQ(skin.Load(res, 7), GfxResult::BadArgument);
 
-    // Memory without copy: the caller's bytes are used in place.
+    // Memory without copy: the caller's bytes are used in place, and loading
+    // writes nothing into them.
+    const Bytes before = file;
     base::BorrowedStorage mem(file.data(), file.size());
     ImageSource m;
     m.memory = &mem;
@@ -194,6 +196,7 @@ TEST(PackedImage, LoadsFromFileResourceAndMemoryAndRefusesUnknownModes) {
     EXPECT_GE(bits, file.data());
     EXPECT_LT(bits, file.data() + file.size());
     inPlace.Unlock();
+    EXPECT_EQ(file, before);
 }
 
 TEST(PackedImage, Rle8BitmapsLoadAsPlainPictures) {
