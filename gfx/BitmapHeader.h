@@ -45,6 +45,10 @@ inline constexpr std::uint32_t kCodePrle = FourCC('P', 'R', 'L', 'E');
 inline constexpr std::uint32_t kCodeTrle = FourCC('T', 'R', 'L', 'E');
 
 inline constexpr std::size_t kInfoHeaderSize = 40;
+// Decoders whose output is not bounded by their input (a few bytes of runs,
+// deltas or shared row offsets can describe 65535 × 65535 pixels) refuse to
+// produce more pixel bytes than this.
+inline constexpr std::uint64_t kMaxDecodedPixelBytes = 64u << 20;
 inline constexpr std::size_t kFileHeaderSize = 14;
 inline constexpr std::size_t kHeaderBufferSize = 1076;  // info + 256 colours + 3 masks
 

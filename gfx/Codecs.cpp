@@ -16,6 +16,12 @@ bool Parse(ByteView in, BitmapInfo& info) {
     return ParseBitmap(in, info, false) == GfxResult::Ok;
 }
 
+// The plain picture's pixel bytes, when a decoder may make that many.
+bool DecodedSizeAllowed(const BitmapInfo& info) {
+    return static_cast<std::uint64_t>(info.rowBytes) * static_cast<unsigned>(info.height) <=
+           kMaxDecodedPixelBytes;
+}
+
 // A new block holding the header (and colour table or masks) of `in` with
 // compression and image size replaced, plus `dataSize` zero bytes after it.
 std::optional<Bytes> StartOutput(ByteView in, std::size_t headerBytes, std::uint32_t compression,
@@ -132,6 +138,7 @@ std::optional<Bytes> DecodeArle(ByteView arle) {
     if (!Parse(arle, info) || info.bits != 8 || info.compression != kCodeArle) {
         return std::nullopt;
     }
+    if (!DecodedSizeAllowed(info)) return std::nullopt;
     const std::uint8_t* codes = arle.data() + info.headerSize;
     const std::size_t size = static_cast<std::size_t>(info.imageSize);
     const std::size_t table = static_cast<std::size_t>(info.height) * 4;
@@ -195,6 +202,7 @@ std::optional<Bytes> DecodePkc(ByteView pkc) {
     if (!Parse(pkc, info) || (info.compression != kCodePkc1 && info.compression != kCodePkc2)) {
         return std::nullopt;
     }
+    if (!DecodedSizeAllowed(info)) return std::nullopt;
     auto pixels = base::UnpackMemory(pkc.subspan(info.headerSize, info.imageSize));
     if (!pixels) return std::nullopt;
     // The plain picture's size follows from its header; anything else would
@@ -268,6 +276,7 @@ std::optional<Bytes> DecodeTrle(ByteView trle) {
     if (!Parse(trle, info) || info.bits < 8 || info.compression != kCodeTrle) {
         return std::nullopt;
     }
+    if (!DecodedSizeAllowed(info)) return std::nullopt;
     const std::size_t bpp = static_cast<std::size_t>(info.bits / 8);
     const std::uint8_t* data = trle.data() + info.headerSize;
     const std::size_t size = static_cast<std::size_t>(info.imageSize);
@@ -304,6 +313,7 @@ std::optional<Bytes> DecodeRle8(ByteView rle8) {
     if (!Parse(rle8, info) || info.bits != 8 || info.compression != kCompressionRle8) {
         return std::nullopt;
     }
+    if (!DecodedSizeAllowed(info)) return std::nullopt;
     const std::uint8_t* codes = rle8.data() + info.headerSize;
     // Writers commonly leave the image size 0; then the codes run to the end.
     std::size_t size = rle8.size() - info.headerSize;

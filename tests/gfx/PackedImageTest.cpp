@@ -225,6 +225,36 @@ TEST(PackedImage, Rle8BitmapsLoadAsPlainPictures) {
     EXPECT_EQ(LoadBytes(img2, bad), GfxResult::BadArgument);
 }
 
+TEST(PackedImage, TinyRunLengthDataCannotAskForGigabytes) {
+    // 65535 × 65534 pixels from a few bytes: refused, never allocated.
+    Bytes rle = MakeBitmap({.width = 1, .height = 1, .bits = 8, .compression = 1});
+    PutLe32(rle.data() + 4, 65535);
+    PutLe32(rle.data() + 8, 65534);
+    rle.insert(rle.end(), {4, 7, 0, 1});
+    PutLe32(rle.data() + 20, 4);
+    PackedImage img;
+    EXPECT_EQ(LoadBytes(img, rle), GfxResult::BadArgument);
+    // ARLE rows that all share one run packet.
+    const int h = 5000;  // 5000 rows × 16000 pixels: above the decoder's limit
+    Bytes arle = MakeBitmap({.width = 16000, .height = 1, .bits = 8, .compression = kCodeArle});
+    arle.resize(1064);
+    PutLe32(arle.data() + 8, h);
+    for (int i = 0; i < h; ++i) {
+        const std::uint8_t entry[4] = {static_cast<std::uint8_t>(h * 4),
+                                       static_cast<std::uint8_t>((h * 4) >> 8), 0, 0};
+        arle.insert(arle.end(), entry, entry + 4);
+    }
+    arle.insert(arle.end(), {0xC0 | (16000 >> 8), 16000 & 0xFF, 9});
+    PutLe32(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
+    EXPECT_FALSE(DecodeArle(arle));
+    PutLe32(arle.data() + 8, 2);  // the same codes for two rows are fine
+    PutLe32(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
+    auto two = DecodeArle(arle);
+    ASSERT_TRUE(two);
+    EXPECT_EQ((*two)[1064 + 15999], 9);
+    EXPECT_EQ((*two)[1064 + 16000 + 15999], 9);
+}
+
 TEST(PackedImage, StateCodesOfCompressAndDecompress) {
     PackedImage img;
     EXPECT_EQ(img.Compress(kCodeArle), GfxResult::Empty);
