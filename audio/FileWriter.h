@@ -1,0 +1,53 @@
+#pragma once
+// Writing a sound file safely: the bytes go to a new temporary file in the
+// destination's folder, which replaces the destination only when complete.
+// A failed save leaves the old file as it was and no temporary file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/FileMapping.h"
+
+namespace tamboro::audio {
+
+class FileWriter {
+  public:
+    FileWriter() = default;
+    // Deletes the temporary file unless Commit succeeded.
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    // Creates the temporary file next to `path`; false when it cannot be made.
+    bool Create(const std::string& path);
+    // Buffered sequential writes; false once any write failed.
+    bool Write(const void* data, std::size_t bytes);
+    bool Put16Le(std::uint16_t v);
+    bool Put32Le(std::uint32_t v);
+    bool Put16Be(std::uint16_t v);
+    bool Put32Be(std::uint32_t v);
+    bool PutId(const char (&id)[5]) { return Write(id, 4); }
+    // Overwrites 4 bytes already written at `offset` (little-endian).
+    bool Patch32Le(std::uint64_t offset, std::uint32_t v);
+    // Bytes written so far.
+    std::uint64_t Position() const { return m_position; }
+    bool Failed() const { return m_failed; }
+    // Flushes, syncs and renames the temporary file onto the destination,
+    // keeping the permissions an existing destination had. False on any
+    // failure (the temporary file is then removed).
+    bool Commit();
+
+  private:
+    bool Flush();
+
+    platform::UniqueFd m_fd;
+    std::string m_path;
+    std::string m_tempPath;
+    std::vector<std::uint8_t> m_buffer;
+    std::uint64_t m_position = 0;
+    bool m_failed = false;
+    bool m_committed = false;
+};
+
+}  // namespace tamboro::audio
