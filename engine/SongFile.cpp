@@ -232,7 +232,9 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
             m_flags[ch] |= kLoaded | kInArchive;
-            const int result = PrepareChannel(ch, nullptr);
+            // Without a device the loop waits in the file; attaching one
+            // prepares it.
+            const int result = m_device != nullptr ? PrepareChannel(ch, nullptr) : 0;
             if (result != 0) {
                 Reset();
                 NewSong(120.0);
