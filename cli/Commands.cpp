@@ -4,9 +4,20 @@
 
 namespace tamboro::cli {
 
+int RunInfo(const std::vector<std::string>& args);     // InfoCommand.cpp
+int RunConvert(const std::vector<std::string>& args);  // ConvertCommand.cpp
+int RunDevices(const std::vector<std::string>& args);  // DevicesCommand.cpp
+int RunPlay(const std::vector<std::string>& args);     // PlayCommand.cpp
+
 std::span<const Command> Commands() {
     // Filled as commands arrive.
-    static const std::vector<Command> commands = {};
+    static const std::vector<Command> commands = {
+        {"info", "show the format and texts of a sound file", &RunInfo},
+        {"convert", "write a sound file in another format or type", &RunConvert},
+        {"devices", "list the sound output devices with their indexes", &RunDevices},
+        {"play", "play a sound file: FILE [--loop] [--device N] [--rate --bits --channels]",
+         &RunPlay},
+    };
     return commands;
 }
 
