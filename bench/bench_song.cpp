@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -80,7 +81,8 @@ struct BenchSong {
         song.NewSong(120.0);
         for (int ch = 0; ch < kChannels; ++ch) {
             auto loop = MakeLoop(ch, 8);
-            song.ReplaceChannel(ch, loop.get(), false);
+            const int result = song.ReplaceChannel(ch, loop.get(), false);
+            if (result != 0) std::fprintf(stderr, "channel %d: result %d\n", ch, result);
         }
         SetMix(minutes);
     }
