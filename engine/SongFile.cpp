@@ -234,9 +234,14 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
             m_flags[ch] |= kLoaded | kInArchive;
-            // Without a device the loop waits in the file; attaching one
-            // prepares it.
-            const int result = m_device != nullptr ? PrepareChannel(ch, nullptr) : 0;
+            // Without a device the loop waits in the file (attaching one
+            // prepares it), but it must be readable all the same.
+            int result = 0;
+            if (m_device != nullptr) {
+                result = PrepareChannel(ch, nullptr);
+            } else if (!OpenChannelSource(ch)) {
+                result = ToInt(SongResult::BadSongFile);
+            }
             if (result != 0) {
                 Reset();
                 NewSong(120.0);
