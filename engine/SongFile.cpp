@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "audio/ConvertWave.h"
+#include "audio/FormatTags.h"
 #include "audio/SoundFile.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
@@ -239,8 +240,12 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
             int result = 0;
             if (m_device != nullptr) {
                 result = PrepareChannel(ch, nullptr);
-            } else if (!OpenChannelSource(ch)) {
-                result = ToInt(SongResult::BadSongFile);
+            } else {
+                // Readable: a WAV image in a coding the converter knows.
+                const auto loop = OpenChannelSource(ch);
+                if (!loop || !audio::DescribeFormat(*loop->Format())) {
+                    result = ToInt(SongResult::BadSongFile);
+                }
             }
             if (result != 0) {
                 Reset();
