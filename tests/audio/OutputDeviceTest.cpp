@@ -336,6 +336,24 @@ TEST(OutputDevice, StreamingSlotPlaysTheSampleExactlyAndStopsItself) {
     EXPECT_EQ(rig.device.Backend() != nullptr, true);
 }
 
+TEST(OutputDevice, ShortStreamingSampleEndsOnItsLastFrameWithoutService) {
+    Rig rig;
+    const auto samples = Ramp16(30);
+    const auto data = Bytes(samples);
+    const WAVEFORMATEX f = Pcm(8000, 16, 2);
+    rig.device.LoadMemory(0, 1, &f, data.data(), 120, 1, 0);
+    rig.device.Play(0, -1, U, U, U, 0);
+    EXPECT_EQ(rig.device.IsPlaying(0), 1);
+    auto out = rig.Render16(40);
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
+    for (std::size_t i = samples.size(); i < out.size(); ++i)
+        EXPECT_EQ(out[i], 0);
+    EXPECT_EQ(rig.device.IsPlaying(0), 0);  // stopped itself
+    EXPECT_EQ(rig.device.GetPosition(0), 120u);
+    rig.device.Play(0, -1, U, U, U, 0);  // and plays again from the start
+    EXPECT_EQ(rig.Render16(1)[0], 1);
+}
+
 TEST(OutputDevice, StreamingSlotLoopsFromItsStartPosition) {
     Rig rig;
     const auto samples = Ramp16(7);
