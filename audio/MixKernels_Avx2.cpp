@@ -12,18 +12,20 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly: with p = s x G as 32 bits,
-// hi = p >> 16 and lo = p & 0xFFFF, p >> 15 = (hi << 1) | (lo >> 15); the
-// result fits 16 bits because G <= 32767.
-inline __m256i Scale(__m256i s, __m256i gains) {
-    const __m256i lo = _mm256_mullo_epi16(s, gains);
-    const __m256i hi = _mm256_mulhi_epi16(s, gains);
-    return _mm256_or_si256(_mm256_slli_epi16(hi, 1), _mm256_srli_epi16(lo, 15));
+// (s x G) >> 15 per 16-bit lane, exactly, with one multiply: with
+// G2 = 2G (fits 16 bits unsigned, G <= 32767) and s read as unsigned
+// u = s + 65536 [s < 0], (u x G2) >> 16 = s x G2 / 65536 + G2 [s < 0], so
+// floor(s x G / 32768) = mulhi_epu16(s, G2) - (G2 & (s >> 15)). The result
+// fits 16 bits.
+inline __m256i Scale(__m256i s, __m256i gains2) {
+    const __m256i hi = _mm256_mulhi_epu16(s, gains2);
+    return _mm256_sub_epi16(hi, _mm256_and_si256(_mm256_srai_epi16(s, 15), gains2));
 }
 
 inline __m256i Gains(int gainEven, int gainOdd) {
-    const auto e = static_cast<short>(gainEven);
-    const auto o = static_cast<short>(gainOdd);
+    // Doubled for Scale; 2 x 32767 = 65534 wraps into a short as intended.
+    const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
+    const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
     return _mm256_set_epi16(o, e, o, e, o, e, o, e, o, e, o, e, o, e, o, e);
 }
 
@@ -68,6 +70,9 @@ void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t sa
         if (!full) {
             // Widen with sign (the byte lands in both halves, the shift keeps
             // the high copy), scale as 16-bit, narrow: results fit a byte.
+            // Unpack and pack both work within each 128-bit lane, so the
+            // bytes come back in their places and every lane starts on a
+            // left sample.
             const __m256i lo = _mm256_srai_epi16(_mm256_unpacklo_epi8(s, s), 8);
             const __m256i hi = _mm256_srai_epi16(_mm256_unpackhi_epi8(s, s), 8);
             s = _mm256_packs_epi16(Scale(lo, g), Scale(hi, g));

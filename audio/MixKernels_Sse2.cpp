@@ -12,18 +12,20 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly: with p = s x G as 32 bits,
-// hi = p >> 16 and lo = p & 0xFFFF, p >> 15 = (hi << 1) | (lo >> 15); the
-// result fits 16 bits because G <= 32767.
-inline __m128i Scale(__m128i s, __m128i gains) {
-    const __m128i lo = _mm_mullo_epi16(s, gains);
-    const __m128i hi = _mm_mulhi_epi16(s, gains);
-    return _mm_or_si128(_mm_slli_epi16(hi, 1), _mm_srli_epi16(lo, 15));
+// (s x G) >> 15 per 16-bit lane, exactly, with one multiply: with
+// G2 = 2G (fits 16 bits unsigned, G <= 32767) and s read as unsigned
+// u = s + 65536 [s < 0], (u x G2) >> 16 = s x G2 / 65536 + G2 [s < 0], so
+// floor(s x G / 32768) = mulhi_epu16(s, G2) - (G2 & (s >> 15)). The result
+// fits 16 bits.
+inline __m128i Scale(__m128i s, __m128i gains2) {
+    const __m128i hi = _mm_mulhi_epu16(s, gains2);
+    return _mm_sub_epi16(hi, _mm_and_si128(_mm_srai_epi16(s, 15), gains2));
 }
 
 inline __m128i Gains(int gainEven, int gainOdd) {
-    const auto e = static_cast<short>(gainEven);
-    const auto o = static_cast<short>(gainOdd);
+    // Doubled for Scale; 2 x 32767 = 65534 wraps into a short as intended.
+    const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
+    const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
     return _mm_set_epi16(o, e, o, e, o, e, o, e);
 }
 
