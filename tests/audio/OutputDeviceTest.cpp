@@ -538,6 +538,13 @@ TEST(OutputDevice, WithoutASoundDeviceNothingPlaysAndNothingBlocks) {
         rig.device.Play(0, 0, 0, 0, 0, 1);  // nothing piles up
     EXPECT_EQ(rig.device.IsPlaying(0), 0);
 
+    for (const WAVEFORMATEX& odd : {Pcm(0, 16, 2), Pcm(4000000, 16, 2), Pcm(8000, 24, 2)}) {
+        OutputDevice device(std::make_unique<ManualBackend>());
+        device.SetWindowAndFormat(odd, 0);
+        device.Activate(1);
+        EXPECT_EQ(device.IsActive(), 0);  // refused, silently
+    }
+
     OutputDevice none(nullptr);
     none.Activate(1);
     EXPECT_EQ(none.IsActive(), 0);
