@@ -1,0 +1,206 @@
+// tamboro-cli convert IN OUT [--rate HZ] [--bits N] [--channels N]
+//   [--encoding pcm|float|mulaw|alaw|ima-adpcm|ms-adpcm]
+// Loads IN and writes OUT in the asked format; OUT's extension picks the
+// file type; what is not asked for keeps the source's value.
+#include <unistd.h>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/ConvertWave.h"
+#include "audio/FormatTags.h"
+#include "audio/SoundFile.h"
+#include "cli/Commands.h"
+#include "platform/StringTable.h"
+
+namespace tamboro::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "tamboro-cli convert IN OUT [--rate HZ] [--bits N] [--channels N] "
+    "[--encoding pcm|float|mulaw|alaw|ima-adpcm|ms-adpcm]";
+
+struct Encoding {
+    const char* name;
+    std::uint16_t tag;
+};
+constexpr Encoding kEncodings[] = {{"pcm", audio::kFormatPcm},
+                                   {"float", audio::kFormatIeeeFloat},
+                                   {"mulaw", audio::kFormatMuLaw},
+                                   {"alaw", audio::kFormatALaw},
+                                   {"ima-adpcm", audio::kFormatImaAdpcm},
+                                   {"ms-adpcm", audio::kFormatMsAdpcm}};
+
+std::optional<std::uint32_t> Number(const std::string& text) {
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// The bar is drawn only on a terminal, and only when the percentage moves.
+struct Bar {
+    bool on = false;
+    int last = -1;
+    std::uint32_t phase = 99;
+};
+
+void Draw(void* context, std::uint32_t phase, std::uint32_t percent) {
+    auto* bar = static_cast<Bar*>(context);
+    if (!bar->on || (static_cast<int>(percent) == bar->last && phase == bar->phase)) return;
+    if (phase != bar->phase && bar->phase != 99) std::fputc('\n', stderr);
+    bar->last = static_cast<int>(percent);
+    bar->phase = phase;
+    const char* label = phase == 1 ? "saving    " : phase == 2 ? "converting" : "loading   ";
+    char cells[41];
+    const int filled = static_cast<int>(percent > 100 ? 100 : percent) * 40 / 100;
+    for (int i = 0; i < 40; ++i)
+        cells[i] = i < filled ? '#' : '.';
+    cells[40] = '\0';
+    std::fprintf(stderr, "\r%s [%s] %3u%%", label, cells, percent);
+    std::fflush(stderr);
+}
+
+void EndBar(const Bar& bar) {
+    if (bar.on && bar.phase != 99) std::fputc('\n', stderr);
+}
+
+// Messages for save results: the load table, and the write-error text for
+// a failed write.
+std::string SaveMessage(audio::SoundResult r) {
+    if (r == audio::SoundResult::WriteFailed) return platform::LoadString(1006);
+    return audio::ErrorTextB(audio::ToInt(r));
+}
+
+}  // namespace
+
+int RunConvert(const std::vector<std::string>& args) {
+    std::vector<std::string> paths;
+    std::optional<std::uint32_t> rate, bits, channels;
+    std::optional<std::uint16_t> tag;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.rfind("--", 0) != 0) {
+            paths.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size()) return UsageError(a + " needs a value", kUsage);
+        const std::string& value = args[++i];
+        if (a == "--encoding") {
+            for (const auto& e : kEncodings)
+                if (value == e.name) tag = e.tag;
+            if (!tag) return UsageError("unknown encoding '" + value + "'", kUsage);
+            continue;
+        }
+        const auto n = Number(value);
+        if (!n || *n == 0) return UsageError("'" + value + "' is not a positive number", kUsage);
+        if (a == "--rate") {
+            if (*n < audio::kMinRate || *n > audio::kMaxRate)
+                return UsageError("rate out of range", kUsage);
+            rate = n;
+        } else if (a == "--bits") {
+            bits = n;
+        } else if (a == "--channels") {
+            if (*n > 2) return UsageError("channels must be 1 or 2", kUsage);
+            channels = n;
+        } else {
+            return UsageError("unknown option '" + a + "'", kUsage);
+        }
+    }
+    if (paths.size() != 2) return UsageError("convert takes IN and OUT", kUsage);
+    const audio::SoundFileType outType = audio::FileTypeOf(paths[1], 0);
+    if (outType == audio::SoundFileType::Unknown) {
+        const int code = audio::ToInt(audio::SoundResult::SaveUnknownType);
+        return Fail(audio::ErrorTextB(code), code);
+    }
+
+    Bar bar;
+    bar.on = ::isatty(STDERR_FILENO) != 0;
+    audio::Wave wave;
+    audio::SoundResult r = audio::LoadWave(wave, paths[0], audio::kLoadCopy, Draw, &bar);
+    if (r != audio::SoundResult::Ok) {
+        EndBar(bar);
+        return Fail(audio::ErrorTextB(audio::ToInt(r)), audio::ToInt(r));
+    }
+    const audio::WAVEFORMATEX& source = *wave.Format();
+    const std::uint16_t sourceTag = audio::EffectiveTag(source).value_or(0);
+    std::uint16_t outTag = tag.value_or(sourceTag);
+    // Unasked bits: the source's when the coding allows them, else the
+    // coding's own width.
+    std::uint16_t outBits = static_cast<std::uint16_t>(bits.value_or(0));
+    if (!bits) {
+        outBits = source.wBitsPerSample;
+        if (outTag != sourceTag || audio::FormatTagName(outTag).empty()) outBits = 0;
+    }
+    const bool linearOnly = outType != audio::SoundFileType::Wav;
+    if (linearOnly) {
+        // AIFF and AU hold linear samples of 8 or 16 bits (AU also u-law and
+        // A-law); anything else becomes 16-bit linear.
+        const bool companded = outType == audio::SoundFileType::Au &&
+                               (outTag == audio::kFormatMuLaw || outTag == audio::kFormatALaw);
+        if (!companded) {
+            if (tag && outTag != audio::kFormatPcm) {
+                EndBar(bar);
+                const int code = audio::ToInt(audio::SoundResult::ConversionUnavailable);
+                return Fail(audio::ErrorTextB(code), code);
+            }
+            outTag = audio::kFormatPcm;
+            if (!bits) outBits = outBits == 8 && sourceTag == audio::kFormatPcm ? 8 : 16;
+        } else {
+            outBits = 8;
+        }
+    }
+    if (outBits == 0) {
+        switch (outTag) {
+            case audio::kFormatIeeeFloat:
+                outBits = 32;
+                break;
+            case audio::kFormatMuLaw:
+            case audio::kFormatALaw:
+                outBits = 8;
+                break;
+            case audio::kFormatImaAdpcm:
+            case audio::kFormatMsAdpcm:
+                outBits = 4;
+                break;
+            default:
+                outTag = audio::kFormatPcm;
+                outBits = 16;
+                break;
+        }
+    }
+    audio::WAVEFORMATEX target;
+    if (!audio::MakeFormat(target, outTag, rate.value_or(source.nSamplesPerSec), outBits,
+                           static_cast<std::uint16_t>(channels.value_or(source.nChannels)))) {
+        EndBar(bar);
+        return UsageError("the asked format cannot be made (bits " + std::to_string(outBits) + ")",
+                          kUsage);
+    }
+    if (linearOnly) {
+        // These writers take the wave's own samples: convert it first.
+        audio::WAVEFORMATEX pcm;
+        audio::MakePcmFormat(pcm, target.nSamplesPerSec,
+                             target.wFormatTag == audio::kFormatPcm ? outBits : 16,
+                             target.nChannels);
+        if (bits && outBits != 8 && outBits != 16) {
+            EndBar(bar);
+            const int code = audio::ToInt(audio::SoundResult::ConversionUnavailable);
+            return Fail(audio::ErrorTextB(code), code);
+        }
+        r = audio::ConvertWave(wave, pcm);
+        if (r != audio::SoundResult::Ok) {
+            EndBar(bar);
+            return Fail(audio::ErrorTextB(audio::ToInt(r)), audio::ToInt(r));
+        }
+    }
+    r = audio::SaveWave(wave, paths[1], 0,
+                        linearOnly && target.wFormatTag == audio::kFormatPcm ? nullptr : &target,
+                        Draw, &bar);
+    EndBar(bar);
+    if (r != audio::SoundResult::Ok) return Fail(SaveMessage(r), audio::ToInt(r));
+    return kExitOk;
+}
+
+}  // namespace tamboro::cli
