@@ -12,21 +12,28 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly, with one multiply: with
-// G2 = 2G (fits 16 bits unsigned, G <= 32767) and s read as unsigned
-// u = s + 65536 [s < 0], (u x G2) >> 16 = s x G2 / 65536 + G2 [s < 0], so
-// floor(s x G / 32768) = mulhi_epu16(s, G2) - (G2 & (s >> 15)). The result
-// fits 16 bits.
-inline __m256i Scale(__m256i s, __m256i gains2) {
-    const __m256i hi = _mm256_mulhi_epu16(s, gains2);
-    return _mm256_sub_epi16(hi, _mm256_and_si256(_mm256_srai_epi16(s, 15), gains2));
+// (s x G) >> 15 per 16-bit lane, exactly, with one signed multiply. Let
+// G2 = 2G taken as a signed 16-bit value: for G < 16384 it is 2G and
+// mulhi(s, G2) = floor(2sG / 65536) = floor(sG / 32768) already; for
+// G >= 16384 it wraps to 2G - 65536 and mulhi(s, G2) = floor(2sG / 65536) - s,
+// so s is added back in those lanes. The result fits 16 bits, so the
+// wrapping add is exact.
+struct Gain {
+    __m256i doubled;  // G2 per lane
+    __m256i wrapped;  // all ones in lanes whose G2 wrapped
+};
+
+inline __m256i Scale(__m256i s, const Gain& g) {
+    return _mm256_add_epi16(_mm256_mulhi_epi16(s, g.doubled), _mm256_and_si256(s, g.wrapped));
 }
 
-inline __m256i Gains(int gainEven, int gainOdd) {
-    // Doubled for Scale; 2 x 32767 = 65534 wraps into a short as intended.
+inline Gain Gains(int gainEven, int gainOdd) {
     const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
     const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
-    return _mm256_set_epi16(o, e, o, e, o, e, o, e, o, e, o, e, o, e, o, e);
+    const short me = gainEven >= 16384 ? -1 : 0;
+    const short mo = gainOdd >= 16384 ? -1 : 0;
+    return {_mm256_set_epi16(o, e, o, e, o, e, o, e, o, e, o, e, o, e, o, e),
+            _mm256_set_epi16(mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me)};
 }
 
 }  // namespace
@@ -43,7 +50,7 @@ void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t 
             _mm256_storeu_si256(d + 1, _mm256_adds_epi16(_mm256_loadu_si256(d + 1), s1));
         }
     } else {
-        const __m256i g = Gains(gainEven, gainOdd);
+        const Gain g = Gains(gainEven, gainOdd);
         for (; i + 32 <= samples; i += 32) {
             const __m256i s0 =
                 Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), g);
@@ -63,7 +70,7 @@ void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t sa
     std::size_t i = 0;
     const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
     const bool full = IsFullGain(gainEven, gainOdd);
-    const __m256i g = Gains(gainEven, gainOdd);
+    const Gain g = Gains(gainEven, gainOdd);
     for (; i + 32 <= samples; i += 32) {
         __m256i s =
             _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), bias);

@@ -12,21 +12,27 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly, with one multiply: with
-// G2 = 2G (fits 16 bits unsigned, G <= 32767) and s read as unsigned
-// u = s + 65536 [s < 0], (u x G2) >> 16 = s x G2 / 65536 + G2 [s < 0], so
-// floor(s x G / 32768) = mulhi_epu16(s, G2) - (G2 & (s >> 15)). The result
-// fits 16 bits.
-inline __m128i Scale(__m128i s, __m128i gains2) {
-    const __m128i hi = _mm_mulhi_epu16(s, gains2);
-    return _mm_sub_epi16(hi, _mm_and_si128(_mm_srai_epi16(s, 15), gains2));
+// (s x G) >> 15 per 16-bit lane, exactly, with one signed multiply. Let
+// G2 = 2G taken as a signed 16-bit value: for G < 16384 it is 2G and
+// mulhi(s, G2) = floor(2sG / 65536) = floor(sG / 32768) already; for
+// G >= 16384 it wraps to 2G - 65536 and mulhi(s, G2) = floor(2sG / 65536) - s,
+// so s is added back in those lanes. The result fits 16 bits, so the
+// wrapping add is exact.
+struct Gain {
+    __m128i doubled;  // G2 per lane
+    __m128i wrapped;  // all ones in lanes whose G2 wrapped
+};
+
+inline __m128i Scale(__m128i s, const Gain& g) {
+    return _mm_add_epi16(_mm_mulhi_epi16(s, g.doubled), _mm_and_si128(s, g.wrapped));
 }
 
-inline __m128i Gains(int gainEven, int gainOdd) {
-    // Doubled for Scale; 2 x 32767 = 65534 wraps into a short as intended.
+inline Gain Gains(int gainEven, int gainOdd) {
     const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
     const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
-    return _mm_set_epi16(o, e, o, e, o, e, o, e);
+    const short me = gainEven >= 16384 ? -1 : 0;
+    const short mo = gainOdd >= 16384 ? -1 : 0;
+    return {_mm_set_epi16(o, e, o, e, o, e, o, e), _mm_set_epi16(mo, me, mo, me, mo, me, mo, me)};
 }
 
 }  // namespace
@@ -43,7 +49,7 @@ void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t 
             _mm_storeu_si128(d + 1, _mm_adds_epi16(_mm_loadu_si128(d + 1), s1));
         }
     } else {
-        const __m128i g = Gains(gainEven, gainOdd);
+        const Gain g = Gains(gainEven, gainOdd);
         for (; i + 16 <= samples; i += 16) {
             const __m128i s0 = Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), g);
             const __m128i s1 =
@@ -62,7 +68,7 @@ void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t sa
     std::size_t i = 0;
     const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
     const bool full = IsFullGain(gainEven, gainOdd);
-    const __m128i g = Gains(gainEven, gainOdd);
+    const Gain g = Gains(gainEven, gainOdd);
     for (; i + 16 <= samples; i += 16) {
         __m128i s = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), bias);
         if (!full) {
