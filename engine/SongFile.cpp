@@ -224,17 +224,24 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
     m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         m_name[ch] = header->names[ch];
-        // Only the bits the program knows; InArchive is set below for the
-        // channels whose loop is really in the file.
-        m_flags[ch] = header->flags[ch] & (kLoaded | kEffect);
+        // Only the Effect bit is taken as stored: Loaded and InArchive are
+        // set below for the channels whose loop really is in the file. (A
+        // mix-only file opened this way keeps its loaded bits, but there is
+        // no loop behind them: such channels open empty, with their names.)
+        m_flags[ch] = header->flags[ch] & kEffect;
         m_initialVolume[ch] = m_volume[ch] = std::clamp(header->initialVolume[ch], -10000, 0);
         m_initialPan[ch] = m_pan[ch] = std::clamp(header->initialPan[ch], -10000, 10000);
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
             m_flags[ch] |= kLoaded | kInArchive;
-            // Without a device the loop waits in the file; attaching one
-            // prepares it.
-            const int result = m_device != nullptr ? PrepareChannel(ch, nullptr) : 0;
+            // Without a device the loop waits in the file (attaching one
+            // prepares it), but it must be readable all the same.
+            int result = 0;
+            if (m_device != nullptr) {
+                result = PrepareChannel(ch, nullptr);
+            } else if (!OpenChannelSource(ch)) {
+                result = ToInt(SongResult::BadSongFile);
+            }
             if (result != 0) {
                 Reset();
                 NewSong(120.0);

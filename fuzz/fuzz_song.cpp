@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "audio/OutputDevice.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"
 #include "platform/TempFiles.h"
@@ -34,18 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!WriteFile(path, data, size)) return 0;
 
     platform::EventLoop loop;
-    // A small device format keeps the preparation of loops cheap.
-    audio::OutputDevice device(nullptr);
-    audio::WAVEFORMATEX format;
-    audio::MakePcmFormat(format, 8000, 8, 1);
-    device.SetWindowAndFormat(format, 0);
+    // Without a device the loops are not prepared (the WAV reader and the
+    // converter have harnesses of their own); saving reads every loop back
+    // out of the archive all the same.
     engine::Song song(loop);
-    song.AttachDevice(&device);
     if (song.LoadSong(path, 0) == 0) {
         const std::string again = folder + "/again.tbo";
         if (song.SaveSong(again, 0, nullptr) != 0) std::abort();
         std::size_t events = 0;
-        for (int ch = 0; ch < engine::kChannelCount; ++ch) events += song.GetEvents(ch).size();
+        for (int ch = 0; ch < engine::kChannelCount; ++ch)
+            events += song.GetEvents(ch).size();
         if (song.LoadSong(again, 0) != 0) std::abort();
         std::size_t eventsAgain = 0;
         for (int ch = 0; ch < engine::kChannelCount; ++ch) {
@@ -54,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (events != eventsAgain) std::abort();
         platform::DeleteFile(again);
     }
+    song.NewSong(120.0);
     song.LoadSong(path, engine::Song::kLoadMixOnly);
-    song.DetachDevice();
     platform::DeleteFile(path);
     return 0;
 }
