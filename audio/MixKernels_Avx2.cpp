@@ -12,19 +12,28 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly: with p = s x G as 32 bits,
-// hi = p >> 16 and lo = p & 0xFFFF, p >> 15 = (hi << 1) | (lo >> 15); the
-// result fits 16 bits because G <= 32767.
-inline __m256i Scale(__m256i s, __m256i gains) {
-    const __m256i lo = _mm256_mullo_epi16(s, gains);
-    const __m256i hi = _mm256_mulhi_epi16(s, gains);
-    return _mm256_or_si256(_mm256_slli_epi16(hi, 1), _mm256_srli_epi16(lo, 15));
+// (s x G) >> 15 per 16-bit lane, exactly, with one signed multiply. Let
+// G2 = 2G taken as a signed 16-bit value: for G < 16384 it is 2G and
+// mulhi(s, G2) = floor(2sG / 65536) = floor(sG / 32768) already; for
+// G >= 16384 it wraps to 2G - 65536 and mulhi(s, G2) = floor(2sG / 65536) - s,
+// so s is added back in those lanes. The result fits 16 bits, so the
+// wrapping add is exact.
+struct Gain {
+    __m256i doubled;  // G2 per lane
+    __m256i wrapped;  // all ones in lanes whose G2 wrapped
+};
+
+inline __m256i Scale(__m256i s, const Gain& g) {
+    return _mm256_add_epi16(_mm256_mulhi_epi16(s, g.doubled), _mm256_and_si256(s, g.wrapped));
 }
 
-inline __m256i Gains(int gainEven, int gainOdd) {
-    const auto e = static_cast<short>(gainEven);
-    const auto o = static_cast<short>(gainOdd);
-    return _mm256_set_epi16(o, e, o, e, o, e, o, e, o, e, o, e, o, e, o, e);
+inline Gain Gains(int gainEven, int gainOdd) {
+    const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
+    const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
+    const short me = gainEven >= 16384 ? -1 : 0;
+    const short mo = gainOdd >= 16384 ? -1 : 0;
+    return {_mm256_set_epi16(o, e, o, e, o, e, o, e, o, e, o, e, o, e, o, e),
+            _mm256_set_epi16(mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me)};
 }
 
 }  // namespace
@@ -41,7 +50,7 @@ void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t 
             _mm256_storeu_si256(d + 1, _mm256_adds_epi16(_mm256_loadu_si256(d + 1), s1));
         }
     } else {
-        const __m256i g = Gains(gainEven, gainOdd);
+        const Gain g = Gains(gainEven, gainOdd);
         for (; i + 32 <= samples; i += 32) {
             const __m256i s0 =
                 Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), g);
@@ -61,13 +70,16 @@ void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t sa
     std::size_t i = 0;
     const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
     const bool full = IsFullGain(gainEven, gainOdd);
-    const __m256i g = Gains(gainEven, gainOdd);
+    const Gain g = Gains(gainEven, gainOdd);
     for (; i + 32 <= samples; i += 32) {
         __m256i s =
             _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), bias);
         if (!full) {
             // Widen with sign (the byte lands in both halves, the shift keeps
             // the high copy), scale as 16-bit, narrow: results fit a byte.
+            // Unpack and pack both work within each 128-bit lane, so the
+            // bytes come back in their places and every lane starts on a
+            // left sample.
             const __m256i lo = _mm256_srai_epi16(_mm256_unpacklo_epi8(s, s), 8);
             const __m256i hi = _mm256_srai_epi16(_mm256_unpackhi_epi8(s, s), 8);
             s = _mm256_packs_epi16(Scale(lo, g), Scale(hi, g));

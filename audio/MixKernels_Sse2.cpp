@@ -12,19 +12,27 @@ namespace tamboro::audio {
 
 namespace {
 
-// (s x G) >> 15 per 16-bit lane, exactly: with p = s x G as 32 bits,
-// hi = p >> 16 and lo = p & 0xFFFF, p >> 15 = (hi << 1) | (lo >> 15); the
-// result fits 16 bits because G <= 32767.
-inline __m128i Scale(__m128i s, __m128i gains) {
-    const __m128i lo = _mm_mullo_epi16(s, gains);
-    const __m128i hi = _mm_mulhi_epi16(s, gains);
-    return _mm_or_si128(_mm_slli_epi16(hi, 1), _mm_srli_epi16(lo, 15));
+// (s x G) >> 15 per 16-bit lane, exactly, with one signed multiply. Let
+// G2 = 2G taken as a signed 16-bit value: for G < 16384 it is 2G and
+// mulhi(s, G2) = floor(2sG / 65536) = floor(sG / 32768) already; for
+// G >= 16384 it wraps to 2G - 65536 and mulhi(s, G2) = floor(2sG / 65536) - s,
+// so s is added back in those lanes. The result fits 16 bits, so the
+// wrapping add is exact.
+struct Gain {
+    __m128i doubled;  // G2 per lane
+    __m128i wrapped;  // all ones in lanes whose G2 wrapped
+};
+
+inline __m128i Scale(__m128i s, const Gain& g) {
+    return _mm_add_epi16(_mm_mulhi_epi16(s, g.doubled), _mm_and_si128(s, g.wrapped));
 }
 
-inline __m128i Gains(int gainEven, int gainOdd) {
-    const auto e = static_cast<short>(gainEven);
-    const auto o = static_cast<short>(gainOdd);
-    return _mm_set_epi16(o, e, o, e, o, e, o, e);
+inline Gain Gains(int gainEven, int gainOdd) {
+    const auto e = static_cast<short>(static_cast<std::uint16_t>(2 * gainEven));
+    const auto o = static_cast<short>(static_cast<std::uint16_t>(2 * gainOdd));
+    const short me = gainEven >= 16384 ? -1 : 0;
+    const short mo = gainOdd >= 16384 ? -1 : 0;
+    return {_mm_set_epi16(o, e, o, e, o, e, o, e), _mm_set_epi16(mo, me, mo, me, mo, me, mo, me)};
 }
 
 }  // namespace
@@ -41,7 +49,7 @@ void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t 
             _mm_storeu_si128(d + 1, _mm_adds_epi16(_mm_loadu_si128(d + 1), s1));
         }
     } else {
-        const __m128i g = Gains(gainEven, gainOdd);
+        const Gain g = Gains(gainEven, gainOdd);
         for (; i + 16 <= samples; i += 16) {
             const __m128i s0 = Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), g);
             const __m128i s1 =
@@ -60,7 +68,7 @@ void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t sa
     std::size_t i = 0;
     const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
     const bool full = IsFullGain(gainEven, gainOdd);
-    const __m128i g = Gains(gainEven, gainOdd);
+    const Gain g = Gains(gainEven, gainOdd);
     for (; i + 16 <= samples; i += 16) {
         __m128i s = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), bias);
         if (!full) {

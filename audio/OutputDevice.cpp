@@ -6,71 +6,15 @@
 #include <thread>
 #include <utility>
 
+#include "audio/FormatAdapter.h"
+#include "audio/MemoryStream.h"
 #include "audio/MixKernels.h"
 #include "audio/SampleStreams.h"
+#include "audio/SoundFile.h"
+#include "audio/Wave.h"
 #include "platform/Resources.h"
 
 namespace tamboro::audio {
-
-// ---------------------------------------------------------------------------
-// RIFF WAVE images (files, resources and memory handed to the Load
-// operations):
-//
-//   offset  size  field
-//   0       4     "RIFF"
-//   4       4     form size (bytes after this field; may overstate a cut file)
-//   8       4     "WAVE"
-//   12      ...   chunks: id (4), size (4, little-endian), body, pad byte when
-//                 size is odd. "fmt " holds the format record, "data" the
-//                 samples; all other chunks are passed over.
-//
-// The walk is bounded by the form's end (or the image's end when the form
-// size overstates it), stops after kMaxChunks chunks, and takes the first
-// "fmt " and "data" chunks.
-// ---------------------------------------------------------------------------
-
-namespace {
-
-constexpr int kMaxChunks = 4096;
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-}  // namespace
-
-bool ScanRiffWave(const std::uint8_t* bytes, std::size_t size, RiffWaveImage& image) {
-    if (!bytes || size < 12) return false;
-    if (std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0) return false;
-    const std::uint64_t formEnd = std::min<std::uint64_t>(std::uint64_t{Le32(bytes + 4)} + 8, size);
-    std::uint64_t pos = 12;
-    bool haveFormat = false;
-    bool haveData = false;
-    for (int n = 0; n < kMaxChunks && pos + 8 <= formEnd && !(haveFormat && haveData); ++n) {
-        const std::uint8_t* id = bytes + pos;
-        const std::uint64_t chunkSize = Le32(bytes + pos + 4);
-        const std::uint64_t body = pos + 8;
-        if (!haveFormat && std::memcmp(id, "fmt ", 4) == 0) {
-            if (body + chunkSize > formEnd) return false;
-            auto format = ParseFormat({bytes + body, static_cast<std::size_t>(chunkSize)});
-            if (!format || !IsUsableFormat(*format)) return false;
-            image.format = CopyFormat(*format);
-            haveFormat = true;
-        } else if (!haveData && std::memcmp(id, "data", 4) == 0) {
-            // A cut file keeps what it has, in whole bytes up to the end.
-            const std::uint64_t have = std::min(chunkSize, formEnd - body);
-            if (body > 0xFFFFFFFFu || have > 0xFFFFFFFFu) return false;
-            image.dataOffset = static_cast<std::uint32_t>(body);
-            image.dataBytes = static_cast<std::uint32_t>(have);
-            haveData = true;
-        }
-        pos = body + chunkSize + (chunkSize & 1);
-    }
-    return haveFormat && haveData;
-}
-
-// ---------------------------------------------------------------------------
 
 OutputDevice::OutputDevice(std::unique_ptr<OutputBackend> backend)
     : m_engine(SelectMixKernels()), m_backend(std::move(backend)) {
@@ -164,14 +108,15 @@ int OutputDevice::FinishLoad(int slot, int kind, std::unique_ptr<base::Storage> 
         s.data = bytes;
         s.dataBytes = static_cast<std::uint32_t>(size);
     } else {
-        RiffWaveImage image;
-        if (!ScanRiffWave(bytes, size, image)) {
+        // The WAV reader's parser, borrowing the samples where they lie.
+        Wave image;
+        if (!ParseRiffWave(image, bytes, size) || !image.Format()) {
             Unload(slot);
             return kLoadNotWave;
         }
-        s.sampleFormat = image.format;
-        s.data = bytes + image.dataOffset;
-        s.dataBytes = image.dataBytes;
+        s.sampleFormat = CopyFormat(*image.Format());
+        s.data = image.Data();
+        s.dataBytes = image.DataBytes();
     }
     s.storage = std::move(storage);
     s.flags = flags;
@@ -205,36 +150,74 @@ std::uint32_t OutputDevice::Instances(int slot) const {
 
 // --- buffers ---------------------------------------------------------------
 
-std::uint32_t OutputDevice::OwnFrameBytes(const Slot& s) const {
-    return BytesPerFrame(LayoutOf(s.sampleFormat));
+std::uint32_t OutputDevice::FrameToBytes(const Slot& s, std::uint64_t frame) const {
+    // PCM: whole frames; compressed: by the average rate, as the platform
+    // measured positions in such samples.
+    const PcmLayout own = LayoutOf(s.sampleFormat);
+    const std::uint64_t bytes = own != PcmLayout::None
+                                    ? frame * BytesPerFrame(own)
+                                    : frame * s.sampleFormat.nAvgBytesPerSec /
+                                          std::max<std::uint32_t>(1, s.sampleFormat.nSamplesPerSec);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu));
+}
+
+std::uint32_t OutputDevice::BytesToFrame(const Slot& s, std::uint32_t bytes) const {
+    const PcmLayout own = LayoutOf(s.sampleFormat);
+    if (own != PcmLayout::None) return bytes / BytesPerFrame(own);
+    return static_cast<std::uint32_t>(std::uint64_t{bytes} * s.sampleFormat.nSamplesPerSec /
+                                      std::max<std::uint32_t>(1, s.sampleFormat.nAvgBytesPerSec));
+}
+
+// A stream of the slot's samples as frames of the device's layout at the
+// sample's own rate (the engine resamples live). PCM goes through a plain
+// layout conversion; compressed samples through the conversion chain.
+std::unique_ptr<ByteStream> OutputDevice::MakeSource(const Slot& s) const {
+    const PcmLayout own = LayoutOf(s.sampleFormat);
+    const PcmLayout device = LayoutOf(m_format);
+    WAVEFORMATEX target;
+    MakePcmFormat(target, s.sampleFormat.nSamplesPerSec,
+                  device == PcmLayout::Mono8 || device == PcmLayout::Stereo8 ? 8 : 16,
+                  m_format.nChannels);
+    if (own != PcmLayout::None) {
+        const std::uint32_t whole = s.dataBytes / BytesPerFrame(own) * BytesPerFrame(own);
+        return MakeSampleStream(s.sampleFormat, s.data, whole, target);
+    }
+    auto adapter = std::make_unique<FormatAdapter>(
+        s.sampleFormat, target,
+        std::make_unique<MemoryStream>(std::make_unique<base::BorrowedStorage>(
+            const_cast<std::uint8_t*>(s.data), s.dataBytes)));
+    if (!adapter->CanConvert()) return nullptr;
+    return adapter;
 }
 
 void OutputDevice::MakeBuffers(int slot) {
     Slot& s = m_slots[slot];
     if (!s.loaded || s.buffer) return;
-    const PcmLayout own = LayoutOf(s.sampleFormat);
     const PcmLayout device = LayoutOf(m_format);
-    // Samples the device cannot take (compressed, other widths) get no
-    // buffer: the slot stays loaded and silent, as a failed buffer creation.
-    if (own == PcmLayout::None || device == PcmLayout::None) return;
+    if (device == PcmLayout::None) return;
+    // Samples no chain can convert get no buffer: the slot stays loaded and
+    // silent, as after a failed buffer creation.
+    std::unique_ptr<ByteStream> source = MakeSource(s);
+    if (!source) return;
     s.deviceFormat = CopyFormat(m_format);
     auto b = std::make_unique<SlotBuffer>();
     b->layout = device;
     b->frameBytes = BytesPerFrame(device);
     b->rate = s.sampleFormat.nSamplesPerSec;
-    const std::uint32_t frames = s.dataBytes / BytesPerFrame(own);
+    const std::uint32_t frames = source->Length() / b->frameBytes;
     if (!s.streaming) {
         // Converted once, here: the engine only ever reads the device layout.
         b->frames.resize(std::size_t{frames} * b->frameBytes);
-        ConvertFrames(own, s.data, device, b->frames.data(), frames);
-        b->frameCount = frames;
+        std::uint32_t got = 0;
+        const auto want = static_cast<std::uint32_t>(b->frames.size());
+        while (got < want) {
+            const std::uint32_t n = source->Read(b->frames.data() + got, want - got);
+            if (n == 0) break;
+            got += n;
+        }
+        b->frameCount = got / b->frameBytes;
     } else {
-        WAVEFORMATEX ringFormat;
-        MakePcmFormat(ringFormat, s.sampleFormat.nSamplesPerSec,
-                      device == PcmLayout::Mono8 || device == PcmLayout::Stereo8 ? 8 : 16,
-                      m_format.nChannels);
-        s.source =
-            MakeSampleStream(s.sampleFormat, s.data, frames * BytesPerFrame(own), ringFormat);
+        s.source = std::move(source);
         s.sourceFrames = frames;
         b->streaming = true;
         b->frameCount = std::max<std::uint32_t>(s.sampleFormat.nSamplesPerSec, 64);  // one second
@@ -360,19 +343,18 @@ void OutputDevice::Play(int slot, std::int32_t position, int pan, int volume, in
     c.kind = EngineCommand::kPlay;
     c.slot = static_cast<std::uint8_t>(slot);
     int index = 0;
-    const std::uint32_t ownFrame = OwnFrameBytes(s);
     if (!s.streaming) {
         s.nextInstance = (s.nextInstance + 1) % std::max(1, s.instances);
         index = s.nextInstance;
         if (position != -1 && position >= 0 && static_cast<std::uint32_t>(position) < s.dataBytes) {
-            c.frame = position / ownFrame;
+            c.frame = BytesToFrame(s, static_cast<std::uint32_t>(position));
         }
         c.loop = loop != 0;
     } else {
         Stop(slot);
         s.loop = loop != 0;
         s.startFrame = position > 0 && static_cast<std::uint32_t>(position) < s.dataBytes
-                           ? static_cast<std::uint32_t>(position) / ownFrame
+                           ? BytesToFrame(s, static_cast<std::uint32_t>(position))
                            : 0;
         Refill(slot, true);
         c.frame = 0;
@@ -479,13 +461,12 @@ std::uint32_t OutputDevice::GetPosition(int slot) {
     if (!ValidSlot(slot) || !m_slots[slot].buffer) return 0;
     CollectRetired();
     Slot& s = m_slots[slot];
-    const std::uint32_t ownFrame = OwnFrameBytes(s);
     const Instance& in = s.inst[0];
     if (!s.streaming) {
         // Until the audio thread has taken the last cursor change, the cursor
         // is the one asked for.
-        if (in.posSeq != 0 && !Applied(in.posSeq)) return in.expectedFrame * ownFrame;
-        return m_engine.Report(slot, 0).frame * ownFrame;
+        if (in.posSeq != 0 && !Applied(in.posSeq)) return FrameToBytes(s, in.expectedFrame);
+        return FrameToBytes(s, m_engine.Report(slot, 0).frame);
     }
     // Streaming: the frame now heard, mapped back onto the source.
     std::uint64_t heard = 0;
@@ -493,13 +474,13 @@ std::uint32_t OutputDevice::GetPosition(int slot) {
     std::uint64_t frame = s.startFrame + heard;
     if (s.sourceFrames == 0) return 0;
     frame = s.loop ? frame % s.sourceFrames : std::min<std::uint64_t>(frame, s.sourceFrames);
-    return static_cast<std::uint32_t>(frame) * ownFrame;
+    return FrameToBytes(s, frame);
 }
 
 void OutputDevice::SetPosition(int slot, std::uint32_t bytes) {
     if (!ValidSlot(slot) || !m_slots[slot].buffer) return;
     Slot& s = m_slots[slot];
-    const std::uint32_t frame = bytes < s.dataBytes ? bytes / OwnFrameBytes(s) : 0;
+    const std::uint32_t frame = bytes < s.dataBytes ? BytesToFrame(s, bytes) : 0;
     if (!s.streaming) {
         for (int i = 0; i < s.instances; ++i) {
             EngineCommand c;

@@ -32,18 +32,6 @@
 
 namespace tamboro::audio {
 
-// Where the sample bytes of a RIFF WAVE image lie. Bounded walk over the
-// chunks; see OutputDevice.cpp for the layout.
-struct RiffWaveImage {
-    WAVEFORMATEX format;
-    std::uint32_t dataOffset = 0;
-    std::uint32_t dataBytes = 0;
-};
-// Nothing when `bytes` is not a RIFF WAVE image with a usable "fmt " chunk
-// and a "data" chunk. A data chunk that runs past the end is cut to what is
-// there.
-bool ScanRiffWave(const std::uint8_t* bytes, std::size_t size, RiffWaveImage& image);
-
 class OutputDevice final : public OutputDeviceInterface {
   public:
     // Slot kinds.
@@ -158,7 +146,9 @@ class OutputDevice final : public OutputDeviceInterface {
     void Refill(int slot, bool restart);
     void SendGains(int slot, int instance);
     bool Applied(std::uint32_t seq) const;
-    std::uint32_t OwnFrameBytes(const Slot& s) const;
+    std::uint32_t FrameToBytes(const Slot& s, std::uint64_t frame) const;
+    std::uint32_t BytesToFrame(const Slot& s, std::uint32_t bytes) const;
+    std::unique_ptr<ByteStream> MakeSource(const Slot& s) const;
 
     WAVEFORMATEX m_format;
     OutputEngine m_engine;  // declared before the backend: outlives its render calls

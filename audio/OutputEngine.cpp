@@ -49,7 +49,12 @@ OutputEngine::OutputEngine(const MixKernels& kernels) : m_kernels(kernels), m_ri
 
 bool OutputEngine::Configure(const WAVEFORMATEX& format) {
     const PcmLayout layout = LayoutOf(format);
-    if (layout == PcmLayout::None || format.nSamplesPerSec == 0) return false;
+    // Rates outside what sound hardware offers are refused (this also keeps
+    // the ramp and step arithmetic inside 32 bits).
+    if (layout == PcmLayout::None || format.nSamplesPerSec < kMinRate ||
+        format.nSamplesPerSec > kMaxRate) {
+        return false;
+    }
     m_format = CopyFormat(format);
     m_layout = layout;
     m_frameBytes = BytesPerFrame(layout);

@@ -80,6 +80,8 @@ class OutputEngine {
     static constexpr std::uint32_t kRingCommands = 4096;
     static constexpr std::uint32_t kMaxBlockFrames = 2048;
     static constexpr std::uint32_t kRampMs = 4;
+    static constexpr std::uint32_t kMinRate = 1000;
+    static constexpr std::uint32_t kMaxRate = 384000;
     static constexpr std::uint64_t kUnitStep = std::uint64_t{1} << 32;
 
     explicit OutputEngine(const MixKernels& kernels);
@@ -87,8 +89,8 @@ class OutputEngine {
     OutputEngine& operator=(const OutputEngine&) = delete;
 
     // Owner thread, while nothing renders: takes the device format (one of
-    // the four PCM layouts), sizes the scratch blocks and silences every
-    // voice. Returns false for a format without a PCM layout.
+    // the four PCM layouts, kMinRate..kMaxRate), sizes the scratch blocks and
+    // silences every voice. Returns false for any other format.
     bool Configure(const WAVEFORMATEX& format);
     const WAVEFORMATEX& Format() const { return m_format; }
 

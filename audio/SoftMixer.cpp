@@ -3,16 +3,21 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audio/SampleStreams.h"
+#include "audio/FormatAdapter.h"
+#include "audio/MemoryStream.h"
 #include "audio/Wave.h"
 
 namespace tamboro::audio {
 
 MixVoice::MixVoice(Wave* wave, bool ownsWave, SoftMixer& mixer)
     : m_wave(wave), m_mixer(mixer), m_ownsWave(ownsWave) {
+    // The wave's samples, read in place and converted to the mixer's format.
     if (wave && wave->HasSamples() && wave->Format()) {
-        m_source =
-            MakeSampleStream(*wave->Format(), wave->Data(), wave->DataBytes(), mixer.Format());
+        auto adapter = std::make_unique<FormatAdapter>(
+            *wave->Format(), mixer.Format(),
+            std::make_unique<MemoryStream>(
+                std::make_unique<base::BorrowedStorage>(wave->Data(), wave->DataBytes())));
+        if (adapter->CanConvert()) m_source = std::move(adapter);
     }
 }
 

@@ -48,7 +48,8 @@ class MixVoice {
     int Attenuation() const { return m_attenuation; }
     int Pan() const { return m_pan; }
     Wave* GetWave() const { return m_wave; }
-    // Whether a stream to the mixer's format could be built for the wave.
+    // Whether a conversion chain to the mixer's format could be built for the
+    // wave (without one the voice delivers nothing).
     bool HasSource() const { return m_source != nullptr; }
 
   private:

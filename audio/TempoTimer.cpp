@@ -1,5 +1,8 @@
 #include "audio/TempoTimer.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -74,6 +77,7 @@ class TimerScheduler {
     }
 
     void Run() {
+        RaisePriority();
         std::unique_lock lock(m_mutex);
         while (!m_quit) {
             if (m_events.empty()) {
@@ -89,6 +93,15 @@ class TimerScheduler {
             m_events.erase(m_events.begin());
             Fire(e.record);
         }
+    }
+
+    // Delayed posts are due within a millisecond or two, also when every core
+    // is busy: ask for a modest real-time priority (the thread only sleeps and
+    // posts). Without the right to it the thread keeps its normal priority.
+    static void RaisePriority() {
+        sched_param param{};
+        param.sched_priority = std::min(10, sched_get_priority_max(SCHED_FIFO));
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
     }
 
     std::mutex m_mutex;

@@ -15,6 +15,7 @@
 
 #include "audio/OutputDevice.h"
 #include "audio/sdl/SdlBackend.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 
 namespace tamboro::cli {
@@ -61,6 +62,9 @@ const char* LoadError(int code) {
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (!a.empty() && a[0] != '-' && IsSongFile(a)) return RunPlaySong(args);
+    }
     std::string path;
     bool loop = false;
     long device = -1, rate = 44100, bits = 16, channels = 2;

@@ -120,6 +120,22 @@ class Song {
     // 8 the loop cannot be read back; 5 conversion or write failed.
     int PrepareChannel(int ch, const audio::Wave* wave);
 
+    // The load-loop command without its dialogs: reads `path`, refuses a loop
+    // longer than 20 whole seconds, names an unnamed loop after its file and,
+    // for the song's first loop, offers to fit the tempo to it: `ask(164)`
+    // answers the question, `tell(1015)` reports that no tempo fits. Then
+    // the loop goes into the channel.
+    struct LoadLoopReport {
+        int fileResult = 0;     // sound-file result of reading `path` (message: ErrorTextB)
+        bool tooLong = false;   // refused: message 1014
+        int songResult = 0;     // result of ReplaceChannel
+        bool tempoSet = false;  // the tempo was fitted to this first loop
+        bool Ok() const { return fileResult == 0 && !tooLong && songResult == 0; }
+    };
+    LoadLoopReport LoadLoop(int ch, const std::string& path, bool effect,
+                            const std::function<bool(unsigned messageId)>& ask = {},
+                            const std::function<void(unsigned messageId)>& tell = {});
+
     // --- Song file and mixdown ---------------------------------------------------
     static constexpr std::uint32_t kSaveMixdown = 1;  // render the mix to a WAV file
     static constexpr std::uint32_t kSaveMixOnly = 2;  // a song file without loops

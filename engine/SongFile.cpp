@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "audio/ConvertWave.h"
+#include "audio/FormatTags.h"
 #include "audio/SoundFile.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
@@ -224,15 +225,28 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
     m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         m_name[ch] = header->names[ch];
-        // Only the bits the program knows; InArchive is set below for the
-        // channels whose loop is really in the file.
-        m_flags[ch] = header->flags[ch] & (kLoaded | kEffect);
+        // Only the Effect bit is taken as stored: Loaded and InArchive are
+        // set below for the channels whose loop really is in the file. (A
+        // mix-only file opened this way keeps its loaded bits, but there is
+        // no loop behind them: such channels open empty, with their names.)
+        m_flags[ch] = header->flags[ch] & kEffect;
         m_initialVolume[ch] = m_volume[ch] = std::clamp(header->initialVolume[ch], -10000, 0);
         m_initialPan[ch] = m_pan[ch] = std::clamp(header->initialPan[ch], -10000, 10000);
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
             m_flags[ch] |= kLoaded | kInArchive;
-            const int result = PrepareChannel(ch, nullptr);
+            // Without a device the loop waits in the file (attaching one
+            // prepares it), but it must be readable all the same.
+            int result = 0;
+            if (m_device != nullptr) {
+                result = PrepareChannel(ch, nullptr);
+            } else {
+                // Readable: a WAV image in a coding the converter knows.
+                const auto loop = OpenChannelSource(ch);
+                if (!loop || !audio::DescribeFormat(*loop->Format())) {
+                    result = ToInt(SongResult::BadSongFile);
+                }
+            }
             if (result != 0) {
                 Reset();
                 NewSong(120.0);

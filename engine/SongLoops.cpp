@@ -20,6 +20,8 @@ std::uint32_t LengthMs(const audio::Wave& wave) {
 // Loops are read into memory: the temporary files they come from may be
 // replaced while the wave lives.
 constexpr std::uint32_t kReadFlags = audio::kTypeWav | audio::kLoadCopy;
+// The load-loop command reads any sound file type, samples kept mapped.
+constexpr std::uint32_t kCommandReadFlags = audio::kLoadMapped | audio::kLoadMappingOption;
 
 void CopyInfo(const audio::Wave& from, audio::Wave& to) {
     for (std::size_t slot = 0; slot < audio::kInfoIds.size(); ++slot) {
@@ -41,6 +43,42 @@ bool WaveFromImage(std::unique_ptr<base::GlobalStorage> image, audio::Wave& wave
 }
 
 }  // namespace
+
+Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect,
+                                    const std::function<bool(unsigned)>& ask,
+                                    const std::function<void(unsigned)>& tell) {
+    LoadLoopReport report;
+    audio::Wave wave;
+    const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
+    if (read != audio::SoundResult::Ok) {
+        report.fileResult = audio::ToInt(read);
+        return report;
+    }
+    if (WholeSeconds(wave) > kMaxLoopSeconds) {
+        report.tooLong = true;
+        return report;
+    }
+    if (wave.GetInfo("INAM") == nullptr) {
+        std::string title;
+        platform::SplitPath(path, nullptr, &title, nullptr);
+        wave.SetInfo("INAM", title);
+    }
+    bool first = true;
+    for (int other = 0; other < kChannelCount; ++other)
+        first = first && IsChannelEmpty(other);
+    if (first && ask && ask(164)) {
+        const double tempo = FirstLoopTempo(wave);
+        if (tempo > 0.0) {
+            m_tempo = tempo;
+            RebuildTempoClock();
+            report.tempoSet = true;
+        } else if (tell) {
+            tell(1015);
+        }
+    }
+    report.songResult = ReplaceChannel(ch, &wave, effect);
+    return report;
+}
 
 int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);

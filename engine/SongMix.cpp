@@ -287,7 +287,8 @@ int Song::StartPlayback(platform::MessageTarget* notify, std::uint32_t notifyMes
     };
     std::array<Found, kChannelCount> found;
     bool any = false;
-    for (auto& hand : m_handRecorded) hand.clear();
+    for (auto& hand : m_handRecorded)
+        hand.clear();
     for (int ch = 0; ch < kChannelCount; ++ch) {
         auto& list = m_events[ch];
         auto cursor = std::find_if(list.begin(), list.end(),

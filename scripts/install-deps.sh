@@ -3,16 +3,17 @@
 #   scripts/install-deps.sh build|test|run|bench|fuzz
 set -euo pipefail
 
-build=(build-essential cmake ninja-build pkg-config zlib1g-dev libsdl2-dev libsoxr-dev)
+build=(build-essential cmake ninja-build pkg-config zlib1g-dev libsdl2-dev libsoxr-dev libbenchmark-dev)
 test=(libgtest-dev libgmock-dev sox ffmpeg)
-ui=(qt6-base-dev)
+# The desktop program's toolkit joins these sets when the program does.
+ui=()
 bench=(libbenchmark-dev sox)
 fuzz=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in
     build) want=("${build[@]}") ;;
-    run) want=("${build[@]}" "${ui[@]}") ;;
-    test) want=("${build[@]}" "${test[@]}" "${ui[@]}") ;;
+    run) want=("${build[@]}" ${ui[@]+"${ui[@]}"}) ;;
+    test) want=("${build[@]}" "${test[@]}" ${ui[@]+"${ui[@]}"}) ;;
     bench) want=("${build[@]}" "${bench[@]}") ;;
     fuzz) want=("${build[@]}" "${fuzz[@]}") ;;
     *) echo "usage: $0 build|run|test|bench|fuzz" >&2; exit 2 ;;

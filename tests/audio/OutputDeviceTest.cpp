@@ -336,6 +336,24 @@ TEST(OutputDevice, StreamingSlotPlaysTheSampleExactlyAndStopsItself) {
     EXPECT_EQ(rig.device.Backend() != nullptr, true);
 }
 
+TEST(OutputDevice, ShortStreamingSampleEndsOnItsLastFrameWithoutService) {
+    Rig rig;
+    const auto samples = Ramp16(30);
+    const auto data = Bytes(samples);
+    const WAVEFORMATEX f = Pcm(8000, 16, 2);
+    rig.device.LoadMemory(0, 1, &f, data.data(), 120, 1, 0);
+    rig.device.Play(0, -1, U, U, U, 0);
+    EXPECT_EQ(rig.device.IsPlaying(0), 1);
+    auto out = rig.Render16(40);
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
+    for (std::size_t i = samples.size(); i < out.size(); ++i)
+        EXPECT_EQ(out[i], 0);
+    EXPECT_EQ(rig.device.IsPlaying(0), 0);  // stopped itself
+    EXPECT_EQ(rig.device.GetPosition(0), 120u);
+    rig.device.Play(0, -1, U, U, U, 0);  // and plays again from the start
+    EXPECT_EQ(rig.Render16(1)[0], 1);
+}
+
 TEST(OutputDevice, StreamingSlotLoopsFromItsStartPosition) {
     Rig rig;
     const auto samples = Ramp16(7);
@@ -408,7 +426,7 @@ TEST(OutputDevice, LoadFileReadsRiffWaveAndReportsFailures) {
     ASSERT_TRUE(test::WriteAll(dir.File("a.wav"), image));
     ASSERT_TRUE(test::WriteAll(dir.File("bad.wav"), {'R', 'I', 'F', 'F', 1, 2, 3}));
     auto cut = image;
-    cut.resize(cut.size() - 40);  // data chunk runs past the end: keep what is there
+    cut.resize(cut.size() - 40);  // the data chunk runs past the end: damaged
     ASSERT_TRUE(test::WriteAll(dir.File("cut.wav"), cut));
 
     Rig rig;
@@ -420,34 +438,30 @@ TEST(OutputDevice, LoadFileReadsRiffWaveAndReportsFailures) {
     EXPECT_EQ(rig.device.GetDataBytes(0), 200u);
     rig.device.Play(0, 0, 0, 0, U, 0);
     EXPECT_EQ(rig.Render16(50), samples);
-    ASSERT_EQ(rig.device.LoadFile(1, dir.File("cut.wav"), 1, 1, 0), 0);
-    EXPECT_EQ(rig.device.GetDataBytes(1), 160u);
+    EXPECT_EQ(rig.device.LoadFile(1, dir.File("cut.wav"), 1, 1, 0), 3);
+    EXPECT_EQ(rig.device.IsLoaded(1), 0);
     EXPECT_EQ(rig.device.LoadMemory(2, 0, nullptr, image.data(),
                                     static_cast<std::uint32_t>(image.size()), 1, 0),
               0);
     EXPECT_EQ(rig.device.GetFrameCount(2), 50u);
 }
 
-TEST(OutputDevice, ScanRiffWaveRejectsMalformedImages) {
-    const WAVEFORMATEX f = Pcm(8000, 8, 1);
-    const auto good = WavImage(f, {1, 2, 3});
-    RiffWaveImage image;
-    ASSERT_TRUE(ScanRiffWave(good.data(), good.size(), image));
-    EXPECT_EQ(image.dataBytes, 3u);
-    EXPECT_EQ(good[image.dataOffset], 1);
-    // Every cut before the data chunk's header ends is refused; none reads
-    // past the end (the sanitizer build watches).
-    for (std::size_t n = 0; n < good.size(); ++n) {
-        std::vector<std::uint8_t> cut(good.begin(), good.begin() + static_cast<long>(n));
-        const bool ok = ScanRiffWave(cut.data(), cut.size(), image);
-        EXPECT_EQ(ok, n >= good.size() - 3) << n;
-    }
-    auto zeroRate = good;
-    zeroRate[24] = zeroRate[25] = zeroRate[26] = zeroRate[27] = 0;
-    EXPECT_FALSE(ScanRiffWave(zeroRate.data(), zeroRate.size(), image));
-    auto notWave = good;
-    notWave[8] = 'X';
-    EXPECT_FALSE(ScanRiffWave(notWave.data(), notWave.size(), image));
+TEST(OutputDevice, CompressedSamplesGoThroughTheConversionChain) {
+    Rig rig;
+    // mu-law: 0xFF is silence, 0x80 the loudest positive sample.
+    WAVEFORMATEX mulaw;
+    MakePcmFormat(mulaw, 8000, 8, 1);
+    mulaw.wFormatTag = 7;
+    std::vector<std::uint8_t> data = {0xFF, 0xFF, 0x80, 0x80, 0xFF, 0x00};
+    ASSERT_EQ(rig.device.LoadMemory(0, 0, &mulaw, data.data(), 6, 1, 0), 0);
+    rig.device.Play(0, 0, 0, 0, U, 0);
+    auto out = rig.Render16(8);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_GT(out[4], 30000);  // loud positive, on both sides
+    EXPECT_EQ(out[4], out[5]);
+    EXPECT_LT(out[10], -30000);
+    EXPECT_EQ(out[12], 0);  // ended
+    EXPECT_EQ(rig.device.GetFrameCount(0), 6u);
 }
 
 TEST(OutputDevice, DevicesComeFromTheBackendAndSelectionIsChecked) {
@@ -523,6 +537,13 @@ TEST(OutputDevice, WithoutASoundDeviceNothingPlaysAndNothingBlocks) {
     for (int i = 0; i < 10000; ++i)
         rig.device.Play(0, 0, 0, 0, 0, 1);  // nothing piles up
     EXPECT_EQ(rig.device.IsPlaying(0), 0);
+
+    for (const WAVEFORMATEX& odd : {Pcm(0, 16, 2), Pcm(4000000, 16, 2), Pcm(8000, 24, 2)}) {
+        OutputDevice device(std::make_unique<ManualBackend>());
+        device.SetWindowAndFormat(odd, 0);
+        device.Activate(1);
+        EXPECT_EQ(device.IsActive(), 0);  // refused, silently
+    }
 
     OutputDevice none(nullptr);
     none.Activate(1);

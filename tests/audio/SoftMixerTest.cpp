@@ -228,13 +228,28 @@ TEST(SoftMixer, ForeignLayoutIsConvertedToTheOutput) {
 
 TEST(SoftMixer, VoiceWithoutAChainEndsAtOnce) {
     Mixer16 m;
-    auto w = MakeWave16(Pcm(22050, 16, 2), std::vector<std::int16_t>(64, 100));  // other rate
-    MixVoice* v = m.mixer.CreateVoice(w.get(), false);
+    WAVEFORMATEX mp3 = Pcm(22050, 16, 2);
+    mp3.wFormatTag = 0x55;  // no converter for it
+    std::vector<std::uint8_t> bytes(4000, 7);
+    Wave w;
+    w.AttachBorrowed(mp3, bytes.data(), 4000);
+    MixVoice* v = m.mixer.CreateVoice(&w, false);
     EXPECT_FALSE(v->HasSource());
-    v->Play(0, true);
+    EXPECT_EQ(v->Play(0, true), 0);
     auto out = m.Mix(8);
     EXPECT_EQ(out[0], 0);
-    EXPECT_FALSE(v->IsPlaying());
+    EXPECT_FALSE(v->IsPlaying());  // a looping one too, after its first empty block
+}
+
+TEST(SoftMixer, OtherRatesAreResampledByTheChain) {
+    Mixer16 m;
+    auto w = MakeWave16(Pcm(22050, 16, 2), std::vector<std::int16_t>(2000, 1000));
+    MixVoice* v = m.mixer.CreateVoice(w.get(), false);
+    EXPECT_TRUE(v->HasSource());
+    v->Play(0, false);
+    auto out = m.Mix(1000);
+    EXPECT_NEAR(out[500], 1000, 20);  // a steady level stays steady
+    EXPECT_NEAR(out[501], 1000, 20);
 }
 
 TEST(SoftMixer, StopInsideABlockFromAnotherVoiceKeepsTheListIntact) {

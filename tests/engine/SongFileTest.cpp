@@ -199,6 +199,20 @@ TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
     EXPECT_NE(device.loaded[Slot(2)].bytes, loopBefore);
 }
 
+TEST_F(SongFile, AMixOnlyFileOpenedInFullGivesEmptyChannelsWithTheirMix) {
+    Compose();
+    const std::string path = Path("mix.tbo");
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), 0);
+    song.Reset();
+    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    EXPECT_EQ(song.IsChannelEmpty(2), 1);  // no loop behind the stored bits
+    EXPECT_EQ(song.IsEffect(11), 1);
+    EXPECT_EQ(song.GetChannelName(11), "effetto già");
+    EXPECT_EQ(song.GetEvents(2).size(), 3u);
+    // Such a song saves again like any other.
+    EXPECT_EQ(song.SaveSong(Path("again.tbo"), 0, nullptr), 0);
+}
+
 TEST_F(SongFile, DamagedSongsAreRefused) {
     Compose();
     const std::string good = Path("good.tbo");

@@ -4,16 +4,23 @@
 
 #include <cstdint>
 
+#include "audio/SoundFile.h"
 #include "tools/synth/Loops.h"
 
 namespace tamboro::synth::test {
+
+std::string LibraryFolder() {
+    return std::string(TAMBORO_BINARY_DIR) + "/loops";
+}
 
 const std::vector<std::unique_ptr<audio::Wave>>& Library() {
     static const std::vector<std::unique_ptr<audio::Wave>> waves = [] {
         std::vector<std::unique_ptr<audio::Wave>> out;
         for (const LoopInfo& info : Catalogue()) {
             auto wave = std::make_unique<audio::Wave>();
-            EXPECT_TRUE(RenderLoop(info, *wave)) << info.file;
+            const std::string path = LibraryFolder() + "/" + info.file;
+            EXPECT_EQ(audio::LoadWave(*wave, path, audio::kLoadCopy), audio::SoundResult::Ok)
+                << path;
             out.push_back(std::move(wave));
         }
         return out;

@@ -1,14 +1,19 @@
 #pragma once
-// The demo loop library rendered once per test program, and sample access
-// for the checks.
+// The demo loop library as the build generated it, loaded once per test
+// program, and sample access for the checks.
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/Wave.h"
 
 namespace tamboro::synth::test {
 
-// Every loop of the catalogue rendered into a wave, in catalogue order.
+// The folder the build writes the library into.
+std::string LibraryFolder();
+
+// Every loop of the catalogue loaded from the library folder, in catalogue
+// order (an empty wave, and a test failure, for a file that does not load).
 const std::vector<std::unique_ptr<audio::Wave>>& Library();
 
 // Samples of one side (0 left, 1 right; mono has only side 0), as signed

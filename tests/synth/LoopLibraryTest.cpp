@@ -1,6 +1,6 @@
-// Properties every loop of the demo library must have: exact bar lengths,
-// the promised formats and names, a peak at most -1 dBFS, a click-free wrap,
-// and bit-identical output on every render.
+// Properties every loop of the library the build generated must have:
+// exact bar lengths, the promised formats and names, a peak at most -1 dBFS,
+// a click-free wrap; and a fresh render gives exactly the same samples.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,8 +88,11 @@ TEST(LoopLibrary, WavesHaveThePromisedFormatAndName) {
         EXPECT_EQ(f.nSamplesPerSec, info.format.rate) << info.file;
         EXPECT_EQ(f.wBitsPerSample, info.format.bits) << info.file;
         EXPECT_EQ(f.nChannels, info.format.channels) << info.file;
-        ASSERT_NE(wave.GetInfo("INAM"), nullptr) << info.file;
-        EXPECT_EQ(*wave.GetInfo("INAM"), info.title);
+        // The WAV files carry their name in the INFO list.
+        if (info.format.kind == FileKind::Wav) {
+            ASSERT_NE(wave.GetInfo("INAM"), nullptr) << info.file;
+            EXPECT_EQ(*wave.GetInfo("INAM"), info.title);
+        }
     }
 }
 
@@ -123,8 +126,9 @@ TEST(LoopLibrary, NoClickWhereTheLoopWraps) {
             steps.reserve(x.size());
             for (std::size_t k = 1; k < x.size(); ++k)
                 steps.push_back(std::abs(x[k] - x[k - 1]));
-            std::sort(steps.begin(), steps.end());
-            const int typical = steps[steps.size() * 99 / 100];
+            const auto at = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() * 99 / 100);
+            std::nth_element(steps.begin(), at, steps.end());
+            const int typical = *at;
             const int wrap = std::abs(x.front() - x.back());
             EXPECT_LE(wrap, std::max(typical, 2))
                 << loops[i].file << " side " << side << ": wrap step " << wrap
@@ -146,14 +150,18 @@ TEST(LoopLibrary, EffectsStartAndEndInSilence) {
     }
 }
 
+// The build's library was rendered by another process: a render here must
+// give the same bytes (and shows the library is not stale).
 TEST(LoopLibrary, RenderingIsBitIdenticalEveryTime) {
     const auto loops = Catalogue();
     for (std::size_t i = 0; i < loops.size(); ++i) {
         audio::Wave again;
         ASSERT_TRUE(RenderLoop(loops[i], again));
-        const audio::Wave& first = *Library()[i];
-        ASSERT_EQ(again.DataBytes(), first.DataBytes()) << loops[i].file;
-        EXPECT_EQ(std::memcmp(again.Data(), first.Data(), first.DataBytes()), 0) << loops[i].file;
+        const audio::Wave& built = *Library()[i];
+        ASSERT_EQ(again.DataBytes(), built.DataBytes()) << loops[i].file;
+        EXPECT_EQ(std::memcmp(again.Data(), built.Data(), built.DataBytes()), 0) << loops[i].file;
+        ASSERT_NE(again.GetInfo("INAM"), nullptr) << loops[i].file;
+        EXPECT_EQ(*again.GetInfo("INAM"), loops[i].title);
     }
 }
 

@@ -35,7 +35,8 @@ void Kick(Bus& bus, std::int64_t frame, double gain, const KickSound& s, Rng& rn
 
 void Snare(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     Svf hp;
     Svf bp;
     hp.Set(1200.0, 0.7, rate);
@@ -55,7 +56,8 @@ void Snare(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
 
 void Clap(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     Svf bp;
     Svf hp;
     bp.Set(1150.0, 1.4, rate);
@@ -74,7 +76,8 @@ void Clap(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
 
 void Hat(Bus& bus, std::int64_t frame, double gain, double decayTau, double pan, Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     // Inharmonic square-wave cluster (the ratios of the classic analogue
     // cymbal circuit), tuned up so the cluster lands in the top octave.
     static constexpr std::array<double, 6> kHz = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
@@ -100,7 +103,8 @@ void Hat(Bus& bus, std::int64_t frame, double gain, double decayTau, double pan,
 
 void Shaker(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     Svf bp;
     bp.Set(std::min(6500.0, 0.4 * rate), 0.9, rate);
     Svf hp;
@@ -114,7 +118,8 @@ void Shaker(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
 
 void Rim(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     Svf bp;
     bp.Set(std::min(3200.0, 0.4 * rate), 2.0, rate);
     bus.Render(frame, FramesOf(PercLength(0.0005, 0.03), rate), [&](std::int64_t i) {
@@ -130,7 +135,8 @@ void Rim(Bus& bus, std::int64_t frame, double gain, double pan, Rng& rng) {
 void Conga(Bus& bus, std::int64_t frame, double note, double gain, double pan, bool slap,
            Rng& rng) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     const double hz = NoteHz(note);
     Svf bp;
     bp.Set(std::min(2500.0, 0.4 * rate), 1.0, rate);
@@ -256,7 +262,8 @@ void PlayNote(Bus& bus, const Patch& p, std::int64_t frame, std::int64_t gateFra
 void Bell(Bus& bus, std::int64_t frame, double note, double velocity, double pan, double ratio,
           double index, double decayTau) {
     const double rate = bus.Rate();
-    const auto [gl, gr] = PanGains(pan);
+    const double gl = PanGains(pan).first;
+    const double gr = PanGains(pan).second;
     const double hz = NoteHz(note);
     bus.Render(frame, FramesOf(PercLength(0.002, decayTau), rate), [&](std::int64_t i) {
         const double t = static_cast<double>(i) / rate;
