@@ -24,8 +24,10 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tamboro;
     static const std::string folder = [] {
-        char templ[] = "/tmp/tamboro-fuzz-song-XXXXXX";
-        const char* made = ::mkdtemp(templ);
+        // Memory-backed when the machine has it: the harness writes files.
+        std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string templ = base + "/tamboro-fuzz-song-XXXXXX";
+        const char* made = ::mkdtemp(templ.data());
         return std::string(made != nullptr ? made : "/tmp");
     }();
     ::setenv("TMPDIR", folder.c_str(), 1);
@@ -37,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // converter have harnesses of their own); saving reads every loop back
     // out of the archive all the same.
     engine::Song song(loop);
-    if (song.LoadSong(path, 0) == 0) {
+    // The save-and-load-again check costs most of the time: one input in
+    // eight (by its size) gets it.
+    if (song.LoadSong(path, 0) == 0 && size % 8 == 0) {
         const std::string again = folder + "/again.tbo";
         if (song.SaveSong(again, 0, nullptr) != 0) std::abort();
         std::size_t events = 0;
