@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tamboro's entry point: sets up what is missing, builds, runs and tests.
 #
-#   ./tamboro.sh run              build and start the program
+#   ./tamboro.sh run              build, then play the demo song (or render it
+#                                 to a WAV file when there is no sound device)
 #   ./tamboro.sh build            the release build with tamboro-cli
 #   ./tamboro.sh test             every test: release suite, sanitizer suite,
 #                                 fuzz corpora replayed in both
@@ -31,7 +32,16 @@ case "$cmd" in
     run)
         scripts/install-deps.sh run
         configure_build release
-        exec "$root/build/release/cli/tamboro-cli" --help
+        cli="$root/build/release/cli/tamboro-cli"
+        demo="$root/build/release/demo/demo.tbo"
+        echo "Playing the demo song $demo (Ctrl-C stops)."
+        if "$cli" play "$demo" "$@"; then
+            exit 0
+        fi
+        wav="$root/build/release/demo/demo.wav"
+        echo "No sound device could be opened: rendering the mix instead."
+        "$cli" render "$demo" "$wav"
+        echo "The demo song's mix is in $wav"
         ;;
     test)
         scripts/install-deps.sh test

@@ -38,6 +38,11 @@ inline float Cubic(float p0, float p1, float p2, float p3, float t) {
                 t * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + t * (3.0f * (p1 - p2) + p3 - p0)));
 }
 
+// Nearest integer, clamped to 16 bits.
+inline int RoundClamp16(float y) {
+    return static_cast<int>(std::clamp(std::lrintf(y), -32768L, 32767L));
+}
+
 }  // namespace
 
 OutputEngine::OutputEngine(const MixKernels& kernels) : m_kernels(kernels), m_ring(kRingCommands) {}
@@ -372,15 +377,42 @@ bool OutputEngine::ProduceInterpolated(Voice& v, std::uint8_t* scratch, std::uin
         }
         const float t = static_cast<float>(v.pos & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
         const auto i = static_cast<std::int64_t>(idx);
-        const std::uint8_t* f[4] = {frameAt(i - 1), frameAt(i), frameAt(i + 1), frameAt(i + 2)};
         std::uint8_t* dst = scratch + std::size_t{k} * fb;
+        if (!eightBit && !b.streaming && idx >= 1 && idx + 2 < b.frameCount) {
+            // The common case, 16-bit samples inside a static buffer.
+            const std::uint32_t ch = m_channels;
+            const auto* p1 = reinterpret_cast<const std::int16_t*>(b.frames.data()) + idx * ch;
+            const std::int16_t* p0 = p1 - ch;
+            const std::int16_t* p2 = p1 + ch;
+            const std::int16_t* p3 = p2 + ch;
+            auto* out16 = reinterpret_cast<std::int16_t*>(dst);
+            for (std::uint32_t c = 0; c < ch; ++c) {
+                const float y = Cubic(p0[c], p1[c], p2[c], p3[c], t);
+                out16[c] = static_cast<std::int16_t>(RoundClamp16(y));
+            }
+            v.pos += v.step;
+            continue;
+        }
+        const std::uint8_t* f[4];
+        if (!b.streaming && idx >= 1 && idx + 2 < b.frameCount) {
+            // Inside a static buffer (nearly always): the four neighbours
+            // are plain neighbours.
+            f[1] = b.frames.data() + static_cast<std::size_t>(idx) * fb;
+            f[0] = f[1] - fb;
+            f[2] = f[1] + fb;
+            f[3] = f[2] + fb;
+        } else {
+            f[0] = frameAt(i - 1);
+            f[1] = frameAt(i);
+            f[2] = frameAt(i + 1);
+            f[3] = frameAt(i + 2);
+        }
         for (std::uint32_t c = 0; c < m_channels; ++c) {
             float p[4];
             for (int q = 0; q < 4; ++q) {
                 p[q] = f[q] ? static_cast<float>(SampleOf(f[q], eightBit, c)) : 0.0f;
             }
-            StoreSample(dst, eightBit, c,
-                        static_cast<int>(std::lrint(Cubic(p[0], p[1], p[2], p[3], t))));
+            StoreSample(dst, eightBit, c, RoundClamp16(Cubic(p[0], p[1], p[2], p[3], t)));
         }
         v.pos += v.step;
     }

@@ -6,12 +6,24 @@ namespace tamboro::cli {
 
 int RunInfo(const std::vector<std::string>& args);     // InfoCommand.cpp
 int RunConvert(const std::vector<std::string>& args);  // ConvertCommand.cpp
+int RunDevices(const std::vector<std::string>& args);  // DevicesCommand.cpp
+int RunPlay(const std::vector<std::string>& args);     // PlayCommand.cpp
+int RunPrepare(const std::vector<std::string>& args);  // SongCommands.cpp
+int RunRender(const std::vector<std::string>& args);
+int RunMakeSong(const std::vector<std::string>& args);
 
 std::span<const Command> Commands() {
     // Filled as commands arrive.
     static const std::vector<Command> commands = {
         {"info", "show the format and texts of a sound file", &RunInfo},
         {"convert", "write a sound file in another format or type", &RunConvert},
+        {"devices", "list the sound output devices with their indexes", &RunDevices},
+        {"play", "play a sound file: FILE [--loop] [--device N] [--rate --bits --channels]",
+         &RunPlay},
+        {"prepare", "convert and fit a loop as a channel does: IN OUT --tempo BPM", &RunPrepare},
+        {"render", "render a song's recorded mix: SONG OUT.wav", &RunRender},
+        {"make-song", "write a song file from loops and a mix: OUT.tbo --tempo BPM ...",
+         &RunMakeSong},
     };
     return commands;
 }

@@ -20,6 +20,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
+// Song files given to info and play.
+int RunSongInfo(const std::string& path);
+int RunPlaySong(const std::vector<std::string>& args);
+
 // Prints "tamboro-cli: <text> (code N)" to stderr and returns kExitFailed.
 int Fail(const std::string& text, int code);
 // Prints "tamboro-cli: <text>" and the command's usage to stderr; returns

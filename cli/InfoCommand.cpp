@@ -5,6 +5,7 @@
 
 #include "audio/FormatTags.h"
 #include "audio/SoundFile.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 
 namespace tamboro::cli {
@@ -40,6 +41,7 @@ std::string FormatName(const audio::WAVEFORMATEX& f) {
 int RunInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) return UsageError("info takes one file", kUsage);
     const std::string& path = args[0];
+    if (IsSongFile(path)) return RunSongInfo(path);
     const audio::SoundFileType type = audio::FileTypeOf(path, 0);
     audio::Wave wave;
     const audio::SoundResult r = audio::LoadWave(wave, path, audio::kLoadMapped);

@@ -110,8 +110,8 @@ int Song::SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bo
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if ((m_flags[ch] & kLoaded) == 0) continue;
         if (progress) progress(2, ch, ch * 5);
-        // TODO(#5): prepare the channel's loop again for the new format and
-        // keep the first failure in `result`.
+        const int prepared = PrepareChannel(ch, nullptr);
+        if (result == 0) result = prepared;
     }
     RebuildTempoClock();
     return result;
@@ -166,6 +166,7 @@ void Song::Reset() {
         m_name[ch].clear();
         m_events[ch].clear();
         m_cursor[ch] = m_events[ch].end();
+        m_handRecorded[ch].clear();
         m_flags[ch] = 0;
         m_sourceLength[ch] = 0;
         m_preparedLength[ch] = 0;
@@ -176,7 +177,7 @@ void Song::Reset() {
         m_volumeHeld[ch] = false;
         m_panHeld[ch] = false;
     }
-    // TODO(#5): close and destroy the open song archive.
+    m_archive.reset();
     m_initialMasterVolume = 0;
     m_masterVolume = 0;
     m_masterHeld = false;
@@ -222,8 +223,7 @@ int Song::SetEffect(int ch, bool on) {
     } else {
         m_flags[ch] &= ~std::uint32_t{kEffect};
     }
-    // TODO(#5): prepare the channel's loop again and return that result.
-    return ToInt(SongResult::Ok);
+    return PrepareChannel(ch, nullptr);
 }
 
 std::uint32_t Song::GetPreparedLength(int ch) const {

@@ -11,12 +11,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/OutputDeviceInterface.h"
 #include "audio/TempoTimer.h"
+#include "audio/Wave.h"
 #include "audio/WaveFormat.h"
 #include "engine/SongTypes.h"
 #include "engine/base/Storage.h"
+#include "engine/base/UnfmArchive.h"
 #include "platform/Messages.h"
 
 namespace tamboro::engine {
@@ -99,6 +102,66 @@ class Song {
     const EventList& GetEvents(int ch) const;
     EventList& Events(int ch);
 
+    // --- Loops ---------------------------------------------------------------------
+    // Puts a copy of `wave` into the channel (kept in a temporary source
+    // file) and prepares it, or empties the channel when `wave` is null or
+    // has no samples. The channel's events are deleted either way. 1 bad
+    // index; 9 the source copy could not be written; a failed preparation
+    // leaves the channel empty and returns its result.
+    int ReplaceChannel(int ch, const audio::Wave* wave, bool effect);
+    // The channel's loop as it was loaded (from its source file or from the
+    // open song file); null for a bad index, an empty channel or a failure.
+    std::unique_ptr<audio::Wave> OpenChannelSource(int ch);
+    // The channel's prepared loop with the channel name as its INAM text.
+    std::unique_ptr<audio::Wave> OpenChannelPrepared(int ch);
+    // Converts `wave` (the channel's own loop when null) to the output
+    // format, fits it to whole bars unless it is an effect, writes it to a
+    // new prepared file and loads that into the channel's slot. 1 bad index;
+    // 8 the loop cannot be read back; 5 conversion or write failed.
+    int PrepareChannel(int ch, const audio::Wave* wave);
+
+    // The load-loop command without its dialogs: reads `path`, refuses a loop
+    // longer than 20 whole seconds, names an unnamed loop after its file and,
+    // for the song's first loop, offers to fit the tempo to it: `ask(164)`
+    // answers the question, `tell(1015)` reports that no tempo fits. Then
+    // the loop goes into the channel.
+    struct LoadLoopReport {
+        int fileResult = 0;     // sound-file result of reading `path` (message: ErrorTextB)
+        bool tooLong = false;   // refused: message 1014
+        int songResult = 0;     // result of ReplaceChannel
+        bool tempoSet = false;  // the tempo was fitted to this first loop
+        bool Ok() const { return fileResult == 0 && !tooLong && songResult == 0; }
+    };
+    LoadLoopReport LoadLoop(int ch, const std::string& path, bool effect,
+                            const std::function<bool(unsigned messageId)>& ask = {},
+                            const std::function<void(unsigned messageId)>& tell = {});
+
+    // --- Song file and mixdown ---------------------------------------------------
+    static constexpr std::uint32_t kSaveMixdown = 1;  // render the mix to a WAV file
+    static constexpr std::uint32_t kSaveMixOnly = 2;  // a song file without loops
+    static constexpr std::uint32_t kLoadMixOnly = 2;  // only the mix onto this song
+    // Writes a song file to `path` (replacing it), or with kSaveMixdown
+    // renders the mix. `format`: loops (or the rendered mix) are converted
+    // to it; null keeps their own format (the mix: 44100 Hz 16-bit stereo).
+    // Results 4, 5, 6, 7, 9, 11 as documented.
+    int SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
+                 const ProgressFn& progress = {});
+    // Saves the whole song over `path` safely: written to a temporary file
+    // in the same folder and flushed, renamed over the old file in one step,
+    // then the song is loaded again from it. A failed save leaves the old
+    // file and the song untouched.
+    int SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
+                     const ProgressFn& progress = {});
+    // Loads a song file (or with kLoadMixOnly its mix onto this song).
+    // 10 cannot be opened; 8 not a song file or damaged; 4 other archive
+    // failures; a failed full load leaves an empty song at tempo 120.
+    int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
+    // Milliseconds of the recorded mix: the latest on/off event.
+    std::uint32_t MixLength() const;
+    // The channel's loop converted to `format` and fitted as for playing, in
+    // memory; null on failure.
+    std::unique_ptr<audio::Wave> RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format);
+
     // --- Levels (attenuation units) -----------------------------------------
     // Volumes are clamped to -10000..0, pans to -10000..10000. The live
     // setters do nothing without a device; while recording (or while playing
@@ -172,6 +235,11 @@ class Song {
     platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
                                        platform::LParam l);
     int BindDevice(audio::OutputDeviceInterface* device);
+    audio::WAVEFORMATEX PreparedFormat() const;
+    int WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
+                      const ProgressFn& progress, bool flushToDisk);
+    int Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,
+                const ProgressFn& progress);
     int EffectiveLevel(int ch) const;
     void Record(int ch, std::uint32_t kind, std::uint32_t channel, std::uint32_t value);
     std::uint32_t MixClock() const;
@@ -185,6 +253,9 @@ class Song {
 
     std::array<EventList, kChannelCount> m_events;
     std::array<std::string, kChannelCount> m_preparedFile;
+    // The song file the song was loaded from, kept open for the loops that
+    // still lie in it.
+    std::unique_ptr<base::UnfmArchive> m_archive;
     std::array<std::string, kChannelCount> m_sourceFile;
     std::array<std::string, kChannelCount> m_name;
     std::string m_author;
@@ -218,6 +289,9 @@ class Song {
     bool m_recordingStarted = false;
     // During playback, each channel's next event (end() when none).
     std::array<EventList::iterator, kChannelCount> m_cursor;
+    // Events the user recorded by hand during this playback; the playback
+    // passes over them instead of taking them for recorded values to drop.
+    std::array<std::vector<const MixEvent*>, kChannelCount> m_handRecorded;
     platform::MessageTarget* m_notify = nullptr;
     std::uint32_t m_notifyMessage = 0;
 

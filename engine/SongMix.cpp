@@ -33,7 +33,8 @@ std::uint32_t Song::MixClock() const {
 }
 
 void Song::Record(int ch, std::uint32_t kind, std::uint32_t channel, std::uint32_t value) {
-    InsertEvent(m_events[ch], {MixClock(), kind, channel, value, 0});
+    const auto node = InsertEvent(m_events[ch], {MixClock(), kind, channel, value, 0});
+    if (m_mixMode == MixMode::Playing) m_handRecorded[ch].push_back(&*node);
 }
 
 void Song::SetChannelVolume(int ch, int volume) {
@@ -238,6 +239,7 @@ int Song::StopMix() {
     for (int ch = 0; ch < kChannelCount; ++ch) {
         SwitchChannelOff(ch);
         m_cursor[ch] = m_events[ch].end();
+        m_handRecorded[ch].clear();
     }
     m_scheduler->CancelAll();
     m_callback->RemovePosted(kMsgApplyEvents, kMsgApplyEvents);
@@ -265,6 +267,7 @@ int Song::ClearEvents(int ch, std::uint32_t kindMask) {
             continue;
         }
         if (m_cursor[ch] == it) ++m_cursor[ch];
+        std::erase(m_handRecorded[ch], &*it);
         it = list.erase(it);
     }
     return ToInt(SongResult::Ok);
@@ -284,6 +287,8 @@ int Song::StartPlayback(platform::MessageTarget* notify, std::uint32_t notifyMes
     };
     std::array<Found, kChannelCount> found;
     bool any = false;
+    for (auto& hand : m_handRecorded)
+        hand.clear();
     for (int ch = 0; ch < kChannelCount; ++ch) {
         auto& list = m_events[ch];
         auto cursor = std::find_if(list.begin(), list.end(),
@@ -383,8 +388,9 @@ void Song::ApplyDueEvents(int ch) {
         }
         ++m_cursor[ch];
         // A held control's recorded value gives way to what the user sets;
-        // the setter records that in its place.
-        if (held) list.erase(node);
+        // the setter records that in its place (and that one stays).
+        const auto& hand = m_handRecorded[ch];
+        if (held && std::find(hand.begin(), hand.end(), &*node) == hand.end()) list.erase(node);
         if (!HasCursor(ch) || m_cursor[ch]->time > m_scheduler->Elapsed(m_mixClock)) break;
     }
     if (HasCursor(ch)) {

@@ -16,7 +16,7 @@ namespace {
 
 // Only the first part of a large content is read, to keep runs fast; the
 // reader's limits still apply to the whole of it.
-constexpr std::uint64_t kReadCap = 4u << 20;
+constexpr std::uint64_t kReadCap = 256u << 10;
 
 struct Rng {
     std::uint64_t state;

@@ -214,6 +214,11 @@ void Copy(const BlitJob& j) {
     std::uint8_t* d = j.dst + static_cast<std::ptrdiff_t>(j.dy) * j.dstPitch +
                       static_cast<std::ptrdiff_t>(j.dx) * B;
     const std::size_t bytes = static_cast<std::size_t>(j.w) * B;
+    if (!flip && j.srcPitch == j.dstPitch && static_cast<std::ptrdiff_t>(bytes) == j.srcPitch) {
+        // Whole rows without padding lie back to back: one move.
+        std::memmove(d, s, bytes * static_cast<std::size_t>(j.h));
+        return;
+    }
     for (int y = 0; y < j.h; ++y, s += step, d += j.dstPitch)
         std::memmove(d, s, bytes);
 }

@@ -10,6 +10,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/DebugLog.h"
+
 namespace tamboro::base {
 
 namespace {
@@ -42,7 +44,10 @@ PackedReader::~PackedReader() = default;
 
 std::unique_ptr<PackedReader> PackedReader::OpenPacked(const std::string& path) {
     platform::UniqueFd fd = platform::OpenFile(path, true);
-    if (!fd.Valid()) return Fail(ReaderError::OpenFailed, nullptr);
+    if (!fd.Valid()) {
+        platform::DebugLog("packed reader: cannot open %s: %s", path.c_str(), std::strerror(errno));
+        return Fail(ReaderError::OpenFailed, nullptr);
+    }
     const long long size = platform::FdSize(fd.Get());
     if (size < 0) return Fail(ReaderError::OpenFailed, nullptr);
     std::unique_ptr<PackedReader> reader(new (std::nothrow) PackedReader);

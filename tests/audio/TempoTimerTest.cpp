@@ -147,6 +147,9 @@ TEST(TempoTimer, PostedRecordsAreDroppedByTheNextPostAfter) {
     TempoTimer t(1);
     t.PostAfter(r.target.get(), 1, 1, 0, 2);
     ASSERT_TRUE(r.WaitFor(1, 2000ms));
+    // The timer thread marks the record posted just after posting; give a
+    // preempted thread time to get there.
+    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(t.PendingCount(), 1u);  // posted, not yet cleaned up
     t.PostAfter(r.target.get(), 1, 2, 0, 1000);
     EXPECT_EQ(t.PendingCount(), 1u);  // only the new one

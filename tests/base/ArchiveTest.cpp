@@ -256,6 +256,7 @@ TEST(UnfmArchive, OpenAndCreateFailures) {
     UnfmArchive a;
     EXPECT_EQ(a.Create(dir.File("no/such/folder/a.tbo")), Code(ArchiveResult::CreateFailed));
     EXPECT_EQ(a.Open(dir.File("missing.tbo")), Code(ArchiveResult::OpenFailed));
+    EXPECT_EQ(a.Open(dir.Path()), Code(ArchiveResult::OpenFailed));  // a folder
     ASSERT_TRUE(test::WriteAll(dir.File("x.wav"), Str("RIFF....WAVEfmt ")));
     EXPECT_EQ(a.Open(dir.File("x.wav")), Code(ArchiveResult::NotArchive));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);

@@ -1,0 +1,252 @@
+// The song file: an "UNFM" archive of a 1664-byte header record, each
+// loaded loop as a complete WAV image, each channel's mix events, and the
+// notes.
+#include <fcntl.h>
+#include <unistd.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "audio/ConvertWave.h"
+#include "audio/SoundFile.h"
+#include "engine/MixEvents.h"
+#include "engine/Song.h"
+#include "engine/SongHeader.h"
+#include "engine/base/Storage.h"
+#include "platform/TempFiles.h"
+
+namespace tamboro::engine {
+namespace {
+
+// Flushes a folder so that a rename in it is on the disk too.
+void SyncFolder(const std::string& path) {
+    std::string folder;
+    platform::SplitPath(path, &folder, nullptr, nullptr);
+    if (folder.empty()) folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+int Song::SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
+                   const ProgressFn& progress) {
+    if ((flags & kSaveMixdown) != 0) return Mixdown(path, format, progress);
+    return WriteSongFile(path, (flags & kSaveMixOnly) != 0, format, progress, false);
+}
+
+int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
+                        const ProgressFn& progress, bool flushToDisk) {
+    if (format != nullptr && !audio::IsUsableFormat(*format)) {
+        return ToInt(SongResult::BadArgument);
+    }
+    SongHeader header;
+    header.tempo = m_tempo;
+    header.initialMasterVolume = m_initialMasterVolume;
+    header.author = m_author;
+    header.title = m_title;
+    header.mixedBy = m_mixedBy;
+    std::int32_t next = 1;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        header.names[ch] = m_name[ch];
+        header.initialVolume[ch] = m_initialVolume[ch];
+        header.initialPan[ch] = m_initialPan[ch];
+        header.flags[ch] = m_flags[ch];
+        if (!mixOnly && (m_flags[ch] & kLoaded) != 0) header.sampleRecord[ch] = next++;
+    }
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (m_events[ch].empty()) continue;
+        header.eventRecord[ch] = next++;
+        header.eventCount[ch] = static_cast<std::int32_t>(m_events[ch].size());
+    }
+    if (!m_notes.empty()) header.notesRecord = next++;
+
+    base::UnfmArchive archive;
+    if (archive.Create(path) != 0) return ToInt(SongResult::CreateFailed);
+    const auto failWith = [&](SongResult r) {
+        archive.Close();
+        return ToInt(r);
+    };
+    const auto bytes = SerializeSongHeader(header);
+    if (archive.Append(bytes.data(), bytes.size()) != 0) return failWith(SongResult::WriteFailed);
+
+    if (!mixOnly) {
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            if (progress) progress(3, ch, ch * 5);
+            if ((m_flags[ch] & kLoaded) == 0) continue;
+            auto loop = OpenChannelSource(ch);
+            if (!loop) return failWith(SongResult::TempFileFailed);
+            if (format != nullptr && audio::ConvertWave(*loop, *format) != audio::SoundResult::Ok) {
+                return failWith(SongResult::TempFileFailed);
+            }
+            std::string temp;
+            if (platform::MakeTempFileName("TBT", temp) == 0) {
+                return failWith(SongResult::TempFileFailed);
+            }
+            const bool written =
+                audio::SaveWave(*loop, temp, audio::kTypeWav) == audio::SoundResult::Ok;
+            loop.reset();
+            base::GlobalStorage image(temp);
+            platform::DeleteFile(temp);
+            if (!written || image.Data() == nullptr ||
+                archive.Append(image.Data(), image.Size()) != 0) {
+                return failWith(SongResult::TempFileFailed);
+            }
+        }
+    }
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        if (m_events[ch].empty()) continue;
+        const auto events = SerializeEvents(m_events[ch]);
+        if (archive.Append(events.data(), events.size()) != 0) {
+            return failWith(SongResult::WriteFailed);
+        }
+    }
+    if (!m_notes.empty()) {
+        if (archive.Append(m_notes.c_str(), m_notes.size() + 1) != 0) {
+            return failWith(SongResult::WriteFailed);
+        }
+    }
+    if (archive.Close(flushToDisk) != 0) return ToInt(SongResult::WriteFailed);
+    return ToInt(SongResult::Ok);
+}
+
+int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
+                       const ProgressFn& progress) {
+    std::string folder;
+    platform::SplitPath(path, &folder, nullptr, nullptr);
+    std::string temp;
+    if (platform::MakeTempFileName("TB", temp, folder.empty() ? "." : folder) == 0) {
+        return ToInt(SongResult::CreateFailed);
+    }
+    const int result = WriteSongFile(temp, false, format, progress, true);
+    if (result != 0) {
+        platform::DeleteFile(temp);
+        return result;
+    }
+    // The new file replaces the old one in one step. The song's open archive
+    // keeps reading the old file's data until the reload below, so a failed
+    // rename leaves both the old file and the song as they were.
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        platform::DeleteFile(temp);
+        return ToInt(SongResult::ArchiveFailed);
+    }
+    SyncFolder(path);
+    Reset();
+    return LoadSong(path, 0, progress);
+}
+
+int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress) {
+    const bool mixOnly = (flags & kLoadMixOnly) != 0;
+    auto archive = std::make_unique<base::UnfmArchive>();
+    switch (archive->Open(path)) {
+        case 0:
+            break;
+        case static_cast<int>(base::ArchiveResult::OpenFailed):
+            return ToInt(SongResult::OpenFailed);
+        case static_cast<int>(base::ArchiveResult::NotArchive):
+            return ToInt(SongResult::BadSongFile);
+        default:
+            return ToInt(SongResult::ArchiveFailed);
+    }
+    std::vector<std::uint8_t> record;
+    std::optional<SongHeader> header;
+    if (archive->RecordSize(0) == kSongHeaderBytes && archive->ReadRecord(0, record) == 0) {
+        header = ParseSongHeader(record, archive->Count());
+    }
+    // Every event and notes record must be readable and well formed before
+    // the song is touched beyond the reset.
+    std::array<std::vector<MixEvent>, kChannelCount> events;
+    std::string notes;
+    bool valid = header.has_value();
+    for (int ch = 0; valid && ch < kChannelCount; ++ch) {
+        if (header->eventRecord[ch] == -1) continue;
+        valid = archive->RecordSize(header->eventRecord[ch]) ==
+                    std::uint64_t{static_cast<std::uint32_t>(header->eventCount[ch])} *
+                        sizeof(MixEvent) &&
+                archive->ReadRecord(header->eventRecord[ch], record) == 0;
+        if (!valid) break;
+        auto parsed = ParseEvents(record);
+        valid = parsed.has_value();
+        if (valid) events[ch] = std::move(*parsed);
+    }
+    if (valid && header->notesRecord != -1) {
+        valid = archive->ReadRecord(header->notesRecord, record) == 0;
+        if (valid) {
+            const auto* text = reinterpret_cast<const char*>(record.data());
+            notes.assign(text, strnlen(text, record.size()));
+        }
+    }
+    if (!valid) {
+        archive->Close();
+        StopMix();
+        Reset();
+        if (!mixOnly) NewSong(120.0);
+        return ToInt(SongResult::BadSongFile);
+    }
+
+    if (mixOnly) {
+        StopMix();
+        m_author = header->author;
+        m_title = header->title;
+        m_mixedBy = header->mixedBy;
+        m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+        // Events keep their bar positions: a stored time at the stored tempo
+        // is the same bar at the current tempo after scaling by the ratio of
+        // the tempos.
+        const double scale = m_tempo > 0.0 ? header->tempo / m_tempo : 1.0;
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            m_flags[ch] = (m_flags[ch] & ~std::uint32_t{kEffect}) | (header->flags[ch] & kEffect);
+            m_initialVolume[ch] = m_volume[ch] = header->initialVolume[ch];
+            m_initialPan[ch] = m_pan[ch] = header->initialPan[ch];
+            if (progress) progress(1, ch, ch * 5);
+            m_events[ch].clear();
+            m_cursor[ch] = m_events[ch].end();
+            for (MixEvent e : events[ch]) {
+                const double t = std::floor(static_cast<double>(e.time) * scale);
+                e.time = t >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(t);
+                InsertEvent(m_events[ch], e);
+            }
+        }
+        m_notes = notes;
+        archive->Close();
+        return ToInt(SongResult::Ok);
+    }
+
+    StopMix();
+    NewSong(header->tempo);
+    m_author = header->author;
+    m_title = header->title;
+    m_mixedBy = header->mixedBy;
+    m_archive = std::move(archive);
+    m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        m_name[ch] = header->names[ch];
+        // Only the bits the program knows; InArchive is set below for the
+        // channels whose loop is really in the file.
+        m_flags[ch] = header->flags[ch] & (kLoaded | kEffect);
+        m_initialVolume[ch] = m_volume[ch] = std::clamp(header->initialVolume[ch], -10000, 0);
+        m_initialPan[ch] = m_pan[ch] = std::clamp(header->initialPan[ch], -10000, 10000);
+        if (progress) progress(1, ch, ch * 5);
+        if (header->sampleRecord[ch] != -1) {
+            m_flags[ch] |= kLoaded | kInArchive;
+            // Without a device the loop waits in the file; attaching one
+            // prepares it.
+            const int result = m_device != nullptr ? PrepareChannel(ch, nullptr) : 0;
+            if (result != 0) {
+                Reset();
+                NewSong(120.0);
+                return result;
+            }
+            // The source length comes from the loop read by PrepareChannel.
+        }
+        for (const MixEvent& e : events[ch])
+            InsertEvent(m_events[ch], e);
+    }
+    m_notes = notes;
+    return ToInt(SongResult::Ok);
+}
+
+}  // namespace tamboro::engine

@@ -1,0 +1,224 @@
+// Loops into channels: the temporary source copy of a loop, and preparing
+// it for the device (converted to the output format, fitted to whole bars).
+#include "audio/ConvertWave.h"
+#include "audio/SoundFile.h"
+#include "engine/LoopFitting.h"
+#include "engine/Song.h"
+#include "engine/SongHeader.h"
+#include "platform/TempFiles.h"
+
+namespace tamboro::engine {
+namespace {
+
+std::uint32_t LengthMs(const audio::Wave& wave) {
+    const audio::WAVEFORMATEX* format = wave.Format();
+    if (format == nullptr || format->nAvgBytesPerSec == 0) return 0;
+    return static_cast<std::uint32_t>(std::uint64_t{wave.DataBytes()} * 1000 /
+                                      format->nAvgBytesPerSec);
+}
+
+// Loops are read into memory: the temporary files they come from may be
+// replaced while the wave lives.
+constexpr std::uint32_t kReadFlags = audio::kTypeWav | audio::kLoadCopy;
+// The load-loop command reads any sound file type, samples kept mapped.
+constexpr std::uint32_t kCommandReadFlags = audio::kLoadMapped | audio::kLoadMappingOption;
+
+void CopyInfo(const audio::Wave& from, audio::Wave& to) {
+    for (std::size_t slot = 0; slot < audio::kInfoIds.size(); ++slot) {
+        if (from.InfoAt(slot)) to.SetInfo(audio::kInfoIds[slot], *from.InfoAt(slot));
+    }
+}
+
+// A wave over a complete WAV file image, owning the image.
+bool WaveFromImage(std::unique_ptr<base::GlobalStorage> image, audio::Wave& wave) {
+    audio::Wave parsed;
+    const auto* bytes = static_cast<const std::uint8_t*>(image->Data());
+    if (!audio::ParseRiffWave(parsed, bytes, image->Size()) || !parsed.HasSamples()) return false;
+    const std::size_t offset = static_cast<std::size_t>(parsed.Data() - bytes);
+    if (!wave.AttachFile(*parsed.Format(), std::move(image), offset, parsed.DataBytes())) {
+        return false;
+    }
+    CopyInfo(parsed, wave);
+    return true;
+}
+
+}  // namespace
+
+Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect,
+                                    const std::function<bool(unsigned)>& ask,
+                                    const std::function<void(unsigned)>& tell) {
+    LoadLoopReport report;
+    audio::Wave wave;
+    const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
+    if (read != audio::SoundResult::Ok) {
+        report.fileResult = audio::ToInt(read);
+        return report;
+    }
+    if (WholeSeconds(wave) > kMaxLoopSeconds) {
+        report.tooLong = true;
+        return report;
+    }
+    if (wave.GetInfo("INAM") == nullptr) {
+        std::string title;
+        platform::SplitPath(path, nullptr, &title, nullptr);
+        wave.SetInfo("INAM", title);
+    }
+    bool first = true;
+    for (int other = 0; other < kChannelCount; ++other)
+        first = first && IsChannelEmpty(other);
+    if (first && ask && ask(164)) {
+        const double tempo = FirstLoopTempo(wave);
+        if (tempo > 0.0) {
+            m_tempo = tempo;
+            RebuildTempoClock();
+            report.tempoSet = true;
+        } else if (tell) {
+            tell(1015);
+        }
+    }
+    report.songResult = ReplaceChannel(ch, &wave, effect);
+    return report;
+}
+
+int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
+    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
+    if (m_device != nullptr && m_voice[ch] != kNoVoice) {
+        m_device->Unload(static_cast<int>(m_voice[ch]));
+    }
+    ClearFile(m_sourceFile[ch]);
+    ClearFile(m_preparedFile[ch]);
+    m_flags[ch] = 0;
+    m_name[ch].clear();
+    m_events[ch].clear();
+    m_cursor[ch] = m_events[ch].end();
+    m_handRecorded[ch].clear();
+    m_sourceLength[ch] = 0;
+    m_preparedLength[ch] = 0;
+    if (wave == nullptr || !wave->HasSamples()) return ToInt(SongResult::Ok);
+
+    std::string path;
+    if (platform::MakeTempFileName("TBO", path) == 0) return ToInt(SongResult::TempFileFailed);
+    // The caller's wave is not to change: the copy written shares its
+    // samples.
+    audio::Wave copy;
+    copy.AttachBorrowed(*wave->Format(), wave->Data(), wave->DataBytes());
+    CopyInfo(*wave, copy);
+    if (audio::SaveWave(copy, path, audio::kTypeWav) != audio::SoundResult::Ok) {
+        platform::DeleteFile(path);
+        return ToInt(SongResult::TempFileFailed);
+    }
+    m_sourceFile[ch] = path;
+    const std::string* name = wave->GetInfo("INAM");
+    m_name[ch] = name != nullptr ? *name : std::string();
+    m_sourceLength[ch] = LengthMs(*wave);
+    m_flags[ch] = kLoaded | (effect ? std::uint32_t{kEffect} : 0u);
+    if (m_device != nullptr) {
+        const int result = PrepareChannel(ch, wave);
+        if (result != 0) {
+            ReplaceChannel(ch, nullptr, false);
+            return result;
+        }
+    }
+    return ToInt(SongResult::Ok);
+}
+
+std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch) {
+    if (IsChannelEmpty(ch)) return nullptr;
+    auto wave = std::make_unique<audio::Wave>();
+    if ((m_flags[ch] & kInArchive) == 0) {
+        if (audio::LoadWave(*wave, m_sourceFile[ch], kReadFlags) != audio::SoundResult::Ok) {
+            return nullptr;
+        }
+        wave->SetInfo("INAM", m_name[ch]);
+    } else {
+        if (!m_archive) return nullptr;
+        std::vector<std::uint8_t> record;
+        if (m_archive->ReadRecord(0, record) != 0) return nullptr;
+        auto header = ParseSongHeader(record, m_archive->Count());
+        if (!header || header->sampleRecord[ch] < 0) return nullptr;
+        int result = 0;
+        auto image = m_archive->ReadRecordStorage(header->sampleRecord[ch], &result);
+        if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
+    }
+    m_sourceLength[ch] = LengthMs(*wave);
+    return wave;
+}
+
+std::unique_ptr<audio::Wave> Song::OpenChannelPrepared(int ch) {
+    if (IsChannelEmpty(ch) || m_preparedFile[ch].empty()) return nullptr;
+    auto wave = std::make_unique<audio::Wave>();
+    if (audio::LoadWave(*wave, m_preparedFile[ch], kReadFlags) != audio::SoundResult::Ok) {
+        return nullptr;
+    }
+    wave->SetInfo("INAM", m_name[ch]);
+    return wave;
+}
+
+audio::WAVEFORMATEX Song::PreparedFormat() const {
+    audio::WAVEFORMATEX format;
+    const audio::WAVEFORMATEX device =
+        m_device != nullptr ? m_device->GetFormat() : audio::WAVEFORMATEX{};
+    audio::MakePcmFormat(format, device.nSamplesPerSec, device.wBitsPerSample,
+                         m_monoSources ? 1 : device.nChannels);
+    return format;
+}
+
+int Song::PrepareChannel(int ch, const audio::Wave* given) {
+    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
+    if (given == nullptr && IsChannelEmpty(ch)) return ToInt(SongResult::Ok);
+    std::string path;
+    if (platform::MakeTempFileName("TBP", path) == 0) return ToInt(SongResult::OutOfMemory);
+    if (m_device != nullptr && m_voice[ch] != kNoVoice) {
+        m_device->Unload(static_cast<int>(m_voice[ch]));
+    }
+    ClearFile(m_preparedFile[ch]);
+
+    auto fail = [&](SongResult r) {
+        platform::DeleteFile(path);
+        return ToInt(r);
+    };
+    // The loop is converted in a copy of its own: the caller's wave stays
+    // as it was.
+    std::unique_ptr<audio::Wave> opened;  // outlives `loop`, which may borrow it
+    audio::Wave loop;
+    {
+        const audio::Wave* source = given;
+        if (source == nullptr) {
+            opened = OpenChannelSource(ch);
+            source = opened.get();
+        }
+        if (source == nullptr) return fail(SongResult::BadSongFile);
+        if (!source->HasSamples()) return fail(SongResult::BadSongFile);
+        loop.AttachBorrowed(*source->Format(), source->Data(), source->DataBytes());
+        // ConvertWave replaces the samples with converted ones and leaves the
+        // borrowed memory alone.
+        if (audio::ConvertWave(loop, PreparedFormat()) != audio::SoundResult::Ok) {
+            return fail(SongResult::OutOfMemory);
+        }
+    }
+    const audio::WAVEFORMATEX target = PreparedFormat();
+    const auto frames = static_cast<std::uint32_t>(loop.FrameCount());
+    const std::uint32_t fitted =
+        (m_flags[ch] & kEffect) != 0
+            ? frames
+            : FittedFrameCount(frames, SamplesPerBar(target.nSamplesPerSec, m_tempo));
+    const audio::Wave* write = &loop;
+    audio::Wave fit;
+    if (fitted != frames) {
+        if (!FitWave(loop, fitted, fit)) return fail(SongResult::OutOfMemory);
+        loop.Reset();
+        write = &fit;
+    }
+    if (audio::SaveWave(const_cast<audio::Wave&>(*write), path, audio::kTypeWav) !=
+        audio::SoundResult::Ok) {
+        return fail(SongResult::OutOfMemory);
+    }
+    m_preparedLength[ch] = LengthMs(*write);
+    m_preparedFile[ch] = path;
+    if (m_device != nullptr && m_voice[ch] != kNoVoice) {
+        m_device->LoadFile(static_cast<int>(m_voice[ch]), path, 0, 1, m_softwareMixing ? 5u : 4u);
+    }
+    return ToInt(SongResult::Ok);
+}
+
+}  // namespace tamboro::engine

@@ -1,0 +1,24 @@
+// Fuzzes the pkc decoder: whatever the data, it answers nothing or a
+// plain picture of exactly the header's size, and never reads or writes
+// outside its buffers.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/GfxFuzzSupport.h"
+#include "gfx/Codecs.h"
+
+using namespace tamboro::gfx;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto input = fuzz::WrapCodecData(data, size, kCodePkc1, false);
+    if (input.empty()) return 0;
+    auto out = DecodePkc(input);
+    if (!out) return 0;
+    BitmapInfo in, info;
+    fuzz::Require(ParseBitmap(input, in, false) == GfxResult::Ok);
+    fuzz::Require(ParseBitmap(*out, info, false) == GfxResult::Ok);
+    fuzz::Require(info.width == in.width && info.height == in.height);
+    fuzz::Require(info.compression == kCompressionNone);
+    fuzz::Require(out->size() == info.headerSize + info.imageSize);
+    return 0;
+}
