@@ -9,7 +9,7 @@ using namespace tamboro::audio;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const std::uint32_t flags = (data[0] & 1) ? kLoadFormatOnly : 0;
+    const std::uint32_t flags = (data[0] & 1) ? std::uint32_t{kLoadFormatOnly} : 0u;
     Wave wave;
     const SoundResult r = detail::ReadAiffImage(wave, data + 1, size - 1, flags, nullptr, nullptr);
     if (r == SoundResult::Ok && wave.HasSamples()) {
