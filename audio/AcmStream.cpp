@@ -26,6 +26,9 @@ AcmStream::AcmStream(const WAVEFORMATEX& source, const WAVEFORMATEX& destination
     const std::uint32_t block = m_converter->SourceBlockBytes();
     std::uint32_t step = m_converter->SourceBytesPerSecond() / 4;
     step = std::min(step, kMaxStep);
+    // A source shorter than a step needs no more room than it has.
+    const std::uint32_t length = m_inner->Length();
+    if (length > 0 && length < step) step = (length + block - 1) / block * block;
     step = std::max(step / block, 1u) * block;
     m_srcStep = step;
     const std::size_t capacity = m_converter->Prepare(m_srcStep);

@@ -9,8 +9,9 @@
 namespace tamboro::audio {
 namespace {
 
-// Frames handed to the resampler at a time.
+// Frames handed to the resampler at a time, and room for what it gives back.
 constexpr std::size_t kChunkFrames = 4096;
+constexpr std::size_t kChunkOutFrames = 8192;
 // Room for the resampler's tail at the end, beyond the step's own output.
 constexpr std::size_t kTailFrames = 8192;
 
@@ -56,16 +57,19 @@ std::uint32_t FormatConverter::SourceBytesPerSecond() const {
 std::size_t FormatConverter::Prepare(std::size_t maxSourceBytes) {
     if (m_identity) return maxSourceBytes;
     const std::size_t framesIn = codecs::FramesInBytes(m_in, maxSourceBytes);
-    m_decoded.assign(framesIn * m_in.channels, 0);
+    m_decoded = std::make_unique_for_overwrite<std::int32_t[]>(framesIn * m_in.channels + 1);
     const std::uint64_t framesOut =
         framesIn * std::uint64_t{m_destination.nSamplesPerSec} / m_source.nSamplesPerSec + 16;
     if (m_resampler) {
-        const std::size_t chunkOut =
-            kChunkFrames * std::uint64_t{m_destination.nSamplesPerSec} / m_source.nSamplesPerSec +
-            64;
-        m_floatIn.assign(kChunkFrames * m_workChannels, 0.0f);
-        m_floatOut.assign(chunkOut * m_workChannels, 0.0f);
-        m_resampled.assign(chunkOut * m_workChannels, 0);
+        // Input chunks small enough that their output fits kChunkOutFrames
+        // at most a few times over (the loop in Absorb takes the rest).
+        const std::uint64_t fit =
+            kChunkOutFrames * std::uint64_t{m_source.nSamplesPerSec} / m_destination.nSamplesPerSec;
+        m_chunkIn = static_cast<std::size_t>(std::clamp<std::uint64_t>(fit, 16, kChunkFrames));
+        m_chunkOut = kChunkOutFrames;
+        m_floatIn = std::make_unique_for_overwrite<float[]>(m_chunkIn * m_workChannels);
+        m_floatOut = std::make_unique_for_overwrite<float[]>(m_chunkOut * m_workChannels);
+        m_resampled = std::make_unique_for_overwrite<std::int32_t[]>(m_chunkOut * m_workChannels);
     }
     m_pending.reserve((framesOut + m_out.framesPerBlock + kTailFrames) * m_out.channels);
     return codecs::BytesForFrames(m_out, framesOut + m_out.framesPerBlock);
@@ -145,9 +149,9 @@ void FormatConverter::Absorb(std::int32_t* frames, std::size_t count) {
         return;
     }
     constexpr float kScale = 1.0f / 2147483648.0f;
-    const std::size_t outCapacity = m_floatOut.size() / wch;
+    const std::size_t outCapacity = m_chunkOut;
     for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(kChunkFrames, count - done);
+        const std::size_t n = std::min(m_chunkIn, count - done);
         const std::int32_t* src = frames + done * wch;
         for (std::size_t i = 0; i < n * wch; ++i)
             m_floatIn[i] = static_cast<float>(src[i]) * kScale;
@@ -155,11 +159,11 @@ void FormatConverter::Absorb(std::int32_t* frames, std::size_t count) {
         for (;;) {
             std::size_t used = 0;
             const std::size_t written = m_resampler->Process(
-                m_floatIn.data() + offset * wch, n - offset, &used, m_floatOut.data(), outCapacity);
+                m_floatIn.get() + offset * wch, n - offset, &used, m_floatOut.get(), outCapacity);
             offset += used;
             for (std::size_t i = 0; i < written * wch; ++i)
                 m_resampled[i] = codecs::FromReal(m_floatOut[i]);
-            AppendExpanded(m_resampled.data(), written);
+            AppendExpanded(m_resampled.get(), written);
             if (offset >= n && written < outCapacity) break;
             if (used == 0 && written == 0) break;  // the library made no progress
         }
@@ -170,13 +174,12 @@ void FormatConverter::Absorb(std::int32_t* frames, std::size_t count) {
 void FormatConverter::Finish() {
     const std::uint32_t wch = m_workChannels;
     if (m_resampler) {
-        const std::size_t outCapacity = m_floatOut.size() / wch;
         for (;;) {
-            const std::size_t written = m_resampler->Flush(m_floatOut.data(), outCapacity);
+            const std::size_t written = m_resampler->Flush(m_floatOut.get(), m_chunkOut);
             if (written == 0) break;
             for (std::size_t i = 0; i < written * wch; ++i)
                 m_resampled[i] = codecs::FromReal(m_floatOut[i]);
-            AppendExpanded(m_resampled.data(), written);
+            AppendExpanded(m_resampled.get(), written);
         }
     }
     const std::uint32_t och = m_out.channels;
@@ -225,18 +228,18 @@ FormatConverter::Step FormatConverter::Convert(const std::uint8_t* source, std::
     if (!m_finished && (bytes > 0 || last)) {
         const std::size_t blocks = bytes / m_in.blockBytes;
         std::size_t frames = blocks * m_in.framesPerBlock;
-        m_decoder->DecodeBlocks(source, blocks, m_decoded.data());
+        m_decoder->DecodeBlocks(source, blocks, m_decoded.get());
         step.consumed = blocks * m_in.blockBytes;
         if (last) {
             const std::size_t rest = bytes - step.consumed;
             if (rest > 0 && IsAdpcm(m_in)) {
                 frames += m_decoder->DecodePartialBlock(source + step.consumed, rest,
-                                                        m_decoded.data() + frames * m_in.channels);
+                                                        m_decoded.get() + frames * m_in.channels);
             }
             step.consumed = bytes;  // a partial PCM frame is dropped
         }
         m_framesIn += frames;
-        Absorb(m_decoded.data(), frames);
+        Absorb(m_decoded.get(), frames);
         if (last) {
             Finish();
             m_finished = true;

@@ -85,10 +85,14 @@ class FormatConverter {
     bool m_identity = false;
     std::uint32_t m_workChannels = 0;  // channels while resampling
 
-    std::vector<std::int32_t> m_decoded;  // one step of source frames
-    std::vector<float> m_floatIn;
-    std::vector<float> m_floatOut;
-    std::vector<std::int32_t> m_resampled;
+    // Work buffers, sized by Prepare and not cleared (every use writes
+    // before it reads).
+    std::unique_ptr<std::int32_t[]> m_decoded;  // one step of source frames
+    std::unique_ptr<float[]> m_floatIn;         // m_chunkIn frames
+    std::unique_ptr<float[]> m_floatOut;        // m_chunkOut frames
+    std::unique_ptr<std::int32_t[]> m_resampled;
+    std::size_t m_chunkIn = 0;
+    std::size_t m_chunkOut = 0;
     std::vector<std::int32_t> m_pending;  // destination frames not yet encoded
     std::size_t m_pendingStart = 0;       // first pending sample (not frame)
 

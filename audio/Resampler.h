@@ -2,6 +2,11 @@
 // Streaming sample-rate conversion of interleaved float frames (full scale
 // +-1.0), high quality (libsoxr, 20-bit precision, linear phase). The output
 // is aligned with the input: the filter's delay is taken out.
+//
+// Designing the filter for an uneven ratio takes milliseconds, so resamplers
+// that end are kept (cleared) in a small pool and handed out again for the
+// same rates and channel count. Create and the destructor may be called
+// from any thread except the audio callback (they lock the pool).
 #include <cstddef>
 #include <memory>
 
@@ -27,8 +32,15 @@ class Resampler {
     void Clear();
 
   private:
-    explicit Resampler(void* handle) : m_handle(handle) {}
+    Resampler(void* handle, double inputRate, double outputRate, unsigned channels)
+        : m_handle(handle),
+          m_inputRate(inputRate),
+          m_outputRate(outputRate),
+          m_channels(channels) {}
     void* m_handle;
+    double m_inputRate;
+    double m_outputRate;
+    unsigned m_channels;
 };
 
 }  // namespace tamboro::audio

@@ -185,6 +185,8 @@ std::optional<CodecParams> MakeCodecParams(Coding coding, std::uint32_t channels
     const std::uint32_t capacity = AdpcmCapacity(coding, channels, blockBytes);
     if (capacity == 0 || (coding == Coding::MsAdpcm && capacity < 2)) return std::nullopt;
     if (framesPerBlock > capacity) return std::nullopt;
+    // An MS ADPCM block always holds its two header frames.
+    if (coding == Coding::MsAdpcm && framesPerBlock == 1) return std::nullopt;
     p.blockBytes = blockBytes;
     p.framesPerBlock = framesPerBlock == 0 ? capacity : framesPerBlock;
     if (coding == Coding::MsAdpcm) {
