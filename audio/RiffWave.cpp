@@ -25,7 +25,7 @@
 #include "audio/FormatTags.h"
 #include "audio/MemoryStream.h"
 #include "audio/SoundFileInternal.h"
-#include "audio/TextEncoding.h"
+#include "engine/base/Cp1252.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::audio {
@@ -47,7 +47,7 @@ struct Chunk {
 std::string InfoText(const std::uint8_t* body, std::uint32_t size) {
     const auto* text = reinterpret_cast<const char*>(body);
     const std::size_t length = std::find(text, text + size, '\0') - text;
-    return FileTextToUtf8(std::string_view(text, length));
+    return base::FileTextToUtf8(std::string_view(text, length));
 }
 
 void ReadInfoList(const std::uint8_t* image, const Chunk& list, RiffWaveParts& out) {
