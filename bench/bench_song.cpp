@@ -58,12 +58,11 @@ std::unique_ptr<audio::Wave> MakeLoop(int ch, std::uint32_t bars) {
     const double hz = 55.0 * (1 + ch % 7);
     for (std::uint32_t k = 0; k < frames; ++k) {
         const double beat = (k % 22050) / 22050.0;
-        const int v = static_cast<int>(4000 * std::exp(-4 * beat) *
-                                       std::sin(2 * M_PI * hz * k / 44100.0)) +
-                      noise(random);
-        wave->SetFrame(static_cast<std::int32_t>(k),
-                       (static_cast<std::uint32_t>(v) & 0xFFFF) |
-                           (static_cast<std::uint32_t>(v / 2) << 16));
+        const int v =
+            static_cast<int>(4000 * std::exp(-4 * beat) * std::sin(2 * M_PI * hz * k / 44100.0)) +
+            noise(random);
+        wave->SetFrame(static_cast<std::int32_t>(k), (static_cast<std::uint32_t>(v) & 0xFFFF) |
+                                                         (static_cast<std::uint32_t>(v / 2) << 16));
     }
     wave->SetInfo("INAM", "loop " + std::to_string(ch));
     return wave;
