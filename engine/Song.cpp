@@ -178,6 +178,7 @@ void Song::Reset() {
         m_panHeld[ch] = false;
     }
     m_archive.reset();
+    m_archivePath.clear();
     m_initialMasterVolume = 0;
     m_masterVolume = 0;
     m_masterHeld = false;

@@ -238,6 +238,12 @@ class Song {
     audio::WAVEFORMATEX PreparedFormat() const;
     int WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
                       const ProgressFn& progress, bool flushToDisk);
+    // Writes to a temporary file beside `path`, flushes it and renames it
+    // over `path`; with `reload` the song is then loaded again from it.
+    int ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
+                        const ProgressFn& progress, bool reload);
+    // Whether `path` is the song file the song's loops are read from.
+    bool IsOpenSongFile(const std::string& path) const;
     int Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,
                 const ProgressFn& progress);
     int EffectiveLevel(int ch) const;
@@ -256,6 +262,7 @@ class Song {
     // The song file the song was loaded from, kept open for the loops that
     // still lie in it.
     std::unique_ptr<base::UnfmArchive> m_archive;
+    std::string m_archivePath;
     std::array<std::string, kChannelCount> m_sourceFile;
     std::array<std::string, kChannelCount> m_name;
     std::string m_author;

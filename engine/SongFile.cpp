@@ -2,6 +2,7 @@
 // loaded loop as a complete WAV image, each channel's mix events, and the
 // notes.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cmath>
 #include <cstdio>
@@ -36,7 +37,19 @@ void SyncFolder(const std::string& path) {
 int Song::SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
                    const ProgressFn& progress) {
     if ((flags & kSaveMixdown) != 0) return Mixdown(path, format, progress);
-    return WriteSongFile(path, (flags & kSaveMixOnly) != 0, format, progress, false);
+    const bool mixOnly = (flags & kSaveMixOnly) != 0;
+    // Writing straight over the file the song's loops are read from would
+    // cut it under them: that goes through a temporary file instead.
+    if (IsOpenSongFile(path)) return ReplaceSongFile(path, mixOnly, format, progress, !mixOnly);
+    return WriteSongFile(path, mixOnly, format, progress, false);
+}
+
+bool Song::IsOpenSongFile(const std::string& path) const {
+    struct stat target {};
+    struct stat open {};
+    return m_archive && !m_archivePath.empty() && ::stat(path.c_str(), &target) == 0 &&
+           ::stat(m_archivePath.c_str(), &open) == 0 && target.st_dev == open.st_dev &&
+           target.st_ino == open.st_ino;
 }
 
 int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
@@ -116,13 +129,18 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
 
 int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
                        const ProgressFn& progress) {
+    return ReplaceSongFile(path, false, format, progress, true);
+}
+
+int Song::ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
+                          const ProgressFn& progress, bool reload) {
     std::string folder;
     platform::SplitPath(path, &folder, nullptr, nullptr);
     std::string temp;
     if (platform::MakeTempFileName("TB", temp, folder.empty() ? "." : folder) == 0) {
         return ToInt(SongResult::CreateFailed);
     }
-    const int result = WriteSongFile(temp, false, format, progress, true);
+    const int result = WriteSongFile(temp, mixOnly, format, progress, true);
     if (result != 0) {
         platform::DeleteFile(temp);
         return result;
@@ -135,6 +153,7 @@ int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* forma
         return ToInt(SongResult::ArchiveFailed);
     }
     SyncFolder(path);
+    if (!reload) return ToInt(SongResult::Ok);
     Reset();
     return LoadSong(path, 0, progress);
 }
@@ -222,6 +241,7 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
     m_title = header->title;
     m_mixedBy = header->mixedBy;
     m_archive = std::move(archive);
+    m_archivePath = path;
     m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         m_name[ch] = header->names[ch];

@@ -153,6 +153,20 @@ TEST_F(SongFile, SavingOverItsOwnFileKeepsEverything) {
     EXPECT_EQ(static_cast<std::int16_t>(loop->GetFrame(0) & 0xFFFF), 8);  // seed 7: frame 0 is 8
 }
 
+TEST_F(SongFile, APlainSaveOverItsOwnFileDoesNotCutTheLoopsAway) {
+    Compose();
+    const std::string path = Path("song.tbo");
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);  // the loops now lie in the file
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_NE(song.OpenChannelSource(2), nullptr);  // still readable
+    ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
+    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    auto loop = song.OpenChannelSource(2);
+    ASSERT_TRUE(loop);
+    EXPECT_EQ(loop->FrameCount(), static_cast<std::int32_t>(Bar() + 100));
+    EXPECT_EQ(files.List(), std::vector<std::string>{"song.tbo"});
+}
+
 TEST_F(SongFile, AFailedSaveLeavesTheOldFileAndTheSong) {
     Compose();
     const std::string path = Path("song.tbo");
