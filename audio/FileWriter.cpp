@@ -32,7 +32,18 @@ FileWriter::~FileWriter() {
     }
 }
 
-bool FileWriter::Create(const std::string& path) {
+bool FileWriter::Create(const std::string& path, bool scratch) {
+    m_scratch = scratch;
+    if (scratch) {
+        // A scratch file is the program's own: written in place, and a
+        // failed write deletes it.
+        m_path = path;
+        m_tempPath = path;
+        m_fd = platform::CreateFileOfSize(path, 0);
+        if (!m_fd.Valid()) return false;
+        m_buffer.reserve(kBufferBytes);
+        return true;
+    }
     std::string folder;
     platform::SplitPath(path, &folder, nullptr, nullptr);
     std::string temp;
@@ -100,6 +111,12 @@ bool FileWriter::Patch32Le(std::uint64_t offset, std::uint32_t v) {
 }
 
 bool FileWriter::Commit() {
+    if (m_scratch) {
+        if (!Flush()) return false;
+        m_fd.Reset();
+        m_committed = true;
+        return true;
+    }
     if (!Flush() || ::fsync(m_fd.Get()) != 0) {
         m_failed = true;
         return false;

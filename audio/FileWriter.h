@@ -20,7 +20,9 @@ class FileWriter {
     FileWriter& operator=(const FileWriter&) = delete;
 
     // Creates the temporary file next to `path`; false when it cannot be made.
-    bool Create(const std::string& path);
+    // A `scratch` file (a temporary file of the program's own, which nobody
+    // else reads) is written in place and not synced to the disk.
+    bool Create(const std::string& path, bool scratch = false);
     // Buffered sequential writes; false once any write failed.
     bool Write(const void* data, std::size_t bytes);
     bool Put16Le(std::uint16_t v);
@@ -48,6 +50,7 @@ class FileWriter {
     std::uint64_t m_position = 0;
     bool m_failed = false;
     bool m_committed = false;
+    bool m_scratch = false;
 };
 
 }  // namespace tamboro::audio

@@ -242,7 +242,7 @@ SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flag
 }
 
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context) {
+                         SoundProgress progress, void* context, bool scratch) {
     const WAVEFORMATEX& source = *wave.Format();
     const WAVEFORMATEX target = CopyFormat(outputFormat != nullptr ? *outputFormat : source);
     // The title is written when the wave has none; the wave gets it only when
@@ -257,7 +257,7 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
     FileWriter out;
-    if (!out.Create(path)) return SoundResult::CreateFailed;
+    if (!out.Create(path, scratch)) return SoundResult::CreateFailed;
     const std::vector<std::uint8_t> fmt = SerializeFormat(target);
     out.PutId("RIFF");
     out.Put32Le(0);  // patched at the end

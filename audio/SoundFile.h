@@ -26,12 +26,15 @@ enum SoundFileFlags : std::uint32_t {
     kTypeAiff = 0x30000,
     kTypeMask = 0xFFFF0000,
     // Load flags.
-    kLoadShare = 0x01,         // passed to the file mapping (no effect here)
-    kLoadFormatOnly = 0x02,    // keep the format, no samples (state 1)
-    kLoadCopy = 0x04,          // copy the samples into memory
-    kLoadMapped = 0x08,        // keep the samples in the file mapping
-    kLoadConvertToPcm = 0x10,  // a non-PCM file becomes PCM 16-bit while loading
-    kLoadMappingOption = 0x20  // passed to the mapping when samples stay mapped
+    kLoadShare = 0x01,          // passed to the file mapping (no effect here)
+    kLoadFormatOnly = 0x02,     // keep the format, no samples (state 1)
+    kLoadCopy = 0x04,           // copy the samples into memory
+    kLoadMapped = 0x08,         // keep the samples in the file mapping
+    kLoadConvertToPcm = 0x10,   // a non-PCM file becomes PCM 16-bit while loading
+    kLoadMappingOption = 0x20,  // passed to the mapping when samples stay mapped
+    // Save flag: the file is one of the program's temporary files, which
+    // nobody else reads: WAV written in place, without syncing to the disk.
+    kSaveScratch = 0x100
 };
 
 enum class SoundFileType : std::uint32_t { Unknown = 0, Wav = 1, Au = 2, Aiff = 3 };

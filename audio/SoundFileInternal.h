@@ -58,7 +58,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
 SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flags,
                          SoundProgress progress, void* context);
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context);
+                         SoundProgress progress, void* context, bool scratch = false);
 // The AIFF and AU readers over a whole file image (the loaders map the file
 // and call these; the fuzz harnesses call them directly). The samples are
 // converted into new memory of the wave, so the image may go afterwards.

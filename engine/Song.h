@@ -242,6 +242,9 @@ class Song {
     // over `path`; with `reload` the song is then loaded again from it.
     int ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
                         const ProgressFn& progress, bool reload);
+    // The complete WAV file image of the channel's loop as loaded (its source
+    // file, or its record in the song file); null when it cannot be read.
+    std::unique_ptr<base::GlobalStorage> ChannelSourceImage(int ch);
     // Whether `path` is the song file the song's loops are read from.
     bool IsOpenSongFile(const std::string& path) const;
     int Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,

@@ -91,9 +91,22 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
         for (int ch = 0; ch < kChannelCount; ++ch) {
             if (progress) progress(3, ch, ch * 5);
             if ((m_flags[ch] & kLoaded) == 0) continue;
+            if (format == nullptr) {
+                // Kept in its own format: the loop's WAV image goes into the
+                // file as it is, once it is known to be one.
+                auto image = ChannelSourceImage(ch);
+                audio::Wave check;
+                if (!image ||
+                    !audio::ParseRiffWave(check, static_cast<const std::uint8_t*>(image->Data()),
+                                          image->Size()) ||
+                    archive.Append(image->Data(), image->Size()) != 0) {
+                    return failWith(SongResult::TempFileFailed);
+                }
+                continue;
+            }
             auto loop = OpenChannelSource(ch);
             if (!loop) return failWith(SongResult::TempFileFailed);
-            if (format != nullptr && audio::ConvertWave(*loop, *format) != audio::SoundResult::Ok) {
+            if (audio::ConvertWave(*loop, *format) != audio::SoundResult::Ok) {
                 return failWith(SongResult::TempFileFailed);
             }
             std::string temp;
@@ -101,7 +114,8 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
                 return failWith(SongResult::TempFileFailed);
             }
             const bool written =
-                audio::SaveWave(*loop, temp, audio::kTypeWav) == audio::SoundResult::Ok;
+                audio::SaveWave(*loop, temp, audio::kTypeWav | audio::kSaveScratch) ==
+                audio::SoundResult::Ok;
             loop.reset();
             base::GlobalStorage image(temp);
             platform::DeleteFile(temp);

@@ -103,7 +103,8 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     audio::Wave copy;
     copy.AttachBorrowed(*wave->Format(), wave->Data(), wave->DataBytes());
     CopyInfo(*wave, copy);
-    if (audio::SaveWave(copy, path, audio::kTypeWav) != audio::SoundResult::Ok) {
+    if (audio::SaveWave(copy, path, audio::kTypeWav | audio::kSaveScratch) !=
+        audio::SoundResult::Ok) {
         platform::DeleteFile(path);
         return ToInt(SongResult::TempFileFailed);
     }
@@ -131,17 +132,29 @@ std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch) {
         }
         wave->SetInfo("INAM", m_name[ch]);
     } else {
+        auto image = ChannelSourceImage(ch);
+        if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
+    }
+    m_sourceLength[ch] = LengthMs(*wave);
+    return wave;
+}
+
+std::unique_ptr<base::GlobalStorage> Song::ChannelSourceImage(int ch) {
+    if (IsChannelEmpty(ch)) return nullptr;
+    std::unique_ptr<base::GlobalStorage> image;
+    if ((m_flags[ch] & kInArchive) == 0) {
+        image = std::make_unique<base::GlobalStorage>(m_sourceFile[ch]);
+    } else {
         if (!m_archive) return nullptr;
         std::vector<std::uint8_t> record;
         if (m_archive->ReadRecord(0, record) != 0) return nullptr;
         auto header = ParseSongHeader(record, m_archive->Count());
         if (!header || header->sampleRecord[ch] < 0) return nullptr;
         int result = 0;
-        auto image = m_archive->ReadRecordStorage(header->sampleRecord[ch], &result);
-        if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
+        image = m_archive->ReadRecordStorage(header->sampleRecord[ch], &result);
     }
-    m_sourceLength[ch] = LengthMs(*wave);
-    return wave;
+    if (!image || image->Data() == nullptr) return nullptr;
+    return image;
 }
 
 std::unique_ptr<audio::Wave> Song::OpenChannelPrepared(int ch) {
@@ -209,8 +222,8 @@ int Song::PrepareChannel(int ch, const audio::Wave* given) {
         loop.Reset();
         write = &fit;
     }
-    if (audio::SaveWave(const_cast<audio::Wave&>(*write), path, audio::kTypeWav) !=
-        audio::SoundResult::Ok) {
+    if (audio::SaveWave(const_cast<audio::Wave&>(*write), path,
+                        audio::kTypeWav | audio::kSaveScratch) != audio::SoundResult::Ok) {
         return fail(SongResult::OutOfMemory);
     }
     m_preparedLength[ch] = LengthMs(*write);
