@@ -67,7 +67,8 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
         return ToInt(SongResult::OutOfMemory);
     }
     const auto frames = static_cast<std::uint32_t>(frames64);
-    std::memset(render.Data(), format.wBitsPerSample == 8 ? 0x80 : 0, render.DataBytes());
+    // A new wave is zeroed, which is 16-bit silence; 8-bit silence is 0x80.
+    if (format.wBitsPerSample == 8) std::memset(render.Data(), 0x80, render.DataBytes());
 
     std::array<std::unique_ptr<audio::Wave>, kChannelCount> loops;
     for (int ch = 0; ch < kChannelCount; ++ch) {
