@@ -78,12 +78,7 @@ GfxResult DibSurface::ApplyPalette() {
 
 GfxResult DibSurface::SetPalette(Palette* palette) {
     if (palette == nullptr) return Image::SetPalette(nullptr);
-    if (m_format == PixelFormat::None) return GfxResult::Empty;
-    if (palette->Count() == 0) return GfxResult::PaletteEmpty;
-    const int bits = BitsPerPixel(m_format);
-    if (bits == 0 || bits > 8 || (1u << bits) != palette->Count()) {
-        return GfxResult::PaletteSizeMismatch;
-    }
+    if (const GfxResult fits = CheckPaletteFits(*palette); fits != GfxResult::Ok) return fits;
     Image::SetPalette(palette);
     m_appliedSerial = palette->Serial() - 1;
     return ApplyPalette();

@@ -126,4 +126,14 @@ GfxResult Image::CopyFrom(Image* source) {
     return GfxResult::Ok;
 }
 
+GfxResult Image::CheckPaletteFits(const Palette& palette) const {
+    if (m_format == PixelFormat::None) return GfxResult::Empty;
+    if (palette.Count() == 0) return GfxResult::PaletteEmpty;
+    const int bits = BitsPerPixel(m_format);
+    if (bits == 0 || bits > 8 || (1u << bits) != palette.Count()) {
+        return GfxResult::PaletteSizeMismatch;
+    }
+    return GfxResult::Ok;
+}
+
 }  // namespace tamboro::gfx

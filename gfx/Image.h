@@ -149,6 +149,10 @@ class Image {
     std::uint32_t destKey = 0;    // colour a destination-key blit may overwrite
 
   protected:
+    // Whether `palette` can colour a picture of this image's format: one
+    // entry for every pixel value of a 1- to 8-bit format. Empty for no
+    // format, PaletteEmpty, PaletteSizeMismatch, or Ok.
+    GfxResult CheckPaletteFits(const Palette& palette) const;
     std::uint16_t m_width = 0;
     std::uint16_t m_height = 0;
     PixelFormat m_format = PixelFormat::None;
