@@ -278,15 +278,30 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     const std::uint64_t dataSizeAt = out.Position();
     out.Put32Le(0);
     const std::uint64_t total = adapter.Length();
-    std::vector<std::uint8_t> piece(kPiece);
     std::uint64_t written = 0;
-    for (;;) {
-        const std::uint32_t n = adapter.Read(piece.data(), kPiece);
-        if (n == 0) break;
-        if (!out.Write(piece.data(), n)) return SoundResult::WriteFailed;
-        written += n;
-        if (written > UINT32_MAX - 4096) return SoundResult::WriteFailed;
-        Report(progress, context, 1, std::min(written, total), total);
+    if (SameCoding(source, target)) {
+        // Nothing to convert: the samples go out as they are, in pieces
+        // large enough to bypass the writer's buffer.
+        constexpr std::uint32_t kDirect = 1u << 20;
+        const std::uint32_t bytes = wave.DataBytes();
+        while (written < bytes) {
+            const auto n =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(kDirect, bytes - written));
+            if (!out.Write(wave.Data() + written, n)) return SoundResult::WriteFailed;
+            written += n;
+            if (written > UINT32_MAX - 4096) return SoundResult::WriteFailed;
+            Report(progress, context, 1, written, bytes);
+        }
+    } else {
+        std::vector<std::uint8_t> piece(kPiece);
+        for (;;) {
+            const std::uint32_t n = adapter.Read(piece.data(), kPiece);
+            if (n == 0) break;
+            if (!out.Write(piece.data(), n)) return SoundResult::WriteFailed;
+            written += n;
+            if (written > UINT32_MAX - 4096) return SoundResult::WriteFailed;
+            Report(progress, context, 1, std::min(written, total), total);
+        }
     }
     if (written & 1) out.Write("", 1);
     out.Patch32Le(dataSizeAt, static_cast<std::uint32_t>(written));
