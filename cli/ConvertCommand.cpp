@@ -12,6 +12,7 @@
 #include "audio/ConvertWave.h"
 #include "audio/FormatTags.h"
 #include "audio/SoundFile.h"
+#include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "platform/StringTable.h"
 
@@ -21,17 +22,6 @@ namespace {
 constexpr const char* kUsage =
     "tamboro-cli convert IN OUT [--rate HZ] [--bits N] [--channels N] "
     "[--encoding pcm|float|mulaw|alaw|ima-adpcm|ms-adpcm]";
-
-struct Encoding {
-    const char* name;
-    std::uint16_t tag;
-};
-constexpr Encoding kEncodings[] = {{"pcm", audio::kFormatPcm},
-                                   {"float", audio::kFormatIeeeFloat},
-                                   {"mulaw", audio::kFormatMuLaw},
-                                   {"alaw", audio::kFormatALaw},
-                                   {"ima-adpcm", audio::kFormatImaAdpcm},
-                                   {"ms-adpcm", audio::kFormatMsAdpcm}};
 
 std::optional<std::uint32_t> Number(const std::string& text) {
     std::uint32_t value = 0;
@@ -89,8 +79,7 @@ int RunConvert(const std::vector<std::string>& args) {
         if (i + 1 >= args.size()) return UsageError(a + " needs a value", kUsage);
         const std::string& value = args[++i];
         if (a == "--encoding") {
-            for (const auto& e : kEncodings)
-                if (value == e.name) tag = e.tag;
+            tag = EncodingTag(value);
             if (!tag) return UsageError("unknown encoding '" + value + "'", kUsage);
             continue;
         }

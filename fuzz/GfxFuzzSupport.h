@@ -41,4 +41,15 @@ inline void Require(bool condition) {
     if (!condition) std::abort();
 }
 
+// Stops the run unless `out` parses as a picture of the same size as the
+// coded `input`; returns the decoded picture's header.
+inline BitmapInfo RequireSamePicture(const std::vector<std::uint8_t>& input,
+                                     const std::vector<std::uint8_t>& out) {
+    BitmapInfo in, info;
+    Require(ParseBitmap(input, in, false) == GfxResult::Ok);
+    Require(ParseBitmap(out, info, false) == GfxResult::Ok);
+    Require(info.width == in.width && info.height == in.height);
+    return info;
+}
+
 }  // namespace tamboro::gfx::fuzz

@@ -14,10 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.empty()) return 0;
     auto out = DecodeRle8(input);
     if (!out) return 0;
-    BitmapInfo in, info;
-    fuzz::Require(ParseBitmap(input, in, false) == GfxResult::Ok);
-    fuzz::Require(ParseBitmap(*out, info, false) == GfxResult::Ok);
-    fuzz::Require(info.width == in.width && info.height == in.height);
+    const BitmapInfo info = fuzz::RequireSamePicture(input, *out);
     fuzz::Require(info.compression == kCompressionNone);
     fuzz::Require(out->size() == info.headerSize + info.imageSize);
     return 0;
