@@ -12,6 +12,9 @@ namespace tamboro::audio {
 namespace {
 
 constexpr std::size_t kBufferBytes = 65536;
+// A file that will be synced has its pages sent to the disk every this many
+// bytes while it is written, so the sync at the end waits for little.
+constexpr std::uint64_t kWritebackBytes = 8u << 20;
 
 bool WriteFully(int fd, const std::uint8_t* data, std::size_t bytes) {
     while (bytes > 0) {
@@ -57,10 +60,24 @@ bool FileWriter::Create(const std::string& path, bool scratch) {
     return true;
 }
 
+bool FileWriter::WriteOut(const std::uint8_t* data, std::size_t bytes) {
+    if (!WriteFully(m_fd.Get(), data, bytes)) {
+        m_failed = true;
+        return false;
+    }
+    m_fileBytes += bytes;
+    if (!m_scratch && m_fileBytes - m_writebackFrom >= kWritebackBytes) {
+        // Only a hint: the sync in Commit is what counts.
+        ::sync_file_range(m_fd.Get(), static_cast<off_t>(m_writebackFrom),
+                          static_cast<off_t>(m_fileBytes - m_writebackFrom), SYNC_FILE_RANGE_WRITE);
+        m_writebackFrom = m_fileBytes;
+    }
+    return true;
+}
+
 bool FileWriter::Flush() {
     if (m_failed) return false;
-    if (!m_buffer.empty() && !WriteFully(m_fd.Get(), m_buffer.data(), m_buffer.size()))
-        m_failed = true;
+    if (!m_buffer.empty()) WriteOut(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
     return !m_failed;
 }
@@ -71,10 +88,7 @@ bool FileWriter::Write(const void* data, std::size_t bytes) {
     m_position += bytes;
     if (m_buffer.size() + bytes > kBufferBytes) {
         if (!Flush()) return false;
-        if (bytes >= kBufferBytes) {
-            if (!WriteFully(m_fd.Get(), p, bytes)) m_failed = true;
-            return !m_failed;
-        }
+        if (bytes >= kBufferBytes) return WriteOut(p, bytes);
     }
     m_buffer.insert(m_buffer.end(), p, p + bytes);
     return true;

@@ -42,12 +42,16 @@ class FileWriter {
 
   private:
     bool Flush();
+    // Writes straight to the file; false (and failed) when that fails.
+    bool WriteOut(const std::uint8_t* data, std::size_t bytes);
 
     platform::UniqueFd m_fd;
     std::string m_path;
     std::string m_tempPath;
     std::vector<std::uint8_t> m_buffer;
     std::uint64_t m_position = 0;
+    std::uint64_t m_fileBytes = 0;      // appended to the file so far
+    std::uint64_t m_writebackFrom = 0;  // where the next early writeback starts
     bool m_failed = false;
     bool m_committed = false;
     bool m_scratch = false;

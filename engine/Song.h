@@ -160,9 +160,12 @@ class Song {
     int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
     // Milliseconds of the recorded mix: the latest on/off event.
     std::uint32_t MixLength() const;
-    // The channel's loop converted to `format` and fitted as for playing, in
-    // memory; null on failure.
+    // The channel's loop converted to `format` and fitted as for playing;
+    // null on failure. In the device's format it is the prepared loop the
+    // device plays, otherwise ConvertChannelLoop's; the two agree.
     std::unique_ptr<audio::Wave> RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format);
+    // The same, always made from the channel's source.
+    std::unique_ptr<audio::Wave> ConvertChannelLoop(int ch, const audio::WAVEFORMATEX& format);
 
     // --- Levels (attenuation units) -----------------------------------------
     // Volumes are clamped to -10000..0, pans to -10000..10000. The live

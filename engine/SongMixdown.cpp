@@ -40,6 +40,20 @@ std::uint32_t Song::MixLength() const {
 }
 
 std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
+    // The device plays every loop already converted to its format and
+    // fitted, from a file of ours: in that format, the file is the loop.
+    if (!m_preparedFile[ch].empty() && PreparedFormat() == format) {
+        auto prepared = std::make_unique<audio::Wave>();
+        if (audio::LoadWave(*prepared, m_preparedFile[ch], audio::kTypeWav | audio::kLoadMapped) ==
+                audio::SoundResult::Ok &&
+            *prepared->Format() == format) {
+            return prepared;
+        }
+    }
+    return ConvertChannelLoop(ch, format);
+}
+
+std::unique_ptr<audio::Wave> Song::ConvertChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     auto loop = OpenChannelSource(ch, true);
     if (!loop || audio::ConvertWave(*loop, format) != audio::SoundResult::Ok) return nullptr;
     if ((m_flags[ch] & kEffect) != 0) return loop;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "audio/MixKernels.h"
@@ -149,6 +150,31 @@ TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, MixdownScenario, ::testing::Values(8000u, 11025u));
+
+// A render in the device's format reads the loops the device plays; they
+// must be exactly what converting and fitting the sources gives, for loops
+// in the device's format, fitted ones, effects and foreign rates.
+TEST_F(Mixdown, PreparedLoopsAreTheLoopsConvertedFromTheirSources) {
+    ASSERT_EQ(Load(0, Bar(), false, 0), 0);
+    ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), 0);
+    ASSERT_EQ(Load(2, 3000, true, 5000), 0);
+    auto foreign = RampLoop(11025, Pcm(11025, 16, 2), 7, "foreign");
+    ASSERT_EQ(song.ReplaceChannel(3, foreign.get(), false), 0);
+    auto mono8 = RampLoop(4000, Pcm(22050, 8, 1), 9, "mono8");
+    ASSERT_EQ(song.ReplaceChannel(4, mono8.get(), true), 0);
+    const audio::WAVEFORMATEX device = Pcm(8000, 16, 2);  // the fixture device's format
+    for (int ch = 0; ch < 5; ++ch) {
+        SCOPED_TRACE(ch);
+        ASSERT_FALSE(song.GetPreparedFile(ch).empty());
+        const auto prepared = song.RenderChannelLoop(ch, device);
+        const auto converted = song.ConvertChannelLoop(ch, device);
+        ASSERT_TRUE(prepared);
+        ASSERT_TRUE(converted);
+        EXPECT_EQ(*prepared->Format(), *converted->Format());
+        ASSERT_EQ(prepared->DataBytes(), converted->DataBytes());
+        EXPECT_EQ(std::memcmp(prepared->Data(), converted->Data(), prepared->DataBytes()), 0);
+    }
+}
 
 TEST_F(Mixdown, NoMixNoRender) {
     int result = -1;
