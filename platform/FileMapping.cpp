@@ -47,8 +47,16 @@ UniqueFd OpenFile(const std::string& path, bool readOnly) {
 }
 
 UniqueFd CreateFileOfSize(const std::string& path, std::size_t size) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.Valid() && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) fd.Reset();
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd.Valid()) return fd;
+    // A file with bytes is emptied first so that the result reads as zeros.
+    // An empty one (a new temporary file) is not truncated: some file systems
+    // write a truncated file out to the disk when it is closed.
+    const long long before = FdSize(fd.Get());
+    if ((before != 0 && ::ftruncate(fd.Get(), 0) != 0) ||
+        (size != 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0)) {
+        fd.Reset();
+    }
     return fd;
 }
 

@@ -73,6 +73,31 @@ TEST(SplitPath, Cases) {
     }
 }
 
+TEST(FileMapping, CreateFileOfSizeGivesZerosOfThatSizeWhateverWasThere) {
+    test::TempDir dir;
+    const std::string path = dir.File("sized.bin");
+    for (const std::size_t size : {std::size_t{0}, std::size_t{5000}, std::size_t{100}}) {
+        test::WriteAll(path, std::vector<std::uint8_t>(300, 0xAB));
+        {
+            UniqueFd fd = CreateFileOfSize(path, size);
+            ASSERT_TRUE(fd.Valid());
+            EXPECT_EQ(FdSize(fd.Get()), static_cast<long long>(size));
+        }
+        EXPECT_EQ(test::ReadAll(path), std::vector<std::uint8_t>(size, 0)) << size;
+    }
+    // A new file, and an empty one from MakeTempFileName.
+    {
+        UniqueFd fd = CreateFileOfSize(dir.File("new.bin"), 64);
+        ASSERT_TRUE(fd.Valid());
+    }
+    EXPECT_EQ(test::ReadAll(dir.File("new.bin")), std::vector<std::uint8_t>(64, 0));
+    std::string temp;
+    ASSERT_NE(MakeTempFileName("SZ", temp, dir.Path()), 0u);
+    UniqueFd fd = CreateFileOfSize(temp, 0);
+    ASSERT_TRUE(fd.Valid());
+    EXPECT_EQ(FdSize(fd.Get()), 0);
+}
+
 TEST(SharedMemory, CreatedObjectIsSeenByName) {
     const std::string name = "TAMBORO_TEST_" + std::to_string(::getpid());
     UniqueFd owner = OpenSharedMemory(name, true, 64);
