@@ -1,5 +1,7 @@
 // AVX2 twins of the plain mixing kernels (MixKernels_Scalar.cpp); same bytes
 // for every input. Built with -mavx2; only called when the processor has it.
+#include <utility>
+
 #include "audio/MixKernels.h"
 
 #if defined(__AVX2__)
@@ -36,7 +38,71 @@ inline Gain Gains(int gainEven, int gainOdd) {
             _mm256_set_epi16(mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me, mo, me)};
 }
 
+// The gains of a voice for the multi-voice kernel: a voice at full level gets
+// G2 = 0 and all lanes wrapped, so Scale gives mulhi(s, 0) + s = s, the
+// sample unchanged, on the same path as every other voice.
+inline Gain GainsOrFull(int gainEven, int gainOdd) {
+    if (IsFullGain(gainEven, gainOdd)) return {_mm256_setzero_si256(), _mm256_set1_epi16(-1)};
+    return Gains(gainEven, gainOdd);
+}
+
+// The voices V... added into dest[0, samples) rounded down to whole blocks
+// of two vectors; dest is loaded and stored once per block, each voice's
+// samples added in voice order with saturation. Returns the samples done
+// (always even, so the rest keeps the left/right order).
+constexpr std::size_t kBlockSamples = 32;
+
+template <std::size_t... V>
+std::size_t AccumulateGroup(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples,
+                            std::index_sequence<V...>) {
+    const Gain g[] = {GainsOrFull(voices[V].gainEven, voices[V].gainOdd)...};
+    const std::int16_t* const src[] = {voices[V].src...};
+    std::size_t i = 0;
+    for (; i + kBlockSamples <= samples; i += kBlockSamples) {
+        auto* d = reinterpret_cast<__m256i*>(dest + i);
+        __m256i a0 = _mm256_loadu_si256(d);
+        __m256i a1 = _mm256_loadu_si256(d + 1);
+        (((a0 = _mm256_adds_epi16(
+               a0, Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src[V] + i)), g[V]))),
+          (a1 = _mm256_adds_epi16(
+               a1, Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src[V] + i + 16)),
+                         g[V])))),
+         ...);
+        _mm256_storeu_si256(d, a0);
+        _mm256_storeu_si256(d + 1, a1);
+    }
+    return i;
+}
+
+constexpr std::size_t kMaxGroup = 4;
+
 }  // namespace
+
+void Accumulate16Many_Avx2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                           std::size_t samples) {
+    std::size_t done = 0;
+    for (std::size_t v = 0; v < count; v += kMaxGroup) {
+        switch (count - v) {
+            case 1:
+                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<1>());
+                break;
+            case 2:
+                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<2>());
+                break;
+            case 3:
+                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<3>());
+                break;
+            default:
+                done = AccumulateGroup(dest, voices + v, samples,
+                                       std::make_index_sequence<kMaxGroup>());
+                break;
+        }
+    }
+    // The samples past the last whole block, voice by voice in order.
+    for (std::size_t v = 0; v < count; ++v)
+        Accumulate16_Scalar(dest + done, voices[v].src + done, samples - done, voices[v].gainEven,
+                            voices[v].gainOdd);
+}
 
 void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                        int gainEven, int gainOdd) {
@@ -101,7 +167,8 @@ void Flip8_Avx2(std::uint8_t* bytes, std::size_t count) {
 }
 
 const MixKernels& Avx2MixKernels() {
-    static const MixKernels kernels{Accumulate16_Avx2, Accumulate8_Avx2, Flip8_Avx2, "Avx2"};
+    static const MixKernels kernels{Accumulate16_Avx2, Accumulate16Many_Avx2, Accumulate8_Avx2,
+                                    Flip8_Avx2, "Avx2"};
     return kernels;
 }
 
@@ -110,6 +177,10 @@ const MixKernels& Avx2MixKernels() {
 void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                        int gainEven, int gainOdd) {
     Accumulate16_Scalar(dest, src, samples, gainEven, gainOdd);
+}
+void Accumulate16Many_Avx2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                           std::size_t samples) {
+    Accumulate16Many_Scalar(dest, voices, count, samples);
 }
 void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
                       int gainOdd) {
