@@ -1,5 +1,6 @@
 // AVX2 twins of the plain mixing kernels (MixKernels_Scalar.cpp); same bytes
 // for every input. Built with -mavx2; only called when the processor has it.
+#include <array>
 #include <utility>
 
 #include "audio/MixKernels.h"
@@ -46,35 +47,65 @@ inline Gain GainsOrFull(int gainEven, int gainOdd) {
     return Gains(gainEven, gainOdd);
 }
 
-// The voices V... added into dest[0, samples) rounded down to whole blocks
-// of two vectors; dest is loaded and stored once per block, each voice's
-// samples added in voice order with saturation. Returns the samples done
-// (always even, so the rest keeps the left/right order).
-constexpr std::size_t kBlockSamples = 32;
+// The multi-voice kernel works on blocks of kBlock vectors of dest and takes
+// up to kMaxGroup voices per pass: the gains of four voices, the block and
+// the temporaries fit the sixteen registers.
+constexpr std::size_t kBlock = 2;
+constexpr std::size_t kBlockSamples = kBlock * 16;
+constexpr std::size_t kMaxGroup = 4;
 
+// Loads a vector of samples into a register. The empty asm keeps the
+// compiler from folding the load into both the multiply and the mask as two
+// memory operands: loads, not arithmetic, would then limit the loop.
+inline __m256i LoadSamples(const std::int16_t* p) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __asm__("" : "+x"(v));
+    return v;
+}
+
+// acc[b] = sat16(acc[b] + scale(src block b)) for the kBlock vectors.
+inline void AddVoice(__m256i* acc, const std::int16_t* src, const Gain& g) {
+#pragma GCC unroll 8
+    for (std::size_t b = 0; b < kBlock; ++b)
+        acc[b] = _mm256_adds_epi16(acc[b], Scale(LoadSamples(src + 16 * b), g));
+}
+
+// The voices V... added into dest[0, samples) rounded down to whole blocks;
+// dest is loaded and stored once per block, the voices added in order with
+// saturation, so every sample sees the adds of the per-voice kernel. Returns
+// the samples done (even, so the rest keeps the left/right order).
 template <std::size_t... V>
-std::size_t AccumulateGroup(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples,
-                            std::index_sequence<V...>) {
+std::size_t AccumulateGroupOf(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples,
+                              std::index_sequence<V...>) {
     const Gain g[] = {GainsOrFull(voices[V].gainEven, voices[V].gainOdd)...};
     const std::int16_t* const src[] = {voices[V].src...};
     std::size_t i = 0;
     for (; i + kBlockSamples <= samples; i += kBlockSamples) {
         auto* d = reinterpret_cast<__m256i*>(dest + i);
-        __m256i a0 = _mm256_loadu_si256(d);
-        __m256i a1 = _mm256_loadu_si256(d + 1);
-        (((a0 = _mm256_adds_epi16(
-               a0, Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src[V] + i)), g[V]))),
-          (a1 = _mm256_adds_epi16(
-               a1, Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src[V] + i + 16)),
-                         g[V])))),
-         ...);
-        _mm256_storeu_si256(d, a0);
-        _mm256_storeu_si256(d + 1, a1);
+        __m256i acc[kBlock];
+#pragma GCC unroll 8
+        for (std::size_t b = 0; b < kBlock; ++b)
+            acc[b] = _mm256_loadu_si256(d + b);
+        (AddVoice(acc, src[V] + i, g[V]), ...);
+#pragma GCC unroll 8
+        for (std::size_t b = 0; b < kBlock; ++b)
+            _mm256_storeu_si256(d + b, acc[b]);
     }
     return i;
 }
 
-constexpr std::size_t kMaxGroup = 4;
+template <std::size_t kGroup>
+std::size_t AccumulateGroup(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples) {
+    return AccumulateGroupOf(dest, voices, samples, std::make_index_sequence<kGroup>());
+}
+
+using GroupKernel = std::size_t (*)(std::int16_t*, const VoiceSamples16*, std::size_t);
+
+template <std::size_t... N>
+constexpr std::array<GroupKernel, sizeof...(N)> GroupKernels(std::index_sequence<N...>) {
+    return {&AccumulateGroup<N + 1>...};
+}
+constexpr auto kGroupKernels = GroupKernels(std::make_index_sequence<kMaxGroup>());
 
 }  // namespace
 
@@ -82,21 +113,8 @@ void Accumulate16Many_Avx2(std::int16_t* dest, const VoiceSamples16* voices, std
                            std::size_t samples) {
     std::size_t done = 0;
     for (std::size_t v = 0; v < count; v += kMaxGroup) {
-        switch (count - v) {
-            case 1:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<1>());
-                break;
-            case 2:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<2>());
-                break;
-            case 3:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<3>());
-                break;
-            default:
-                done = AccumulateGroup(dest, voices + v, samples,
-                                       std::make_index_sequence<kMaxGroup>());
-                break;
-        }
+        const std::size_t n = count - v < kMaxGroup ? count - v : kMaxGroup;
+        done = kGroupKernels[n - 1](dest, voices + v, samples);
     }
     // The samples past the last whole block, voice by voice in order.
     for (std::size_t v = 0; v < count; ++v)

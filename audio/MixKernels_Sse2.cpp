@@ -1,5 +1,6 @@
 // SSE2 twins of the plain mixing kernels (MixKernels_Scalar.cpp); same bytes
 // for every input. SSE2 is baseline on x86-64, so this file needs no flag.
+#include <array>
 #include <utility>
 
 #include "audio/MixKernels.h"
@@ -45,35 +46,65 @@ inline Gain GainsOrFull(int gainEven, int gainOdd) {
     return Gains(gainEven, gainOdd);
 }
 
-// The voices V... added into dest[0, samples) rounded down to whole blocks
-// of two vectors; dest is loaded and stored once per block, each voice's
-// samples added in voice order with saturation. Returns the samples done
-// (always even, so the rest keeps the left/right order).
-constexpr std::size_t kBlockSamples = 16;
+// The multi-voice kernel works on blocks of kBlock vectors of dest and takes
+// up to kMaxGroup voices per pass: the gains of four voices, the block and
+// the temporaries fit the sixteen registers.
+constexpr std::size_t kBlock = 2;
+constexpr std::size_t kBlockSamples = kBlock * 8;
+constexpr std::size_t kMaxGroup = 4;
 
+// Loads a vector of samples into a register. The empty asm keeps the
+// compiler from folding the load into both the multiply and the mask as two
+// memory operands: loads, not arithmetic, would then limit the loop.
+inline __m128i LoadSamples(const std::int16_t* p) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __asm__("" : "+x"(v));
+    return v;
+}
+
+// acc[b] = sat16(acc[b] + scale(src block b)) for the kBlock vectors.
+inline void AddVoice(__m128i* acc, const std::int16_t* src, const Gain& g) {
+#pragma GCC unroll 8
+    for (std::size_t b = 0; b < kBlock; ++b)
+        acc[b] = _mm_adds_epi16(acc[b], Scale(LoadSamples(src + 8 * b), g));
+}
+
+// The voices V... added into dest[0, samples) rounded down to whole blocks;
+// dest is loaded and stored once per block, the voices added in order with
+// saturation, so every sample sees the adds of the per-voice kernel. Returns
+// the samples done (even, so the rest keeps the left/right order).
 template <std::size_t... V>
-std::size_t AccumulateGroup(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples,
-                            std::index_sequence<V...>) {
+std::size_t AccumulateGroupOf(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples,
+                              std::index_sequence<V...>) {
     const Gain g[] = {GainsOrFull(voices[V].gainEven, voices[V].gainOdd)...};
     const std::int16_t* const src[] = {voices[V].src...};
     std::size_t i = 0;
     for (; i + kBlockSamples <= samples; i += kBlockSamples) {
         auto* d = reinterpret_cast<__m128i*>(dest + i);
-        __m128i a0 = _mm_loadu_si128(d);
-        __m128i a1 = _mm_loadu_si128(d + 1);
-        (((a0 = _mm_adds_epi16(
-               a0, Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[V] + i)), g[V]))),
-          (a1 = _mm_adds_epi16(
-               a1,
-               Scale(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[V] + i + 8)), g[V])))),
-         ...);
-        _mm_storeu_si128(d, a0);
-        _mm_storeu_si128(d + 1, a1);
+        __m128i acc[kBlock];
+#pragma GCC unroll 8
+        for (std::size_t b = 0; b < kBlock; ++b)
+            acc[b] = _mm_loadu_si128(d + b);
+        (AddVoice(acc, src[V] + i, g[V]), ...);
+#pragma GCC unroll 8
+        for (std::size_t b = 0; b < kBlock; ++b)
+            _mm_storeu_si128(d + b, acc[b]);
     }
     return i;
 }
 
-constexpr std::size_t kMaxGroup = 4;
+template <std::size_t kGroup>
+std::size_t AccumulateGroup(std::int16_t* dest, const VoiceSamples16* voices, std::size_t samples) {
+    return AccumulateGroupOf(dest, voices, samples, std::make_index_sequence<kGroup>());
+}
+
+using GroupKernel = std::size_t (*)(std::int16_t*, const VoiceSamples16*, std::size_t);
+
+template <std::size_t... N>
+constexpr std::array<GroupKernel, sizeof...(N)> GroupKernels(std::index_sequence<N...>) {
+    return {&AccumulateGroup<N + 1>...};
+}
+constexpr auto kGroupKernels = GroupKernels(std::make_index_sequence<kMaxGroup>());
 
 }  // namespace
 
@@ -81,21 +112,8 @@ void Accumulate16Many_Sse2(std::int16_t* dest, const VoiceSamples16* voices, std
                            std::size_t samples) {
     std::size_t done = 0;
     for (std::size_t v = 0; v < count; v += kMaxGroup) {
-        switch (count - v) {
-            case 1:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<1>());
-                break;
-            case 2:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<2>());
-                break;
-            case 3:
-                done = AccumulateGroup(dest, voices + v, samples, std::make_index_sequence<3>());
-                break;
-            default:
-                done = AccumulateGroup(dest, voices + v, samples,
-                                       std::make_index_sequence<kMaxGroup>());
-                break;
-        }
+        const std::size_t n = count - v < kMaxGroup ? count - v : kMaxGroup;
+        done = kGroupKernels[n - 1](dest, voices + v, samples);
     }
     // The samples past the last whole block, voice by voice in order.
     for (std::size_t v = 0; v < count; ++v)
