@@ -241,19 +241,28 @@ SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flag
     return SoundResult::Ok;
 }
 
-SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context, bool scratch) {
-    const WAVEFORMATEX& source = *wave.Format();
-    const WAVEFORMATEX target = CopyFormat(outputFormat != nullptr ? *outputFormat : source);
-    // The title is written when the wave has none; the wave gets it only when
-    // the save succeeds.
-    std::string title;
-    const bool addTitle = wave.GetInfo("INAM") == nullptr;
-    if (addTitle) platform::SplitPath(path, nullptr, &title, nullptr);
+namespace {
 
-    auto samples = std::make_unique<MemoryStream>(
-        std::make_unique<base::BorrowedStorage>(wave.Data(), wave.DataBytes()));
-    FormatAdapter adapter(source, target, std::move(samples));
+// Where a WAV writer takes its samples from: the samples of a wave in
+// memory, or a stream delivering `bytes` bytes. `info` gives the INFO texts.
+struct SampleSource {
+    const WAVEFORMATEX& format;
+    const Wave& info;
+    const std::uint8_t* data;  // the samples in memory, or null
+    std::unique_ptr<ByteStream> stream;
+    std::uint32_t bytes;
+};
+
+SoundResult WriteRiffWave(SampleSource source, const std::string& path,
+                          const WAVEFORMATEX* outputFormat, SoundProgress progress, void* context,
+                          bool scratch, const std::string* title) {
+    const WAVEFORMATEX target = CopyFormat(outputFormat != nullptr ? *outputFormat : source.format);
+    if (!source.stream) {
+        source.stream = std::make_unique<MemoryStream>(std::make_unique<base::BorrowedStorage>(
+            const_cast<std::uint8_t*>(source.data), source.bytes));
+    }
+    ByteStream* const samples = source.stream.get();
+    FormatAdapter adapter(source.format, target, std::move(source.stream));
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
     FileWriter out;
@@ -268,8 +277,8 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     if (fmt.size() & 1) out.Write("", 1);
     if (target.wFormatTag != kFormatPcm) {
         // Readers of compressed WAV take the true frame count from here.
-        const std::uint64_t frames =
-            FramesInBytes(source, wave.DataBytes()) * target.nSamplesPerSec / source.nSamplesPerSec;
+        const std::uint64_t frames = FramesInBytes(source.format, source.bytes) *
+                                     target.nSamplesPerSec / source.format.nSamplesPerSec;
         out.PutId("fact");
         out.Put32Le(4);
         out.Put32Le(static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, UINT32_MAX)));
@@ -277,22 +286,28 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     out.PutId("data");
     const std::uint64_t dataSizeAt = out.Position();
     out.Put32Le(0);
-    const std::uint64_t total = adapter.Length();
     std::uint64_t written = 0;
-    if (SameCoding(source, target)) {
+    if (SameCoding(source.format, target)) {
         // Nothing to convert: the samples go out as they are, in pieces
         // large enough to bypass the writer's buffer.
         constexpr std::uint32_t kDirect = 1u << 20;
-        const std::uint32_t bytes = wave.DataBytes();
-        while (written < bytes) {
-            const auto n =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(kDirect, bytes - written));
-            if (!out.Write(wave.Data() + written, n)) return SoundResult::WriteFailed;
+        std::vector<std::uint8_t> piece(source.data != nullptr ? 0 : kDirect);
+        while (written < source.bytes) {
+            auto n = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(kDirect, source.bytes - written));
+            const std::uint8_t* from = source.data + written;
+            if (source.data == nullptr) {
+                n = samples->Read(piece.data(), n);
+                if (n == 0) break;
+                from = piece.data();
+            }
+            if (!out.Write(from, n)) return SoundResult::WriteFailed;
             written += n;
             if (written > UINT32_MAX - 4096) return SoundResult::WriteFailed;
-            Report(progress, context, 1, written, bytes);
+            Report(progress, context, 1, written, source.bytes);
         }
     } else {
+        const std::uint64_t total = adapter.Length();
         std::vector<std::uint8_t> piece(kPiece);
         for (;;) {
             const std::uint32_t n = adapter.Read(piece.data(), kPiece);
@@ -312,8 +327,8 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     const std::uint64_t listStart = out.Position();
     out.PutId("INFO");
     for (std::size_t i = 0; i < kInfoIds.size(); ++i) {
-        const std::string* text = wave.InfoAt(i) ? &*wave.InfoAt(i) : nullptr;
-        if (text == nullptr && addTitle && kInfoIds[i] == "INAM") text = &title;
+        const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
+        if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
         if (text == nullptr) continue;
         const std::size_t length = std::min(text->find('\0'), text->size());
         const auto size = static_cast<std::uint32_t>(length + 1);
@@ -327,8 +342,35 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     out.Patch32Le(listSizeAt, static_cast<std::uint32_t>(end - listStart));
     out.Patch32Le(4, static_cast<std::uint32_t>(end - 8));
     if (out.Failed() || !out.Commit()) return SoundResult::WriteFailed;
-    if (addTitle) wave.SetInfo("INAM", title);
     return SoundResult::Ok;
+}
+
+}  // namespace
+
+SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
+                         SoundProgress progress, void* context, bool scratch) {
+    // The title is written when the wave has none; the wave gets it only when
+    // the save succeeds.
+    std::string title;
+    const bool addTitle = wave.GetInfo("INAM") == nullptr;
+    if (addTitle) platform::SplitPath(path, nullptr, &title, nullptr);
+    const SoundResult r =
+        WriteRiffWave({*wave.Format(), wave, wave.Data(), nullptr, wave.DataBytes()}, path,
+                      outputFormat, progress, context, scratch, addTitle ? &title : nullptr);
+    if (r == SoundResult::Ok && addTitle) wave.SetInfo("INAM", title);
+    return r;
+}
+
+SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
+                               std::uint32_t bytes, const std::string& path,
+                               const WAVEFORMATEX* outputFormat, SoundProgress progress,
+                               void* context) {
+    if (!samples || !IsUsableFormat(format)) return SoundResult::NoSamples;
+    std::string title;
+    platform::SplitPath(path, nullptr, &title, nullptr);
+    const Wave noTexts;
+    return WriteRiffWave({format, noTexts, nullptr, std::move(samples), bytes}, path, outputFormat,
+                         progress, context, false, &title);
 }
 
 }  // namespace detail

@@ -13,11 +13,20 @@ MixVoice::MixVoice(Wave* wave, bool ownsWave, SoftMixer& mixer)
     : m_wave(wave), m_mixer(mixer), m_ownsWave(ownsWave) {
     // The wave's samples, read in place and converted to the mixer's format.
     if (wave && wave->HasSamples() && wave->Format()) {
-        auto adapter = std::make_unique<FormatAdapter>(
-            *wave->Format(), mixer.Format(),
-            std::make_unique<MemoryStream>(
-                std::make_unique<base::BorrowedStorage>(wave->Data(), wave->DataBytes())));
-        if (adapter->CanConvert()) m_source = std::move(adapter);
+        auto memory = std::make_unique<MemoryStream>(
+            std::make_unique<base::BorrowedStorage>(wave->Data(), wave->DataBytes()));
+        MemoryStream* const inner = memory.get();
+        auto adapter =
+            std::make_unique<FormatAdapter>(*wave->Format(), mixer.Format(), std::move(memory));
+        if (adapter->CanConvert()) {
+            // Samples read in place must suit 16-bit loads.
+            if (adapter->StageCount() == 0 &&
+                (reinterpret_cast<std::uintptr_t>(wave->Data()) & 1) == 0) {
+                m_samples = wave->Data();
+                m_memory = inner;
+            }
+            m_source = std::move(adapter);
+        }
     }
 }
 
@@ -97,6 +106,18 @@ bool MixVoice::Fill(std::uint32_t n, std::uint8_t silence) {
     if (got < n) std::memset(m_scratch.data() + got, silence, n - got);
     if (ended || got == 0 || !m_source) Stop();
     return got > 0;
+}
+
+const std::uint8_t* MixVoice::Next(std::uint32_t n, std::uint8_t silence) {
+    if (m_memory != nullptr) {
+        const std::uint32_t at = m_memory->Position();
+        if (at < m_memory->Length() && n <= m_memory->Length() - at && (at & 1) == 0) {
+            m_memory->Seek(n, ByteStream::kFromCurrent);
+            return m_samples + at;
+        }
+    }
+    Fill(n, silence);
+    return m_scratch.data();
 }
 
 SoftMixer::SoftMixer(const WAVEFORMATEX& format, bool useSimd)
@@ -192,17 +213,17 @@ std::uint32_t SoftMixer::MixBlock(std::uint8_t* dest, std::uint32_t bytes) {
                 RemovePlaying(v);
                 break;
             }
-            v->Fill(piece, eightBit ? 0x80 : 0x00);
+            const std::uint8_t* samples = v->Next(piece, eightBit ? 0x80 : 0x00);
             // Mono layouts use the attenuation alone and ignore the pan.
             const int ge = stereo ? v->m_gains.left : v->m_monoGain;
             const int go = stereo ? v->m_gains.right : v->m_monoGain;
             if (eightBit) {
-                m_kernels->accumulate8(reinterpret_cast<std::int8_t*>(dest + done),
-                                       v->m_scratch.data(), piece, ge, go);
+                m_kernels->accumulate8(reinterpret_cast<std::int8_t*>(dest + done), samples, piece,
+                                       ge, go);
             } else {
                 m_kernels->accumulate16(reinterpret_cast<std::int16_t*>(dest + done),
-                                        reinterpret_cast<const std::int16_t*>(v->m_scratch.data()),
-                                        piece / 2, ge, go);
+                                        reinterpret_cast<const std::int16_t*>(samples), piece / 2,
+                                        ge, go);
             }
             done += piece;
         }

@@ -22,6 +22,7 @@
 
 namespace tamboro::audio {
 
+class MemoryStream;
 class Wave;
 class SoftMixer;
 
@@ -57,6 +58,10 @@ class MixVoice {
     void UpdateGains();
     // Fills scratch[0..n) for one block; false when nothing at all came in.
     bool Fill(std::uint32_t n, std::uint8_t silence);
+    // The next n bytes of the voice, as Fill delivers them: in place in the
+    // wave when its samples need no conversion and the block neither reaches
+    // past the end nor wraps, else in the scratch (valid until the next call).
+    const std::uint8_t* Next(std::uint32_t n, std::uint8_t silence);
 
     Wave* m_wave;
     int m_attenuation = 0;
@@ -73,6 +78,10 @@ class MixVoice {
     bool m_loop = false;
     std::vector<std::uint8_t> m_scratch;
     std::unique_ptr<ByteStream> m_source;
+    // The wave's samples and the stream over them when m_source reads them
+    // unconverted (null otherwise).
+    const std::uint8_t* m_samples = nullptr;
+    MemoryStream* m_memory = nullptr;
 };
 
 class SoftMixer {

@@ -84,6 +84,14 @@ SoundResult LoadWave(Wave& wave, const std::string& path, std::uint32_t flags,
     return r;
 }
 
+SoundResult SaveWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
+                           std::uint32_t bytes, const std::string& path,
+                           const WAVEFORMATEX* outputFormat, SoundProgress progress,
+                           void* context) {
+    return detail::SaveRiffWaveStream(std::move(samples), format, bytes, path, outputFormat,
+                                      progress, context);
+}
+
 SoundResult SaveWave(Wave& wave, const std::string& path, std::uint32_t flags,
                      const WAVEFORMATEX* outputFormat, SoundProgress progress, void* context) {
     if (!wave.HasSamples() || wave.Format() == nullptr) return SoundResult::NoSamples;

@@ -6,8 +6,10 @@
 // Called on one thread at a time per wave; the progress callback runs on
 // the caller's thread.
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "audio/ByteStream.h"
 #include "audio/SoundResult.h"
 #include "audio/Wave.h"
 
@@ -62,6 +64,17 @@ SoundResult LoadWave(Wave& wave, const std::string& path, std::uint32_t flags,
 SoundResult SaveWave(Wave& wave, const std::string& path, std::uint32_t flags,
                      const WAVEFORMATEX* outputFormat = nullptr, SoundProgress progress = nullptr,
                      void* context = nullptr);
+
+// Writes a WAV file whose samples, in `format`, come from `samples`, which
+// delivers `bytes` bytes (reading stops early when it ends sooner), converted
+// to `outputFormat` when given; the file's title (INAM) is its name. For
+// samples made while the file is written, so that they never need to be in
+// memory at once. Codes and the safe replacement as SaveWave; NoSamples
+// without a stream or with an unusable format.
+SoundResult SaveWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
+                           std::uint32_t bytes, const std::string& path,
+                           const WAVEFORMATEX* outputFormat = nullptr,
+                           SoundProgress progress = nullptr, void* context = nullptr);
 
 // Reads a RIFF WAVE image in memory into `wave` without copying the
 // samples: the wave borrows them (state 3) and the image must outlive it.

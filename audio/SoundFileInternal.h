@@ -59,6 +59,10 @@ SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flag
                          SoundProgress progress, void* context);
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
                          SoundProgress progress, void* context, bool scratch = false);
+SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
+                               std::uint32_t bytes, const std::string& path,
+                               const WAVEFORMATEX* outputFormat, SoundProgress progress,
+                               void* context);
 // The AIFF and AU readers over a whole file image (the loaders map the file
 // and call these; the fuzz harnesses call them directly). The samples are
 // converted into new memory of the wave, so the image may go afterwards.

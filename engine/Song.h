@@ -111,7 +111,9 @@ class Song {
     int ReplaceChannel(int ch, const audio::Wave* wave, bool effect);
     // The channel's loop as it was loaded (from its source file or from the
     // open song file); null for a bad index, an empty channel or a failure.
-    std::unique_ptr<audio::Wave> OpenChannelSource(int ch);
+    // `mapped` leaves the samples of a loop kept in its own file in that
+    // file's mapping instead of copying them (for readers that only read).
+    std::unique_ptr<audio::Wave> OpenChannelSource(int ch, bool mapped = false);
     // The channel's prepared loop with the channel name as its INAM text.
     std::unique_ptr<audio::Wave> OpenChannelPrepared(int ch);
     // Converts `wave` (the channel's own loop when null) to the output

@@ -123,11 +123,12 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     return ToInt(SongResult::Ok);
 }
 
-std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch) {
+std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
     if (IsChannelEmpty(ch)) return nullptr;
     auto wave = std::make_unique<audio::Wave>();
     if ((m_flags[ch] & kInArchive) == 0) {
-        if (audio::LoadWave(*wave, m_sourceFile[ch], kReadFlags) != audio::SoundResult::Ok) {
+        const std::uint32_t flags = mapped ? audio::kTypeWav | audio::kLoadMapped : kReadFlags;
+        if (audio::LoadWave(*wave, m_sourceFile[ch], flags) != audio::SoundResult::Ok) {
             return nullptr;
         }
         wave->SetInfo("INAM", m_name[ch]);

@@ -40,7 +40,7 @@ std::uint32_t Song::MixLength() const {
 }
 
 std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
-    auto loop = OpenChannelSource(ch);
+    auto loop = OpenChannelSource(ch, true);
     if (!loop || audio::ConvertWave(*loop, format) != audio::SoundResult::Ok) return nullptr;
     if ((m_flags[ch] & kEffect) != 0) return loop;
     const auto frames = static_cast<std::uint32_t>(loop->FrameCount());
@@ -52,6 +52,199 @@ std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFO
     return fit;
 }
 
+namespace {
+
+// The recorded mix, replayed through a software mixer while it is read:
+// Read delivers the next bytes of the render. Events take effect at the
+// frame of their time; a span between two events is mixed in whole blocks
+// of the mixer (8 bytes), and the frames of a last partial block go with
+// the next span, so every voice keeps its phase. What follows the last
+// event, up to the render's length, is silence.
+class MixdownStream final : public audio::ByteStream {
+  public:
+    using Loops = std::array<std::unique_ptr<audio::Wave>, kChannelCount>;
+    using Flags = std::array<std::uint32_t, kChannelCount>;
+    using Events = std::array<EventList, kChannelCount>;
+
+    MixdownStream(const audio::WAVEFORMATEX& format, std::uint32_t frames, Loops loops,
+                  const Flags& flags, const Events& events)
+        : m_loops(std::move(loops)),
+          m_flags(flags),
+          m_events(events),
+          m_mixer(format, !platform::ForcePlainKernels()),
+          m_rate(format.nSamplesPerSec),
+          m_frameBytes(format.nBlockAlign),
+          m_silence(format.wBitsPerSample == 8 ? 0x80 : 0x00),
+          m_frames(frames) {
+        m_mode = kReading;
+        m_mixer.ApplyLatency();
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            if (m_loops[ch]) m_voices[ch] = m_mixer.CreateVoice(m_loops[ch].get(), false);
+            m_cursor[ch] = m_events[ch].cbegin();
+        }
+        Advance();
+    }
+    ~MixdownStream() override {
+        // The voices go before the loops they play.
+        for (auto* voice : m_voices) {
+            if (voice != nullptr) m_mixer.DestroyVoice(voice);
+        }
+    }
+
+    std::uint32_t Read(void* buffer, std::uint32_t n) override {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        const std::uint64_t left = std::uint64_t{m_frames} * m_frameBytes - m_delivered;
+        n = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, left));
+        std::uint32_t got = 0;
+        while (got < n) {
+            // Frames mixed but not yet delivered go first.
+            if (m_pendingAt < m_pending.size()) {
+                const auto take = std::min<std::uint32_t>(
+                    n - got, static_cast<std::uint32_t>(m_pending.size() - m_pendingAt));
+                std::memcpy(out + got, m_pending.data() + m_pendingAt, take);
+                m_pendingAt += take;
+                got += take;
+                continue;
+            }
+            if (m_until <= m_rendered) {
+                if (!m_haveNext) {
+                    // After the last event: silence to the end.
+                    std::memset(out + got, m_silence, n - got);
+                    got = n;
+                    break;
+                }
+                m_now = m_next;
+                Advance();
+                continue;
+            }
+            const std::uint64_t spanBytes = std::uint64_t{m_until - m_rendered} * m_frameBytes;
+            const std::uint32_t room = n - got;
+            if (spanBytes >= kBlock && room >= kBlock) {
+                // Straight into the caller's buffer, in whole blocks.
+                const auto want =
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, room)) &
+                    ~(kBlock - 1);
+                const std::uint32_t produced = m_mixer.Mix(out + got, want);
+                if (produced == 0) break;
+                m_rendered += produced / m_frameBytes;
+                got += produced;
+                continue;
+            }
+            // Less than a block on either side: mix one block's worth (or
+            // the whole short span) aside and hand it out from there.
+            const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, 4096));
+            m_pending.resize(4096);
+            const std::uint32_t produced = m_mixer.Mix(m_pending.data(), want);
+            if (produced == 0) {
+                // A span shorter than a block: its frames go with the next one.
+                m_pending.clear();
+                m_pendingAt = 0;
+                if (!m_haveNext) {
+                    std::memset(out + got, m_silence, n - got);
+                    got = n;
+                    break;
+                }
+                m_now = m_next;
+                Advance();
+                continue;
+            }
+            m_pending.resize(produced);
+            m_pendingAt = 0;
+            m_rendered += produced / m_frameBytes;
+        }
+        m_delivered += got;
+        return got;
+    }
+    bool AtEnd() override { return m_delivered >= std::uint64_t{m_frames} * m_frameBytes; }
+    std::uint32_t Length() override { return m_frames * m_frameBytes; }
+
+  private:
+    static constexpr std::uint32_t kBlock = 8;
+
+    // Applies the events due at m_now and finds the next event time and the
+    // frame the mix runs to before it.
+    void Advance() {
+        m_haveNext = false;
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            for (; m_cursor[ch] != m_events[ch].cend() && m_cursor[ch]->time <= m_now;
+                 ++m_cursor[ch]) {
+                Apply(ch, *m_cursor[ch]);
+            }
+            if (m_cursor[ch] != m_events[ch].cend() &&
+                (!m_haveNext || m_cursor[ch]->time < m_next)) {
+                m_next = m_cursor[ch]->time;
+                m_haveNext = true;
+            }
+        }
+        if (!m_haveNext) {
+            m_until = m_rendered;
+            return;
+        }
+        const std::uint64_t until = std::uint64_t{m_next} * m_rate / 1000;
+        m_until = static_cast<std::uint32_t>(std::min<std::uint64_t>(until, m_frames));
+    }
+
+    void Apply(int ch, const MixEvent& e) {
+        audio::MixVoice* voice = m_voices[ch];
+        switch (e.kind) {
+            case kChannelOn:
+                if (voice != nullptr) {
+                    const auto loopFrames = static_cast<std::uint32_t>(m_loops[ch]->FrameCount());
+                    const std::uint32_t start = (m_flags[ch] & kEffect) != 0 || loopFrames == 0
+                                                    ? 0
+                                                    : m_rendered % loopFrames;
+                    voice->Play(start, true);
+                }
+                break;
+            case kChannelOff:
+                if (voice != nullptr) voice->Stop();
+                break;
+            case kVolume:
+                m_volume[ch] = static_cast<int>(e.value);
+                if (voice != nullptr) voice->SetAttenuation(m_volume[ch] + m_master);
+                break;
+            case kPan:
+                if (voice != nullptr) voice->SetPan(static_cast<int>(e.value));
+                break;
+            case kMasterVolume:
+                m_master = static_cast<int>(e.value);
+                for (int other = 0; other < kChannelCount; ++other) {
+                    if (m_voices[other] != nullptr) {
+                        m_voices[other]->SetAttenuation(m_volume[other] + m_master);
+                    }
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    Loops m_loops;
+    const Flags& m_flags;
+    const Events& m_events;
+    audio::SoftMixer m_mixer;
+    std::array<audio::MixVoice*, kChannelCount> m_voices{};
+    std::array<int, kChannelCount> m_volume{};
+    std::array<EventList::const_iterator, kChannelCount> m_cursor;
+    // The running master level starts at full level until the first master
+    // event sets it.
+    int m_master = 0;
+    const std::uint32_t m_rate;
+    const std::uint32_t m_frameBytes;
+    const std::uint8_t m_silence;
+    const std::uint32_t m_frames;
+    std::uint32_t m_now = 0;
+    std::uint32_t m_next = 0;
+    bool m_haveNext = false;
+    std::uint32_t m_until = 0;     // the frame the current span ends at
+    std::uint32_t m_rendered = 0;  // frames mixed so far
+    std::uint64_t m_delivered = 0;
+    std::vector<std::uint8_t> m_pending;
+    std::size_t m_pendingAt = 0;
+};
+
+}  // namespace
+
 int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
                   const ProgressFn& progress) {
     if (output != nullptr && !audio::IsUsableFormat(*output)) return ToInt(SongResult::BadArgument);
@@ -60,17 +253,13 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
     if (length == 0) return ToInt(SongResult::NoMix);
 
     const std::uint64_t frames64 = std::uint64_t{format.nSamplesPerSec} * length / 1000;
-    const std::uint32_t bytesPerFrame = format.nBlockAlign;
-    audio::Wave render;
-    if (frames64 == 0 || frames64 * bytesPerFrame > UINT32_MAX ||
-        !render.Create(format, static_cast<std::uint32_t>(frames64))) {
+    // A WAV file holds at most 4 GiB of samples.
+    if (frames64 == 0 || frames64 * format.nBlockAlign > UINT32_MAX - 4096) {
         return ToInt(SongResult::OutOfMemory);
     }
     const auto frames = static_cast<std::uint32_t>(frames64);
-    // A new wave is zeroed, which is 16-bit silence; 8-bit silence is 0x80.
-    if (format.wBitsPerSample == 8) std::memset(render.Data(), 0x80, render.DataBytes());
 
-    std::array<std::unique_ptr<audio::Wave>, kChannelCount> loops;
+    MixdownStream::Loops loops;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if ((m_flags[ch] & kLoaded) == 0) continue;
         if (progress) progress(1, ch, ch * 33 / 20);
@@ -78,91 +267,17 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
         if (!loops[ch]) return ToInt(SongResult::ArchiveFailed);
     }
 
-    // Destroyed before the loops it plays.
-    audio::SoftMixer mixer(format, !platform::ForcePlainKernels());
-    mixer.ApplyLatency();
-    std::array<audio::MixVoice*, kChannelCount> voices{};
-    std::array<int, kChannelCount> volume{};
-    std::array<EventList::const_iterator, kChannelCount> cursor;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (loops[ch]) voices[ch] = mixer.CreateVoice(loops[ch].get(), false);
-        cursor[ch] = m_events[ch].cbegin();
-    }
-
-    // The running master level starts at full level until the first master
-    // event sets it.
-    int master = 0;
-    std::uint32_t now = 0;
-    std::uint32_t rendered = 0;
-    for (;;) {
-        bool haveNext = false;
-        std::uint32_t next = 0;
-        for (int ch = 0; ch < kChannelCount; ++ch) {
-            for (; cursor[ch] != m_events[ch].cend() && cursor[ch]->time <= now; ++cursor[ch]) {
-                const MixEvent& e = *cursor[ch];
-                audio::MixVoice* voice = voices[ch];
-                switch (e.kind) {
-                    case kChannelOn:
-                        if (voice != nullptr) {
-                            const auto loopFrames =
-                                static_cast<std::uint32_t>(loops[ch]->FrameCount());
-                            const std::uint32_t start =
-                                (m_flags[ch] & kEffect) != 0 || loopFrames == 0
-                                    ? 0
-                                    : rendered % loopFrames;
-                            voice->Play(start, true);
-                        }
-                        break;
-                    case kChannelOff:
-                        if (voice != nullptr) voice->Stop();
-                        break;
-                    case kVolume:
-                        volume[ch] = static_cast<int>(e.value);
-                        if (voice != nullptr) voice->SetAttenuation(volume[ch] + master);
-                        break;
-                    case kPan:
-                        if (voice != nullptr) voice->SetPan(static_cast<int>(e.value));
-                        break;
-                    case kMasterVolume:
-                        master = static_cast<int>(e.value);
-                        for (int other = 0; other < kChannelCount; ++other) {
-                            if (voices[other] != nullptr) {
-                                voices[other]->SetAttenuation(volume[other] + master);
-                            }
-                        }
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (cursor[ch] != m_events[ch].cend() && (!haveNext || cursor[ch]->time < next)) {
-                next = cursor[ch]->time;
-                haveNext = true;
-            }
-        }
-        // Silence before a mix's first event is part of the render: only the
-        // end of the events ends it.
-        if (!haveNext) break;
-        const std::uint64_t until64 = std::uint64_t{next} * format.nSamplesPerSec / 1000;
-        const auto until = static_cast<std::uint32_t>(std::min<std::uint64_t>(until64, frames));
-        if (until > rendered) {
-            const std::uint32_t produced =
-                mixer.Mix(render.Data() + std::uint64_t{rendered} * bytesPerFrame,
-                          (until - rendered) * bytesPerFrame);
-            rendered += produced / bytesPerFrame;
-            if (progress)
-                progress(3, 0, static_cast<int>(33 + std::uint64_t{rendered} * 33 / frames));
-        }
-        now = next;
-    }
-
-    // The writer reports 0..100; the render shows it as the last third.
+    // The render is mixed while it is written; the writer reports 0..100,
+    // shown as the last two thirds.
     const auto relay = [](void* context, std::uint32_t /*phase*/, std::uint32_t percent) {
         const auto& p = *static_cast<const ProgressFn*>(context);
-        if (p) p(3, 0, static_cast<int>(66 + percent * 34 / 100));
+        if (p) p(3, 0, static_cast<int>(33 + percent * 67 / 100));
     };
-    const audio::SoundResult written = audio::SaveWave(render, path, audio::kTypeWav, output, relay,
-                                                       const_cast<ProgressFn*>(&progress));
+    auto stream =
+        std::make_unique<MixdownStream>(format, frames, std::move(loops), m_flags, m_events);
+    const audio::SoundResult written =
+        audio::SaveWaveStream(std::move(stream), format, frames * format.nBlockAlign, path, output,
+                              relay, const_cast<ProgressFn*>(&progress));
     return written == audio::SoundResult::Ok ? ToInt(SongResult::Ok)
                                              : ToInt(SongResult::WriteFailed);
 }

@@ -1,7 +1,9 @@
 // RIFF WAVE reading and writing, LoadWave and SaveWave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -211,6 +213,82 @@ TEST(SoundFile, SavingWithoutTextsWritesTheTitleAsInam) {
     EXPECT_EQ(file, Riff(expected));
     ASSERT_NE(wave.GetInfo("INAM"), nullptr);
     EXPECT_EQ(*wave.GetInfo("INAM"), "drum");
+}
+
+// A stream of samples that hands out at most `piece` bytes per read and
+// ends after `limit` bytes.
+class TrickleStream final : public ByteStream {
+  public:
+    TrickleStream(const Bytes& bytes, std::uint32_t piece, std::size_t limit)
+        : m_bytes(bytes), m_piece(piece), m_limit(std::min(limit, bytes.size())) {
+        m_mode = kReading;
+    }
+    std::uint32_t Read(void* buffer, std::uint32_t n) override {
+        const auto take =
+            static_cast<std::uint32_t>(std::min<std::size_t>({n, m_piece, m_limit - m_at}));
+        std::memcpy(buffer, m_bytes.data() + m_at, take);
+        m_at += take;
+        return take;
+    }
+    bool AtEnd() override { return m_at == m_limit; }
+    std::uint32_t Length() override { return static_cast<std::uint32_t>(m_bytes.size()); }
+
+  private:
+    const Bytes& m_bytes;
+    std::uint32_t m_piece;
+    std::size_t m_limit;
+    std::size_t m_at = 0;
+};
+
+TEST(SoundFile, StreamedSaveWritesTheSameFileAsSavingTheWave) {
+    test::TempDir dir;
+    Bytes samples(4000 * 4);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
+    const WAVEFORMATEX format = Pcm(22050, 16, 2);
+    WAVEFORMATEX ima;
+    ASSERT_TRUE(MakeFormat(ima, kFormatImaAdpcm, 22050, 4, 2));
+    const WAVEFORMATEX eightBitMono = Pcm(11025, 8, 1);
+    // Unconverted (by default and when asked for the same format), encoded,
+    // and resampled to another layout.
+    const WAVEFORMATEX* const outputs[] = {nullptr, &format, &ima, &eightBitMono};
+    for (const WAVEFORMATEX* output : outputs) {
+        for (const std::uint32_t piece : {1u, 4093u, 1u << 20}) {
+            SCOPED_TRACE(testing::Message() << "format " << (output ? output->wFormatTag : 0)
+                                            << ", pieces of " << piece);
+            Wave wave;
+            wave.AttachBorrowed(format, samples.data(), static_cast<std::uint32_t>(samples.size()));
+            ASSERT_EQ(SaveWave(wave, dir.File("mix.wav"), kTypeWav, output), SoundResult::Ok);
+            const Bytes expected = test::ReadAll(dir.File("mix.wav"));
+            ASSERT_EQ(
+                SaveWaveStream(std::make_unique<TrickleStream>(samples, piece, samples.size()),
+                               format, static_cast<std::uint32_t>(samples.size()),
+                               dir.File("streamed/mix.wav"), output),
+                SoundResult::CreateFailed);  // no such folder
+            test::TempDir other;
+            ASSERT_EQ(
+                SaveWaveStream(std::make_unique<TrickleStream>(samples, piece, samples.size()),
+                               format, static_cast<std::uint32_t>(samples.size()),
+                               other.File("mix.wav"), output),
+                SoundResult::Ok);
+            EXPECT_EQ(test::ReadAll(other.File("mix.wav")), expected);
+        }
+    }
+}
+
+TEST(SoundFile, AStreamThatEndsEarlyGivesAShorterValidFile) {
+    test::TempDir dir;
+    Bytes samples(1000 * 4, 0x11);
+    ASSERT_EQ(SaveWaveStream(std::make_unique<TrickleStream>(samples, 512, 1200), Pcm(8000, 16, 2),
+                             static_cast<std::uint32_t>(samples.size()), dir.File("short.wav")),
+              SoundResult::Ok);
+    Wave back;
+    ASSERT_EQ(LoadWave(back, dir.File("short.wav"), kLoadCopy), SoundResult::Ok);
+    EXPECT_EQ(back.DataBytes(), 1200u);
+    ASSERT_NE(back.GetInfo("INAM"), nullptr);
+    EXPECT_EQ(*back.GetInfo("INAM"), "short");
+    EXPECT_EQ(SaveWaveStream(nullptr, Pcm(8000, 16, 2), 4, dir.File("none.wav")),
+              SoundResult::NoSamples);
 }
 
 TEST(SoundFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {

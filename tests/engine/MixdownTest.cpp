@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "audio/MixKernels.h"
 #include "audio/SoundFile.h"
@@ -26,10 +27,21 @@ class Mixdown : public SongFixture {
 
 // The mix computed the plain way: for every frame, every sounding channel's
 // loop sample at that frame, scaled by its gains, summed with saturation.
+// The mixer works in blocks of 8 bytes (two 16-bit stereo frames): an event
+// takes effect at the last block boundary before its frame, counted from
+// where the previous events took effect.
 std::vector<std::int16_t> Expected(const std::array<std::unique_ptr<audio::Wave>, 3>& loops,
                                    const std::vector<MixEvent>& events, std::uint32_t frames,
                                    std::uint32_t rate, const std::array<bool, 3>& effect) {
     std::vector<std::int16_t> out(2 * frames);
+    std::map<std::uint32_t, std::uint32_t> effectiveFrame;  // event time -> frame
+    std::uint32_t mixed = 0;
+    for (const MixEvent& e : events) {
+        if (effectiveFrame.count(e.time) != 0) continue;
+        const auto due = static_cast<std::uint32_t>(std::uint64_t{e.time} * rate / 1000);
+        mixed += (due - mixed) / 2 * 2;
+        effectiveFrame[e.time] = mixed;
+    }
     struct State {
         bool on = false;
         std::uint32_t start = 0;  // frame the channel was switched on
@@ -40,7 +52,7 @@ std::vector<std::int16_t> Expected(const std::array<std::unique_ptr<audio::Wave>
     int master = 0;
     for (std::uint32_t f = 0; f < frames; ++f) {
         for (const MixEvent& e : events) {
-            if (std::uint64_t{e.time} * rate / 1000 != f) continue;
+            if (effectiveFrame[e.time] != f) continue;
             State& s = state[e.channel];
             if (e.kind == kChannelOn) s = {true, f, s.volume, s.pan};
             if (e.kind == kChannelOff) s.on = false;
@@ -70,45 +82,57 @@ std::vector<std::int16_t> Expected(const std::array<std::unique_ptr<audio::Wave>
     return out;
 }
 
-TEST_F(Mixdown, RenderMatchesThePlainComputationOfTheMix) {
-    const audio::WAVEFORMATEX format = Pcm(8000, 16, 2);
+class MixdownScenario : public Mixdown, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
+    // At 8000 Hz every event falls on a block boundary; at 11025 Hz most of
+    // them fall between the two frames of a block.
+    const std::uint32_t rate = GetParam();
+    const bool aligned = rate == 8000;
+    const std::array<std::uint32_t, 8> t =
+        aligned ? std::array<std::uint32_t, 8>{0, 250, 500, 600, 900, 1000, 1200, 1500}
+                : std::array<std::uint32_t, 8>{0, 255, 505, 611, 903, 1001, 1207, 1503};
+    const audio::WAVEFORMATEX format = Pcm(rate, 16, 2);
     ASSERT_EQ(Load(0, Bar(), false, 0), 0);
     ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), 0);  // fitted to two bars
     ASSERT_EQ(Load(2, 3000, true, 5000), 0);           // an effect
     const std::vector<MixEvent> events = {
-        {0, kMasterVolume, 0, static_cast<std::uint32_t>(-500), 0},
-        {0, kVolume, 0, static_cast<std::uint32_t>(-1000), 0},
-        {0, kPan, 0, 2000, 0},
-        {0, kChannelOn, 0, 0, 0},
-        {0, kPan, 1, static_cast<std::uint32_t>(-1500), 0},
-        {250, kChannelOn, 1, 0, 0},
-        {500, kVolume, 0, static_cast<std::uint32_t>(-300), 0},
-        {600, kChannelOn, 2, 0, 0},
-        {900, kChannelOn, 2, 0, 0},  // an effect starts again from its start
-        {1000, kMasterVolume, 0, static_cast<std::uint32_t>(-100), 0},
-        {1200, kChannelOff, 1, 0, 0},
-        {1500, kChannelOff, 0, 0, 0},
-        {1500, kChannelOff, 2, 0, 0},
+        {t[0], kMasterVolume, 0, static_cast<std::uint32_t>(-500), 0},
+        {t[0], kVolume, 0, static_cast<std::uint32_t>(-1000), 0},
+        {t[0], kPan, 0, 2000, 0},
+        {t[0], kChannelOn, 0, 0, 0},
+        {t[0], kPan, 1, static_cast<std::uint32_t>(-1500), 0},
+        {t[1], kChannelOn, 1, 0, 0},
+        {t[2], kVolume, 0, static_cast<std::uint32_t>(-300), 0},
+        {t[3], kChannelOn, 2, 0, 0},
+        {t[4], kChannelOn, 2, 0, 0},  // an effect starts again from its start
+        {t[5], kMasterVolume, 0, static_cast<std::uint32_t>(-100), 0},
+        {t[6], kChannelOff, 1, 0, 0},
+        {t[7], kChannelOff, 0, 0, 0},
+        {t[7], kChannelOff, 2, 0, 0},
     };
     for (const MixEvent& e : events)
         InsertEvent(song.Events(e.kind == kMasterVolume ? 0 : static_cast<int>(e.channel)), e);
-    EXPECT_EQ(song.MixLength(), 1500u);
+    EXPECT_EQ(song.MixLength(), t[7]);
+    const auto frames = static_cast<std::uint32_t>(std::uint64_t{t[7]} * rate / 1000);
 
     int result = -1;
     auto rendered = Render(&format, &result);
     ASSERT_EQ(result, 0);
     ASSERT_TRUE(rendered);
     ASSERT_EQ(*rendered->Format(), format);
-    ASSERT_EQ(rendered->FrameCount(), 12000);
+    ASSERT_EQ(rendered->FrameCount(), static_cast<std::int32_t>(frames));
 
     std::array<std::unique_ptr<audio::Wave>, 3> loops;
     for (int ch = 0; ch < 3; ++ch) {
         loops[ch] = song.RenderChannelLoop(ch, format);
         ASSERT_TRUE(loops[ch]);
     }
-    EXPECT_EQ(loops[1]->FrameCount(), static_cast<std::int32_t>(2 * Bar()));
-    EXPECT_EQ(loops[2]->FrameCount(), 3000);
-    const auto expected = Expected(loops, events, 12000, 8000, {false, false, true});
+    if (aligned) {
+        EXPECT_EQ(loops[1]->FrameCount(), static_cast<std::int32_t>(2 * Bar()));
+        EXPECT_EQ(loops[2]->FrameCount(), 3000);
+    }
+    const auto expected = Expected(loops, events, frames, rate, {false, false, true});
     const auto* got = reinterpret_cast<const std::int16_t*>(rendered->Data());
     std::size_t mismatches = 0, first = 0;
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -123,6 +147,8 @@ TEST_F(Mixdown, RenderMatchesThePlainComputationOfTheMix) {
     ASSERT_EQ(song.SaveSong(other.File("mix.wav"), Song::kSaveMixdown, &format), 0);
     EXPECT_EQ(tamboro::test::ReadAll(other.File("mix.wav")), firstBytes);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rates, MixdownScenario, ::testing::Values(8000u, 11025u));
 
 TEST_F(Mixdown, NoMixNoRender) {
     int result = -1;
