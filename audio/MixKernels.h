@@ -20,10 +20,25 @@ namespace tamboro::audio {
 
 inline constexpr int kFullGain = 32767;
 
+// One voice of a multi-voice accumulation: its samples and the two gains it
+// would be given to accumulate16.
+struct VoiceSamples16 {
+    const std::int16_t* src;
+    int gainEven;
+    int gainOdd;
+};
+
 struct MixKernels {
     // dest[i] = sat16(dest[i] + scale(src[i])) for `samples` 16-bit samples.
     void (*accumulate16)(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                          int gainEven, int gainOdd);
+    // Exactly the same as calling accumulate16(dest, v.src, samples,
+    // v.gainEven, v.gainOdd) for every v of voices[0..count) in order (every
+    // voice holds `samples` samples), but dest is read and written once per
+    // group of voices instead of once per voice: every sample still sees the
+    // same sequence of saturating adds.
+    void (*accumulate16Many)(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                             std::size_t samples);
     // dest (signed 8-bit) [i] = sat8(dest[i] + scale(src[i] - 128)); src holds
     // unsigned 8-bit samples (silence 0x80).
     void (*accumulate8)(std::int8_t* dest, const std::uint8_t* src, std::size_t samples,
@@ -35,18 +50,24 @@ struct MixKernels {
 
 void Accumulate16_Scalar(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                          int gainEven, int gainOdd);
+void Accumulate16Many_Scalar(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                             std::size_t samples);
 void Accumulate8_Scalar(std::int8_t* dest, const std::uint8_t* src, std::size_t samples,
                         int gainEven, int gainOdd);
 void Flip8_Scalar(std::uint8_t* bytes, std::size_t count);
 
 void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                        int gainEven, int gainOdd);
+void Accumulate16Many_Sse2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                           std::size_t samples);
 void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
                       int gainOdd);
 void Flip8_Sse2(std::uint8_t* bytes, std::size_t count);
 
 void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
                        int gainEven, int gainOdd);
+void Accumulate16Many_Avx2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                           std::size_t samples);
 void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
                       int gainOdd);
 void Flip8_Avx2(std::uint8_t* bytes, std::size_t count);

@@ -26,6 +26,12 @@ void Accumulate16_Scalar(std::int16_t* dest, const std::int16_t* src, std::size_
     }
 }
 
+void Accumulate16Many_Scalar(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
+                             std::size_t samples) {
+    for (std::size_t v = 0; v < count; ++v)
+        Accumulate16_Scalar(dest, voices[v].src, samples, voices[v].gainEven, voices[v].gainOdd);
+}
+
 void Accumulate8_Scalar(std::int8_t* dest, const std::uint8_t* src, std::size_t samples,
                         int gainEven, int gainOdd) {
     const bool full = IsFullGain(gainEven, gainOdd);
@@ -42,8 +48,8 @@ void Flip8_Scalar(std::uint8_t* bytes, std::size_t count) {
 }
 
 const MixKernels& PlainMixKernels() {
-    static const MixKernels kernels{Accumulate16_Scalar, Accumulate8_Scalar, Flip8_Scalar,
-                                    "Scalar"};
+    static const MixKernels kernels{Accumulate16_Scalar, Accumulate16Many_Scalar,
+                                    Accumulate8_Scalar, Flip8_Scalar, "Scalar"};
     return kernels;
 }
 

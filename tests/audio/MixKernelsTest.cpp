@@ -65,6 +65,67 @@ TEST_P(FastKernels, SixteenBitAccumulateMatchesPlainOnRandomBlocks) {
     }
 }
 
+// A gain drawn from the values where the fast kernels change their path:
+// silence, the wrap border of the doubled gain, the full gain and one below,
+// or any other value.
+int PickGain(std::mt19937& rng) {
+    const int edges[] = {0, 1, 16383, 16384, 32766, kFullGain, kFullGain, kFullGain};
+    std::uniform_int_distribution<int> any(0, kFullGain);
+    return rng() % 2 ? edges[rng() % 8] : any(rng);
+}
+
+// Many voices in one call give the bytes of the plain kernel called voice by
+// voice in order: voice counts across several groups, full and scaled voices
+// mixed within a group, every length parity, misaligned blocks, and loud
+// voices whose running sum saturates and comes back.
+TEST_P(FastKernels, ManyVoicesMatchPlainKernelCalledPerVoiceInOrder) {
+    const MixKernels& fast = GetParam().get();
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    std::uniform_int_distribution<int> loud(20000, 32767);
+    int saturated = 0;
+    for (int round = 0; round < 600; ++round) {
+        const std::size_t count = rng() % 26;
+        const std::size_t length = rng() % 301;
+        const std::size_t destOffset = rng() % 5;
+        std::vector<std::vector<std::int16_t>> src(count);
+        std::vector<VoiceSamples16> voices(count);
+        for (std::size_t v = 0; v < count; ++v) {
+            const std::size_t srcOffset = rng() % 5;
+            src[v].resize(length + srcOffset);
+            const bool isLoud = rng() % 2 != 0;
+            for (auto& s : src[v]) {
+                const int x = isLoud ? (rng() % 2 ? loud(rng) : -loud(rng)) : sample(rng);
+                s = static_cast<std::int16_t>(x);
+            }
+            int ge = PickGain(rng);
+            int go = rng() % 3 == 0 ? ge : PickGain(rng);
+            if (round % 4 == 0) ge = go = kFullGain;  // whole groups at full level
+            voices[v] = {src[v].data() + srcOffset, ge, go};
+        }
+        std::vector<std::int16_t> dst(length + destOffset);
+        for (auto& d : dst)
+            d = static_cast<std::int16_t>(sample(rng));
+        auto plain = dst;
+        auto simd = dst;
+        for (const auto& v : voices)
+            Accumulate16_Scalar(plain.data() + destOffset, v.src, length, v.gainEven, v.gainOdd);
+        fast.accumulate16Many(simd.data() + destOffset, voices.data(), count, length);
+        ASSERT_EQ(plain, simd) << "round " << round << ", " << count << " voices, " << length
+                               << " samples";
+        saturated += static_cast<int>(std::count_if(
+            plain.begin(), plain.end(), [](int x) { return x == 32767 || x == -32768; }));
+    }
+    EXPECT_GT(saturated, 1000);  // the sums really did saturate
+}
+
+TEST_P(FastKernels, ManyVoicesWithNoVoicesLeaveTheBlockAlone) {
+    const MixKernels& fast = GetParam().get();
+    std::vector<std::int16_t> dst(70, 1234);
+    fast.accumulate16Many(dst.data(), nullptr, 0, dst.size());
+    EXPECT_EQ(dst, std::vector<std::int16_t>(70, 1234));
+}
+
 TEST_P(FastKernels, FlipMatchesPlainForEveryLengthAndOffset) {
     const MixKernels& fast = GetParam().get();
     std::vector<std::uint8_t> bytes(100);
@@ -107,6 +168,21 @@ TEST(MixKernels, FullGainPassesSamplesBitForBit) {
         src[i] = static_cast<std::int16_t>(i - 32768);
     SelectMixKernels().accumulate16(dest.data(), src.data(), src.size(), kFullGain, kFullGain);
     EXPECT_EQ(dest, src);
+}
+
+TEST(MixKernels, PlainManyVoicesAddEachVoiceInOrder) {
+    // Order matters once the sum saturates: 30000 + 30000 clamps to 32767,
+    // then -30000 gives 2767 (not the 30000 of the exact sum). The third
+    // voice is scaled on both sides (-30000 x 32767 >> 15 stays -30000).
+    const std::int16_t a[2] = {30000, 100};
+    const std::int16_t b[2] = {30000, 100};
+    const std::int16_t c[2] = {-30000, 100};
+    const VoiceSamples16 voices[3] = {
+        {a, kFullGain, kFullGain}, {b, kFullGain, kFullGain}, {c, kFullGain, 16384}};
+    std::int16_t dest[2] = {0, 0};
+    Accumulate16Many_Scalar(dest, voices, 3, 2);
+    EXPECT_EQ(dest[0], 2767);
+    EXPECT_EQ(dest[1], 100 + 100 + 50);
 }
 
 TEST(MixKernels, GainsFollowTheHalvingLaw) {
