@@ -1,6 +1,7 @@
 #include "audio/SoftMixer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "audio/FormatAdapter.h"
@@ -202,8 +203,29 @@ std::uint32_t SoftMixer::MixBlock(std::uint8_t* dest, std::uint32_t bytes) {
     // The block is summed as signed samples; 8-bit output turns unsigned at
     // the end.
     std::memset(dest, 0, n);
+    // 16-bit voices that deliver the whole block at once are added in
+    // batches, one pass over the block per batch; the adds keep the playing
+    // order either way, so the sums saturate the same.
+    auto* const dest16 = reinterpret_cast<std::int16_t*>(dest);
+    std::array<VoiceSamples16, 16> batch;
+    std::size_t batched = 0;
+    const auto flush = [&] {
+        if (batched > 0) m_kernels->accumulate16Many(dest16, batch.data(), batched, n / 2);
+        batched = 0;
+    };
     for (MixVoice* v = m_playingHead; v;) {
         MixVoice* next = v->m_next;  // v may stop itself
+        // Mono layouts use the attenuation alone and ignore the pan.
+        const int ge = stereo ? v->m_gains.left : v->m_monoGain;
+        const int go = stereo ? v->m_gains.right : v->m_monoGain;
+        if (!eightBit && v->m_scratch.size() >= n) {
+            const std::uint8_t* samples = v->Next(n, 0x00);
+            batch[batched++] = {reinterpret_cast<const std::int16_t*>(samples), ge, go};
+            if (batched == batch.size()) flush();
+            v = next;
+            continue;
+        }
+        flush();
         // A voice started before a larger latency was applied mixes in pieces
         // of its scratch size.
         for (std::uint32_t done = 0; done < n && v->m_inPlaying;) {
@@ -214,14 +236,11 @@ std::uint32_t SoftMixer::MixBlock(std::uint8_t* dest, std::uint32_t bytes) {
                 break;
             }
             const std::uint8_t* samples = v->Next(piece, eightBit ? 0x80 : 0x00);
-            // Mono layouts use the attenuation alone and ignore the pan.
-            const int ge = stereo ? v->m_gains.left : v->m_monoGain;
-            const int go = stereo ? v->m_gains.right : v->m_monoGain;
             if (eightBit) {
                 m_kernels->accumulate8(reinterpret_cast<std::int8_t*>(dest + done), samples, piece,
                                        ge, go);
             } else {
-                m_kernels->accumulate16(reinterpret_cast<std::int16_t*>(dest + done),
+                m_kernels->accumulate16(dest16 + done / 2,
                                         reinterpret_cast<const std::int16_t*>(samples), piece / 2,
                                         ge, go);
             }
@@ -229,6 +248,7 @@ std::uint32_t SoftMixer::MixBlock(std::uint8_t* dest, std::uint32_t bytes) {
         }
         v = next;
     }
+    flush();
     if (eightBit) m_kernels->flip8(dest, n);
     return n;
 }
