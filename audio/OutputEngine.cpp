@@ -1,6 +1,7 @@
 #include "audio/OutputEngine.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -60,7 +61,7 @@ bool OutputEngine::Configure(const WAVEFORMATEX& format) {
     m_frameBytes = BytesPerFrame(layout);
     m_channels = (layout == PcmLayout::Stereo8 || layout == PcmLayout::Stereo16) ? 2 : 1;
     m_rampFrames = std::max<std::uint32_t>(1, format.nSamplesPerSec * kRampMs / 1000);
-    m_scratch.assign(std::size_t{kMaxBlockFrames} * 4, 0);
+    m_scratch.assign(std::size_t{kMaxBlockFrames} * 4 * kBatch, 0);
     for (int s = 0; s < kSlots; ++s) {
         for (int i = 0; i < kInstances; ++i) {
             Voice& v = m_voices[s][i];
@@ -225,29 +226,60 @@ void OutputEngine::RenderBlock(std::uint8_t* out, std::uint32_t frames) {
     const std::size_t bytes = std::size_t{frames} * m_frameBytes;
     std::memset(out, 0, bytes);  // signed silence; 8-bit turns unsigned at the end
     std::uint8_t* scratch = m_scratch.data();
-    for (int s = 0; s < kSlots; ++s) {
-        for (int i = 0; i < kInstances; ++i) {
-            Voice& v = m_voices[s][i];
-            if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
-            const bool more = Produce(v, scratch, frames);
-            int ge = kFullGain;
-            int go = kFullGain;
-            if (v.rampLeft > 0) {
-                ApplyRamp(v, scratch, frames);
-            } else {
-                ge = v.targetLeft;
-                go = m_channels == 2 ? v.targetRight : v.targetLeft;
-            }
-            if (eightBit) {
+    if (eightBit) {
+        for (int s = 0; s < kSlots; ++s) {
+            for (int i = 0; i < kInstances; ++i) {
+                Voice& v = m_voices[s][i];
+                if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
+                const bool more = Produce(v, scratch, frames);
+                int ge = kFullGain;
+                int go = kFullGain;
+                if (v.rampLeft > 0) {
+                    ApplyRamp(v, scratch, frames);
+                } else {
+                    ge = v.targetLeft;
+                    go = m_channels == 2 ? v.targetRight : v.targetLeft;
+                }
                 m_kernels.accumulate8(reinterpret_cast<std::int8_t*>(out), scratch, samples, ge,
                                       go);
-            } else {
-                m_kernels.accumulate16(reinterpret_cast<std::int16_t*>(out),
-                                       reinterpret_cast<const std::int16_t*>(scratch), samples, ge,
-                                       go);
+                if (!more) End(s, i);
             }
-            if (!more) End(s, i);
         }
+    } else {
+        // In slot order, kBatch voices per pass over the block.
+        std::array<VoiceSamples16, kBatch> batch;
+        std::size_t batched = 0;
+        const auto flush = [&] {
+            if (batched > 0) {
+                m_kernels.accumulate16Many(reinterpret_cast<std::int16_t*>(out), batch.data(),
+                                           batched, samples);
+            }
+            batched = 0;
+        };
+        for (int s = 0; s < kSlots; ++s) {
+            for (int i = 0; i < kInstances; ++i) {
+                Voice& v = m_voices[s][i];
+                if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
+                bool more = true;
+                bool ramped = false;  // the ramp scales the samples itself
+                const std::uint8_t* from = InPlace(v, frames);
+                if (from == nullptr) {
+                    std::uint8_t* area = scratch + batched * bytes;
+                    more = Produce(v, area, frames);
+                    if (v.rampLeft > 0) {
+                        ApplyRamp(v, area, frames);
+                        ramped = true;
+                    }
+                    from = area;
+                }
+                const int ge = ramped ? kFullGain : v.targetLeft;
+                const int go = ramped ? kFullGain : m_channels == 2 ? v.targetRight : v.targetLeft;
+                batch[batched++] = {reinterpret_cast<const std::int16_t*>(from), ge, go};
+                if (!more) End(s, i);
+                if (batched == kBatch) flush();
+            }
+        }
+        flush();
     }
     // Peak for meters, on the 16-bit scale.
     int peak = 0;
@@ -267,6 +299,15 @@ void OutputEngine::RenderBlock(std::uint8_t* out, std::uint32_t frames) {
            !m_peak.compare_exchange_weak(old, static_cast<std::uint32_t>(peak),
                                          std::memory_order_acq_rel)) {
     }
+}
+
+const std::uint8_t* OutputEngine::InPlace(Voice& v, std::uint32_t frames) {
+    if (v.step != kUnitStep || (v.pos & 0xFFFFFFFFu) != 0 || v.rampLeft > 0) return nullptr;
+    const SlotBuffer& b = *v.buffer;
+    const std::uint64_t pos = v.pos >> 32;
+    if (b.streaming || pos >= b.frameCount || frames > b.frameCount - pos) return nullptr;
+    v.pos += std::uint64_t{frames} << 32;
+    return b.frames.data() + pos * m_frameBytes;
 }
 
 bool OutputEngine::Produce(Voice& v, std::uint8_t* scratch, std::uint32_t frames) {

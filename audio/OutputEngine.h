@@ -79,6 +79,9 @@ class OutputEngine {
     static constexpr int kInstances = 4;
     static constexpr std::uint32_t kRingCommands = 4096;
     static constexpr std::uint32_t kMaxBlockFrames = 2048;
+    // 16-bit voices are added this many at a time, each from its own part of
+    // the scratch or in place from its buffer.
+    static constexpr std::size_t kBatch = 8;
     static constexpr std::uint32_t kRampMs = 4;
     static constexpr std::uint32_t kMinRate = 1000;
     static constexpr std::uint32_t kMaxRate = 384000;
@@ -143,6 +146,10 @@ class OutputEngine {
     // Fills scratch with `frames` frames of the voice; returns false when the
     // voice ended in this block. Unfilled frames are silence.
     bool Produce(Voice& v, std::uint8_t* scratch, std::uint32_t frames);
+    // The next `frames` frames of a voice that plays a static buffer at its
+    // own rate without a level ramp, in place, when they neither end nor
+    // wrap in this block (the voice moves on); null otherwise.
+    const std::uint8_t* InPlace(Voice& v, std::uint32_t frames);
     bool ProduceDirect(Voice& v, std::uint8_t* scratch, std::uint32_t frames);
     bool ProduceInterpolated(Voice& v, std::uint8_t* scratch, std::uint32_t frames);
     void ApplyRamp(Voice& v, std::uint8_t* scratch, std::uint32_t frames);
