@@ -136,10 +136,8 @@ void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t 
     } else {
         const Gain g = Gains(gainEven, gainOdd);
         for (; i + 32 <= samples; i += 32) {
-            const __m256i s0 =
-                Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), g);
-            const __m256i s1 =
-                Scale(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16)), g);
+            const __m256i s0 = Scale(LoadSamples(src + i), g);
+            const __m256i s1 = Scale(LoadSamples(src + i + 16), g);
             __m256i* d = reinterpret_cast<__m256i*>(dest + i);
             _mm256_storeu_si256(d, _mm256_adds_epi16(_mm256_loadu_si256(d), s0));
             _mm256_storeu_si256(d + 1, _mm256_adds_epi16(_mm256_loadu_si256(d + 1), s1));
