@@ -98,13 +98,6 @@ class MixdownStream final : public audio::ByteStream {
         }
         Advance();
     }
-    ~MixdownStream() override {
-        // The voices go before the loops they play.
-        for (auto* voice : m_voices) {
-            if (voice != nullptr) m_mixer.DestroyVoice(voice);
-        }
-    }
-
     std::uint32_t Read(void* buffer, std::uint32_t n) override {
         auto* out = static_cast<std::uint8_t*>(buffer);
         const std::uint64_t left = std::uint64_t{m_frames} * m_frameBytes - m_delivered;
@@ -233,7 +226,7 @@ class MixdownStream final : public audio::ByteStream {
         }
     }
 
-    Loops m_loops;
+    Loops m_loops;  // declared before the mixer, so they outlive its voices
     const Flags& m_flags;
     const Events& m_events;
     audio::SoftMixer m_mixer;
