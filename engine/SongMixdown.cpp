@@ -113,7 +113,11 @@ class MixdownStream final : public audio::ByteStream {
                 got += take;
                 continue;
             }
-            if (m_until <= m_rendered) {
+            // Frames left before the next event; less than a block goes with
+            // the next span.
+            const std::uint64_t spanBytes =
+                m_until > m_rendered ? std::uint64_t{m_until - m_rendered} * m_frameBytes : 0;
+            if (spanBytes < kBlock) {
                 if (!m_haveNext) {
                     // After the last event: silence to the end.
                     std::memset(out + got, m_silence, n - got);
@@ -124,40 +128,26 @@ class MixdownStream final : public audio::ByteStream {
                 Advance();
                 continue;
             }
-            const std::uint64_t spanBytes = std::uint64_t{m_until - m_rendered} * m_frameBytes;
             const std::uint32_t room = n - got;
-            if (spanBytes >= kBlock && room >= kBlock) {
-                // Straight into the caller's buffer, in whole blocks.
-                const auto want =
-                    static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, room)) &
-                    ~(kBlock - 1);
-                const std::uint32_t produced = m_mixer.Mix(out + got, want);
-                if (produced == 0) break;
-                m_rendered += produced / m_frameBytes;
-                got += produced;
-                continue;
+            std::uint8_t* into = out + got;
+            std::uint32_t want =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, room));
+            if (room < kBlock) {
+                // Less room than a block: mix aside and hand it out from there.
+                m_pending.resize(kPendingBytes);
+                into = m_pending.data();
+                want =
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, kPendingBytes));
             }
-            // Less than a block on either side: mix one block's worth (or
-            // the whole short span) aside and hand it out from there.
-            const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(spanBytes, 4096));
-            m_pending.resize(4096);
-            const std::uint32_t produced = m_mixer.Mix(m_pending.data(), want);
-            if (produced == 0) {
-                // A span shorter than a block: its frames go with the next one.
-                m_pending.clear();
-                m_pendingAt = 0;
-                if (!m_haveNext) {
-                    std::memset(out + got, m_silence, n - got);
-                    got = n;
-                    break;
-                }
-                m_now = m_next;
-                Advance();
-                continue;
-            }
-            m_pending.resize(produced);
-            m_pendingAt = 0;
+            const std::uint32_t produced = m_mixer.Mix(into, want & ~(kBlock - 1));
+            if (produced == 0) break;  // cannot happen with a whole block asked for
             m_rendered += produced / m_frameBytes;
+            if (into == out + got) {
+                got += produced;
+            } else {
+                m_pending.resize(produced);
+                m_pendingAt = 0;
+            }
         }
         m_delivered += got;
         return got;
@@ -166,7 +156,8 @@ class MixdownStream final : public audio::ByteStream {
     std::uint32_t Length() override { return m_frames * m_frameBytes; }
 
   private:
-    static constexpr std::uint32_t kBlock = 8;
+    static constexpr std::uint32_t kBlock = 8;  // the mixer's unit
+    static constexpr std::uint32_t kPendingBytes = 4096;
 
     // Applies the events due at m_now and finds the next event time and the
     // frame the mix runs to before it.

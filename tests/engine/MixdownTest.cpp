@@ -147,6 +147,25 @@ TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
     tamboro::test::TempDir other;  // same file name: the writer names the mix after it
     ASSERT_EQ(song.SaveSong(other.File("mix.wav"), Song::kSaveMixdown, &format), 0);
     EXPECT_EQ(tamboro::test::ReadAll(other.File("mix.wav")), firstBytes);
+
+    // In 24 bits the mix is made in 16 and widened by the writer, which
+    // reads the render in pieces of its own sizes: the same samples.
+    const audio::WAVEFORMATEX wide = Pcm(rate, 24, 2);
+    ASSERT_EQ(song.SaveSong(other.File("wide.wav"), Song::kSaveMixdown, &wide), 0);
+    audio::Wave widened;
+    ASSERT_EQ(audio::LoadWave(widened, other.File("wide.wav"), audio::kLoadCopy),
+              audio::SoundResult::Ok);
+    ASSERT_EQ(widened.DataBytes(), frames * 6);
+    const auto* w = widened.Data();
+    mismatches = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const int v = static_cast<std::int32_t>(static_cast<std::uint32_t>(w[3 * i]) << 8 |
+                                                static_cast<std::uint32_t>(w[3 * i + 1]) << 16 |
+                                                static_cast<std::uint32_t>(w[3 * i + 2]) << 24) >>
+                      16;
+        if (v != expected[i]) ++mismatches;
+    }
+    EXPECT_EQ(mismatches, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, MixdownScenario, ::testing::Values(8000u, 11025u));
