@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/base/PackedReader.h"
-#include "engine/base/UnfmArchive.h"
+#include "base/PackedReader.h"
+#include "base/UnfmArchive.h"
 #include "platform/TempFiles.h"
 #include "tools/CkpPack.h"
 

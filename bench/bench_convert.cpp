@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatAdapter.h"
-#include "audio/MemoryStream.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/FormatAdapter.h"
+#include "audio/files/SoundFile.h"
+#include "audio/wave/MemoryStream.h"
 #include "platform/TempFiles.h"
 
 extern char** environ;

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "audio/OutputDevice.h"
+#include "audio/output/OutputDevice.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "audio/MixKernels.h"
-#include "audio/SoftMixer.h"
-#include "audio/Wave.h"
+#include "audio/mixer/MixKernels.h"
+#include "audio/mixer/SoftMixer.h"
+#include "audio/wave/Wave.h"
 
 namespace {
 

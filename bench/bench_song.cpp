@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "audio/OutputDevice.h"
+#include "audio/output/OutputDevice.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/TempoTimer.h"
+#include "audio/timer/TempoTimer.h"
 
 namespace {
 

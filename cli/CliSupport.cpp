@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "audio/FormatTags.h"
+#include "audio/convert/FormatTags.h"
 
 namespace tamboro::cli {
 namespace {

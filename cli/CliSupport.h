@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "audio/WaveFormat.h"
+#include "audio/wave/WaveFormat.h"
 
 namespace tamboro::cli {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/ConvertWave.h"
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/ConvertWave.h"
+#include "audio/files/SoundFile.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "platform/StringTable.h"

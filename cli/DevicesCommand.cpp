@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/OutputDevice.h"
-#include "audio/sdl/SdlBackend.h"
+#include "audio/output/OutputDevice.h"
+#include "audio/output/sdl/SdlBackend.h"
 #include "cli/Commands.h"
 
 namespace tamboro::cli {

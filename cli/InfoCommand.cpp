@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 

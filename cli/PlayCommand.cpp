@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "audio/OutputDevice.h"
-#include "audio/sdl/SdlBackend.h"
+#include "audio/output/OutputDevice.h"
+#include "audio/output/sdl/SdlBackend.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 

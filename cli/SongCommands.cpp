@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatTags.h"
-#include "audio/OutputDevice.h"
-#include "audio/SoundFile.h"
-#include "audio/SoundResult.h"
-#include "audio/sdl/SdlBackend.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
+#include "audio/output/OutputDevice.h"
+#include "audio/output/sdl/SdlBackend.h"
+#include "audio/wave/SoundResult.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "engine/LoopFitting.h"

@@ -3,7 +3,7 @@
 // are not dialogs.
 #include <cstdint>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 
 namespace tamboro::engine {
 

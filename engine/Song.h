@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "audio/OutputDeviceInterface.h"
-#include "audio/TempoTimer.h"
-#include "audio/Wave.h"
-#include "audio/WaveFormat.h"
+#include "audio/output/OutputDeviceInterface.h"
+#include "audio/timer/TempoTimer.h"
+#include "audio/wave/Wave.h"
+#include "audio/wave/WaveFormat.h"
+#include "base/Storage.h"
+#include "base/UnfmArchive.h"
 #include "engine/SongTypes.h"
-#include "engine/base/Storage.h"
-#include "engine/base/UnfmArchive.h"
 #include "platform/Messages.h"
 
 namespace tamboro::engine {

@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/ConvertWave.h"
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/ConvertWave.h"
+#include "audio/files/SoundFile.h"
+#include "base/Storage.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"
-#include "engine/base/Storage.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {

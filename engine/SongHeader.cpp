@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/base/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace tamboro::engine {
 namespace {

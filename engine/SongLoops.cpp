@@ -1,7 +1,7 @@
 // Loops into channels: the temporary source copy of a loop, and preparing
 // it for the device (converted to the output format, fitted to whole bars).
-#include "audio/ConvertWave.h"
-#include "audio/SoundFile.h"
+#include "audio/files/ConvertWave.h"
+#include "audio/files/SoundFile.h"
 #include "engine/LoopFitting.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"

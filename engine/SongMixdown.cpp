@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audio/ConvertWave.h"
-#include "audio/SoftMixer.h"
-#include "audio/SoundFile.h"
+#include "audio/files/ConvertWave.h"
+#include "audio/files/SoundFile.h"
+#include "audio/mixer/SoftMixer.h"
 #include "engine/LoopFitting.h"
 #include "engine/Song.h"
 #include "platform/Cpu.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/codecs/SampleCodec.h"
+#include "audio/convert/codecs/SampleCodec.h"
 
 inline void FuzzCodec(tamboro::audio::codecs::Coding coding, const std::uint8_t* data,
                       std::size_t size) {

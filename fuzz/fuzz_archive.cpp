@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/base/PackedReader.h"
-#include "engine/base/UnfmArchive.h"
+#include "base/PackedReader.h"
+#include "base/UnfmArchive.h"
 
 using tamboro::base::ArchiveResult;
 using tamboro::base::PackedReader;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "audio/SoundFileInternal.h"
+#include "audio/files/SoundFileInternal.h"
 
 using namespace tamboro::audio;
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/FormatAdapter.h"
-#include "audio/FormatTags.h"
-#include "audio/MemoryStream.h"
+#include "audio/convert/FormatAdapter.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/wave/MemoryStream.h"
 
 using namespace tamboro::audio;
 

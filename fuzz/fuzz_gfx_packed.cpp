@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/base/Storage.h"
+#include "base/Storage.h"
 #include "gfx/DibSurface.h"
 #include "gfx/PackedImage.h"
 

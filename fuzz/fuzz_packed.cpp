@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/base/PackedReader.h"
+#include "base/PackedReader.h"
 
 using tamboro::base::PackedLastError;
 using tamboro::base::PackedReader;

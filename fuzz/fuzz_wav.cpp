@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/FormatAdapter.h"
-#include "audio/MemoryStream.h"
-#include "audio/SoundFile.h"
-#include "audio/SoundFileInternal.h"
+#include "audio/convert/FormatAdapter.h"
+#include "audio/files/SoundFile.h"
+#include "audio/files/SoundFileInternal.h"
+#include "audio/wave/MemoryStream.h"
 
 using namespace tamboro::audio;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/base/MemoBlock.h"
+#include "base/MemoBlock.h"
 #include "gfx/BitmapHeader.h"
 
 namespace tamboro::gfx {

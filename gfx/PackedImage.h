@@ -10,7 +10,7 @@
 // thread only.
 #include <memory>
 
-#include "engine/base/Storage.h"
+#include "base/Storage.h"
 #include "gfx/BitmapHeader.h"
 #include "gfx/Codecs.h"
 #include "gfx/Image.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
-#include "audio/SoundFileInternal.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
+#include "audio/files/SoundFileInternal.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/OutputDevice.h"
+#include "audio/output/OutputDevice.h"
 
 namespace {
 thread_local bool t_audioThread = false;

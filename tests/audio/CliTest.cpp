@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
 #include "platform/StringTable.h"
 #include "tests/support/TestSupport.h"
 

@@ -6,13 +6,13 @@
 #include <numbers>
 #include <vector>
 
-#include "audio/ConvertWave.h"
-#include "audio/FormatConverter.h"
-#include "audio/FormatTags.h"
-#include "audio/codecs/G711.h"
-#include "audio/codecs/ImaAdpcm.h"
-#include "audio/codecs/MsAdpcm.h"
-#include "audio/codecs/SampleCodec.h"
+#include "audio/convert/FormatConverter.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/convert/codecs/G711.h"
+#include "audio/convert/codecs/ImaAdpcm.h"
+#include "audio/convert/codecs/MsAdpcm.h"
+#include "audio/convert/codecs/SampleCodec.h"
+#include "audio/files/ConvertWave.h"
 
 namespace tamboro::audio {
 namespace {

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/AcmStream.h"
-#include "audio/FormatTags.h"
-#include "audio/MemoryStream.h"
-#include "audio/SoundFile.h"
+#include "audio/convert/AcmStream.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
+#include "audio/wave/MemoryStream.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {

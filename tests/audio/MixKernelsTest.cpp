@@ -1,4 +1,4 @@
-#include "audio/MixKernels.h"
+#include "audio/mixer/MixKernels.h"
 
 #include <gtest/gtest.h>
 

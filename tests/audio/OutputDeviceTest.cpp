@@ -1,4 +1,4 @@
-#include "audio/OutputDevice.h"
+#include "audio/output/OutputDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "audio/SoftMixer.h"
-#include "audio/Wave.h"
+#include "audio/mixer/SoftMixer.h"
+#include "audio/wave/Wave.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {

@@ -1,4 +1,4 @@
-#include "audio/SoftMixer.h"
+#include "audio/mixer/SoftMixer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 #include "platform/Cpu.h"
 
 namespace tamboro::audio {

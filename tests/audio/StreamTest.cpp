@@ -6,11 +6,11 @@
 #include <numbers>
 #include <vector>
 
-#include "audio/AcmStream.h"
-#include "audio/BufferConverter.h"
-#include "audio/FormatAdapter.h"
-#include "audio/FormatTags.h"
-#include "audio/MemoryStream.h"
+#include "audio/convert/AcmStream.h"
+#include "audio/convert/BufferConverter.h"
+#include "audio/convert/FormatAdapter.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/wave/MemoryStream.h"
 
 namespace tamboro::audio {
 namespace {

@@ -1,4 +1,4 @@
-#include "audio/TempoTimer.h"
+#include "audio/timer/TempoTimer.h"
 
 #include <gtest/gtest.h>
 

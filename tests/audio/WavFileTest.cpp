@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/FormatTags.h"
-#include "audio/SoundFile.h"
-#include "audio/SoundFileInternal.h"
+#include "audio/convert/FormatTags.h"
+#include "audio/files/SoundFile.h"
+#include "audio/files/SoundFileInternal.h"
 #include "platform/StringTable.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,8 +1,8 @@
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 
 #include <gtest/gtest.h>
 
-#include "audio/Levels.h"
+#include "audio/wave/Levels.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {

@@ -1,6 +1,6 @@
 // The SDL2 output through SDL's own drivers for machines without sound:
 // "disk" writes what the device plays into a file, "dummy" discards it.
-#include "audio/sdl/SdlBackend.h"
+#include "audio/output/sdl/SdlBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/OutputDevice.h"
+#include "audio/output/OutputDevice.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio::sdl {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/base/UnfmArchive.h"
+#include "base/UnfmArchive.h"
 #include "tests/support/TestSupport.h"
 #include "tools/CkpPack.h"
 

@@ -1,4 +1,4 @@
-#include "engine/base/MemoBlock.h"
+#include "base/MemoBlock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/base/PackedReader.h"
+#include "base/PackedReader.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

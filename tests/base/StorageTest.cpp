@@ -1,4 +1,4 @@
-#include "engine/base/Storage.h"
+#include "base/Storage.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "audio/OutputDevice.h"
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
+#include "audio/output/OutputDevice.h"
 #include "engine/LoopFitting.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"

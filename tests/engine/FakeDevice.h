@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/OutputDeviceInterface.h"
-#include "audio/SoundFile.h"
-#include "audio/Wave.h"
+#include "audio/files/SoundFile.h"
+#include "audio/output/OutputDeviceInterface.h"
+#include "audio/wave/Wave.h"
 
 namespace tamboro::engine::test {
 

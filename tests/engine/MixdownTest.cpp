@@ -4,8 +4,8 @@
 #include <cstring>
 #include <map>
 
-#include "audio/MixKernels.h"
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
+#include "audio/mixer/MixKernels.h"
 #include "tests/engine/SongFixture.h"
 
 namespace tamboro::engine::test {

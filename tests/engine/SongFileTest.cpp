@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <cstring>
 
+#include "base/UnfmArchive.h"
 #include "engine/SongHeader.h"
-#include "engine/base/UnfmArchive.h"
 #include "platform/TempFiles.h"
 #include "tests/engine/SongFixture.h"
 

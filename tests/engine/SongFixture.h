@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"
 #include "tests/engine/FakeDevice.h"

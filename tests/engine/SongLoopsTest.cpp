@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
 #include "platform/TempFiles.h"
 #include "tests/engine/SongFixture.h"
 

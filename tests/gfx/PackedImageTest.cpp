@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/base/MemoBlock.h"
+#include "base/MemoBlock.h"
 #include "gfx/Codecs.h"
 #include "gfx/DibSurface.h"
 #include "gfx/PackedImage.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 #include "tools/synth/Bus.h"
 #include "tools/synth/Dsp.h"
 #include "tools/synth/Loops.h"

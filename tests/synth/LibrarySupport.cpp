@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
 #include "tools/synth/Loops.h"
 
 namespace tamboro::synth::test {

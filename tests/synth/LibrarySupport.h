@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 
 namespace tamboro::synth::test {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
 #include "tests/support/TestSupport.h"
 #include "tests/synth/LibrarySupport.h"
 #include "tools/synth/LoopFiles.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 #include "tests/synth/LibrarySupport.h"
 #include "tools/synth/Loops.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Levels.h"
+#include "audio/wave/Levels.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"
 

@@ -1,6 +1,6 @@
 #include "tools/synth/LoopFiles.h"
 
-#include "audio/SoundFile.h"
+#include "audio/files/SoundFile.h"
 
 namespace tamboro::synth {
 

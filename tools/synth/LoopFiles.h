@@ -2,8 +2,8 @@
 // Writing a rendered loop to its file.
 #include <string>
 
-#include "audio/SoundResult.h"
-#include "audio/Wave.h"
+#include "audio/wave/SoundResult.h"
+#include "audio/wave/Wave.h"
 #include "tools/synth/Loops.h"
 
 namespace tamboro::synth {

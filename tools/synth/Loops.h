@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "audio/Wave.h"
+#include "audio/wave/Wave.h"
 #include "tools/synth/Bus.h"
 #include "tools/synth/Dsp.h"
 
