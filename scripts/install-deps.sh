@@ -3,19 +3,20 @@
 #   scripts/install-deps.sh build|test|run|bench|fuzz
 set -euo pipefail
 
-build=(build-essential cmake ninja-build pkg-config zlib1g-dev libsdl2-dev libsoxr-dev libbenchmark-dev)
-test=(libgtest-dev libgmock-dev sox ffmpeg)
-# The desktop program's toolkit joins these sets when the program does.
-ui=()
-bench=(libbenchmark-dev sox)
+build=(build-essential cmake ninja-build pkg-config ccache zlib1g-dev libsdl2-dev libsoxr-dev
+       libbenchmark-dev librubberband-dev)
+test=(libgtest-dev libgmock-dev sox ffmpeg rubberband-cli)
+# The desktop program's toolkit and the font its pictures and texts use.
+ui=(qt6-base-dev qt6-base-dev-tools fonts-liberation2)
+bench=(libbenchmark-dev sox rubberband-cli)
 fuzz=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in
-    build) want=("${build[@]}") ;;
-    run) want=("${build[@]}" ${ui[@]+"${ui[@]}"}) ;;
-    test) want=("${build[@]}" "${test[@]}" ${ui[@]+"${ui[@]}"}) ;;
-    bench) want=("${build[@]}" "${bench[@]}") ;;
-    fuzz) want=("${build[@]}" "${fuzz[@]}") ;;
+    build) want=("${build[@]}" "${ui[@]}") ;;
+    run) want=("${build[@]}" "${ui[@]}") ;;
+    test) want=("${build[@]}" "${test[@]}" "${ui[@]}") ;;
+    bench) want=("${build[@]}" "${bench[@]}" "${ui[@]}") ;;
+    fuzz) want=("${build[@]}" "${fuzz[@]}" "${ui[@]}") ;;
     *) echo "usage: $0 build|run|test|bench|fuzz" >&2; exit 2 ;;
 esac
 
