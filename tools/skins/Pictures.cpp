@@ -959,9 +959,9 @@ QImage PaintProBack(const Theme& t) {
     const QRectF names = ToQRectF(L::kProNameColumn);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 120));
-    p.drawRoundedRect(names.adjusted(-4, -4, 4, 5), 5, 5);
+    p.drawRoundedRect(names.adjusted(-4, -4, 4, 3), 5, 5);
     p.setBrush(walnut ? QColor(0xB8, 0x8A, 0x30) : t.rim);
-    p.drawRoundedRect(names.adjusted(-3, -3, 3, 3), 4, 4);
+    p.drawRoundedRect(names.adjusted(-3, -3, 3, 2), 4, 4);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(ToQRect(L::kProNameColumn), Qt::black);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -1026,9 +1026,11 @@ QImage PaintProBack(const Theme& t) {
     const L::Rect tb = L::kProButtons[11].rect;
     Label(p, QRectF(tb.x + tb.w + 6, tb.y - 2, 80, 15), "CONSOLE", SansFont(9.5, true), ink,
           Qt::AlignLeft | Qt::AlignVCenter, t.material != Material::Disco);
-    Logo(p, t, QRectF(470, 436, 120, 22), 17);
-    Label(p, QRectF(470, 456, 120, 14), "PRO", SansFont(10, true), ink,
-          Qt::AlignLeft | Qt::AlignVCenter, t.material != Material::Disco);
+    // Name plate between the status glass and the lights.
+    Logo(p, t, QRectF(352, 436, 130, 20), 17);
+    Label(p, QRectF(352, 440, 186, 14), "PRO", SansFont(11, true),
+          t.material == Material::Disco ? t.accent : ink, Qt::AlignRight | Qt::AlignVCenter,
+          t.material != Material::Disco);
     p.end();
     return ToRgb(back);
 }
