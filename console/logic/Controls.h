@@ -4,14 +4,15 @@
 // the level laws of audio/wave/Levels.h; nothing here talks to the song.
 #include <cstdint>
 
+#include "console/layout/ConsoleLayout.h"
+
 namespace tamboro::console {
 
 // What the twenty knobs show and set.
 enum class KnobMode : int { Balance = 0, Volume = 1 };
 
-inline constexpr int kKnobSteps = 21;  // positions 0..20
-inline constexpr int kKnobMax = kKnobSteps - 1;
-inline constexpr int kPixelsPerKnobStep = 4;
+inline constexpr int kKnobMax = layout::kKnobPositions - 1;  // positions 0..20
+inline constexpr int kPixelsPerKnobStep = layout::kKnobPixelsPerStep;
 
 // Knob position 0..20 -> attenuation (volume mode: 5 % a step).
 int KnobToVolume(int position);
@@ -25,8 +26,8 @@ int KnobPosition(KnobMode mode, int volume, int pan);
 int KnobDragPosition(int pressPosition, int pressY, int y);
 
 // The master slider: rows 328 (100) down to 391 (0).
-inline constexpr int kMasterTop = 328;
-inline constexpr int kMasterBottom = 391;
+inline constexpr int kMasterTop = layout::kMasterVolumeTopY;
+inline constexpr int kMasterBottom = layout::kMasterVolumeBottomY;
 // The master value 0..100 for a pointer row; rows outside the slider are
 // clamped to it (as a drag does).
 int MasterValueAt(int y);
@@ -37,7 +38,7 @@ int MasterPictureIndex(int value);
 
 // Lit half-lengths of the output meter from the output's 16-bit extremes
 // over the last 60 ms: length = 92 x (max - min) / 65536 on each side.
-inline constexpr int kMeterHalfWidth = 92;
+inline constexpr int kMeterHalfWidth = layout::kMeterHalfWidth;
 struct MeterLengths {
     int left = 0;
     int right = 0;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/layout/ConsoleLayout.h"
+
 namespace tamboro::console {
 
 inline constexpr unsigned kStringEmpty = 137;        // "Vuoto"
@@ -22,9 +24,10 @@ struct TextItem {
     bool operator==(const TextItem&) const = default;
 };
 
-inline constexpr int kTextLeft = 244;
-inline constexpr int kTextNumberLeft = 324;
-inline constexpr int kTextLineTop[3] = {56, 74, 92};
+inline constexpr int kTextLeft = layout::kTextLines[0].x;
+inline constexpr int kTextNumberLeft = layout::kTextNumberX;
+inline constexpr int kTextLineTop[3] = {layout::kTextLines[0].y, layout::kTextLines[1].y,
+                                        layout::kTextLines[2].y};
 
 // What the panel shows.
 struct TextPanelState {

