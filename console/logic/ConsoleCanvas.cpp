@@ -8,10 +8,20 @@ namespace tamboro::console {
 
 using layout::Rect;
 
-ConsoleCanvas::ConsoleCanvas(const ConsoleSkin& skin)
-    : m_skin(skin), m_back(std::make_unique<gfx::DibSurface>()) {
-    m_back->Create(layout::kConsoleWidth, layout::kConsoleHeight, gfx::PixelFormat::Indexed8);
-    if (gfx::Palette* palette = skin.ConsolePalette()) m_back->SetPalette(palette);
+ConsoleCanvas::ConsoleCanvas(const ConsoleSkin& skin, gfx::DibSurface* back)
+    : m_skin(skin),
+      m_ownBack(back == nullptr ? std::make_unique<gfx::DibSurface>() : nullptr),
+      m_back(back == nullptr ? m_ownBack.get() : back) {
+    if (m_back->GetWidth() != layout::kConsoleWidth ||
+        m_back->GetHeight() != layout::kConsoleHeight ||
+        m_back->GetFormat() != gfx::PixelFormat::Indexed8) {
+        m_back->Create(layout::kConsoleWidth, layout::kConsoleHeight, gfx::PixelFormat::Indexed8);
+    }
+    TakeSkinPalette();
+}
+
+void ConsoleCanvas::TakeSkinPalette() {
+    if (gfx::Palette* palette = m_skin.ConsolePalette()) m_back->SetPalette(palette);
 }
 
 ConsoleCanvas::~ConsoleCanvas() = default;

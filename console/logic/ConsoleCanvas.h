@@ -33,13 +33,17 @@ inline constexpr layout::Rect kBeatLights{388 - 4 * kBeatLightSize - 3 * kBeatLi
 
 class ConsoleCanvas {
   public:
-    // Creates the back buffer with the skin's palette.
-    explicit ConsoleCanvas(const ConsoleSkin& skin);
+    // Draws into `back` (the window output's back buffer, which the caller
+    // keeps alive), or into a back buffer of its own when none is given; the
+    // back buffer is made 640 x 480 8-bit and takes the skin's palette.
+    explicit ConsoleCanvas(const ConsoleSkin& skin, gfx::DibSurface* back = nullptr);
     ~ConsoleCanvas();
     ConsoleCanvas(const ConsoleCanvas&) = delete;
     ConsoleCanvas& operator=(const ConsoleCanvas&) = delete;
 
     gfx::DibSurface& BackBuffer() { return *m_back; }
+    // Gives the back buffer the skin's palette again (after a new skin).
+    void TakeSkinPalette();
     std::uint8_t PixelAt(int x, int y) const;
 
     void DrawBackground();
@@ -70,7 +74,8 @@ class ConsoleCanvas {
     void Copy(gfx::DibSurface* picture, int x, int y, bool masked);
 
     const ConsoleSkin& m_skin;
-    std::unique_ptr<gfx::DibSurface> m_back;
+    std::unique_ptr<gfx::DibSurface> m_ownBack;
+    gfx::DibSurface* m_back;
     std::vector<layout::Rect> m_dirty;
 };
 

@@ -8,7 +8,7 @@ namespace tamboro::console {
 void ScaledCopy::Resize(int width, int height, int k) {
     m_width = std::max(width, 0);
     m_height = std::max(height, 0);
-    m_k = std::clamp(k, 1, 3);
+    m_k = std::clamp(k, 1, 4);
     m_pixels.assign(static_cast<std::size_t>(Width()) * static_cast<std::size_t>(Height()),
                     0xFF000000u);
 }
@@ -50,13 +50,19 @@ void ScaledCopy::Update(gfx::DibSurface& source, const layout::Rect& r) {
                     out += 2;
                 }
                 break;
-            default:
+            case 3:
                 for (int x = x0; x < x1; ++x) {
                     const std::uint32_t c = lut[src[x]];
                     out[0] = c;
                     out[1] = c;
                     out[2] = c;
                     out += 3;
+                }
+                break;
+            default:
+                for (int x = x0; x < x1; ++x) {
+                    const std::uint32_t c = lut[src[x]];
+                    for (int i = 0; i < k; ++i) *out++ = c;
                 }
                 break;
         }

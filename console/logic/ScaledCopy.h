@@ -13,7 +13,7 @@ namespace tamboro::console {
 
 class ScaledCopy {
   public:
-    // A black copy of a width x height picture at factor k (1..3).
+    // A black copy of a width x height picture at factor k (1..4).
     void Resize(int width, int height, int k);
     int Scale() const { return m_k; }
     int Width() const { return m_width * m_k; }    // device pixels

@@ -134,7 +134,7 @@ TEST_F(Canvas, DirtyRectanglesMergeWhenTheyOverlap) {
 TEST_F(Canvas, ScaledCopyIsPixelExactAtEveryFactor) {
     canvas->DrawPad(6, PadPicture::Sounding);
     const gfx::RgbQuad* table = canvas->BackBuffer().ColourTable();
-    for (int k = 1; k <= 3; ++k) {
+    for (int k = 1; k <= 4; ++k) {
         ScaledCopy copy;
         copy.Resize(640, 480, k);
         copy.Update(canvas->BackBuffer(), layout::kConsole);
