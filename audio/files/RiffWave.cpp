@@ -256,7 +256,7 @@ struct SampleSource {
 
 SoundResult WriteRiffWave(SampleSource source, const std::string& path,
                           const WAVEFORMATEX* outputFormat, SoundProgress progress, void* context,
-                          bool scratch, const std::string* title) {
+                          std::uint32_t saveFlags, const std::string* title) {
     const WAVEFORMATEX target = CopyFormat(outputFormat != nullptr ? *outputFormat : source.format);
     if (!source.stream) {
         source.stream = std::make_unique<MemoryStream>(std::make_unique<base::BorrowedStorage>(
@@ -267,7 +267,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
     FileWriter out;
-    if (!out.Create(path, scratch)) return SoundResult::CreateFailed;
+    if (!out.Create(path, (saveFlags & kSaveScratch) != 0)) return SoundResult::CreateFailed;
     const std::vector<std::uint8_t> fmt = SerializeFormat(target);
     out.PutId("RIFF");
     out.Put32Le(0);  // patched at the end
@@ -331,11 +331,14 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
         const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
         if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
         if (text == nullptr) continue;
-        const std::size_t length = std::min(text->find('\0'), text->size());
-        const auto size = static_cast<std::uint32_t>(length + 1);
+        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
+        const std::string cp1252 =
+            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
+        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
+        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
         out.Write(kInfoIds[i].data(), 4);
         out.Put32Le(size);
-        out.Write(text->data(), length);
+        out.Write(bytes.data(), bytes.size());
         out.Write("", 1);
         if (size & 1) out.Write("", 1);
     }
@@ -349,7 +352,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
 }  // namespace
 
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context, bool scratch) {
+                         SoundProgress progress, void* context, std::uint32_t saveFlags) {
     // The title is written when the wave has none; the wave gets it only when
     // the save succeeds.
     std::string title;
@@ -357,7 +360,7 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     if (addTitle) platform::SplitPath(path, nullptr, &title, nullptr);
     const SoundResult r =
         WriteRiffWave({*wave.Format(), wave, wave.Data(), nullptr, wave.DataBytes()}, path,
-                      outputFormat, progress, context, scratch, addTitle ? &title : nullptr);
+                      outputFormat, progress, context, saveFlags, addTitle ? &title : nullptr);
     if (r == SoundResult::Ok && addTitle) wave.SetInfo("INAM", title);
     return r;
 }
@@ -371,7 +374,7 @@ SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFO
     platform::SplitPath(path, nullptr, &title, nullptr);
     const Wave noTexts;
     return WriteRiffWave({format, noTexts, nullptr, std::move(samples), bytes}, path, outputFormat,
-                         progress, context, false, &title);
+                         progress, context, 0, &title);
 }
 
 }  // namespace detail

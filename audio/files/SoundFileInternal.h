@@ -44,7 +44,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
 SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flags,
                          SoundProgress progress, void* context);
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context, bool scratch = false);
+                         SoundProgress progress, void* context, std::uint32_t saveFlags = 0);
 SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
                                std::uint32_t bytes, const std::string& path,
                                const WAVEFORMATEX* outputFormat, SoundProgress progress,
