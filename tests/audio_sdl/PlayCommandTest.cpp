@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro {
@@ -12,32 +13,9 @@ namespace {
 
 const std::string kCli = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
 
-std::vector<std::uint8_t> Wav16(std::uint32_t rate, const std::vector<std::int16_t>& s) {
-    std::vector<std::uint8_t> out;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    const auto bytes = static_cast<std::uint32_t>(s.size() * 2);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(36 + bytes);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(rate);
-    put32(rate * 4);
-    put16(4);
-    put16(16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(bytes);
-    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
-    out.insert(out.end(), p, p + bytes);
-    return out;
+// A 16-bit stereo WAV file of `samples`.
+std::vector<std::uint8_t> Wav16(std::uint32_t rate, const std::vector<std::int16_t>& samples) {
+    return test::WavFile(test::Pcm(rate, 16, 2), test::AsBytes(samples));
 }
 
 class PlayCommand : public ::testing::Test {
