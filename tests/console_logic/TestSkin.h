@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "console/layout/SkinImages.h"
 #include "base/ByteOrder.h"
 #include "platform/Resources.h"
