@@ -246,9 +246,9 @@ TEST(Rle8, EncodedPicturesDecodeToTheSameRowsAndEndEveryRow) {
             const Bytes plain = MakeBitmap({.width = width, .height = height, .bits = 8}, rows);
             auto rle = EncodeRle8(plain);
             ASSERT_TRUE(rle) << width;
-            EXPECT_EQ(Le32(rle->data() + 16), kCompressionRle8);
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 16), kCompressionRle8);
             const std::size_t codes = rle->size() - (40 + 1024);
-            EXPECT_EQ(Le32(rle->data() + 20), codes);
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 20), codes);
             // The last code is the end of the picture.
             EXPECT_EQ((*rle)[rle->size() - 2], 0);
             EXPECT_EQ((*rle)[rle->size() - 1], 1);

@@ -41,6 +41,7 @@ struct Loaded {
 };
 
 Loaded Load(const std::string& name) {
+    resources::RegisterSkinResources();
     Loaded out;
     gfx::DibSurface dib;
     gfx::ImageSource src;

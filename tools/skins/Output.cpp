@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "base/ByteOrder.h"
 #include "console/layout/ProLayout.h"
 #include "gfx/BitmapHeader.h"
 #include "gfx/Codecs.h"
@@ -70,9 +71,9 @@ Bytes PlainBitmap(const Encoded& e) {
         gfx::BuildHeader(e.spec.width, e.spec.height, gfx::PixelFormat::Indexed8, header);
     const std::uint32_t rowBytes =
         gfx::RowBytesForBits(8, static_cast<std::uint32_t>(e.spec.width));
-    gfx::PutLe32(header + gfx::bih::kImageSize,
-                 rowBytes * static_cast<std::uint32_t>(e.spec.height));
-    gfx::PutLe32(header + gfx::bih::kColoursUsed, 256);
+    base::StoreLe<32>(header + gfx::bih::kImageSize,
+                      rowBytes * static_cast<std::uint32_t>(e.spec.height));
+    base::StoreLe<32>(header + gfx::bih::kColoursUsed, 256);
     for (int i = 0; i < 256; ++i) {
         const Rgb c = e.palette[static_cast<std::size_t>(i)];
         header[40 + 4 * i] = c.b;
@@ -94,8 +95,8 @@ Bytes WithFileHeader(const Bytes& packed) {
     Bytes out(gfx::kFileHeaderSize + packed.size(), 0);
     out[0] = 'B';
     out[1] = 'M';
-    gfx::PutLe32(out.data() + 2, static_cast<std::uint32_t>(out.size()));
-    gfx::PutLe32(out.data() + 10, offset);
+    base::StoreLe<32>(out.data() + 2, static_cast<std::uint32_t>(out.size()));
+    base::StoreLe<32>(out.data() + 10, offset);
     std::copy(packed.begin(), packed.end(), out.begin() + gfx::kFileHeaderSize);
     return out;
 }
