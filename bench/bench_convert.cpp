@@ -10,8 +10,6 @@
 //   BM_ReadFile_Peer          the peer: reading the same bytes with read()
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -21,16 +19,16 @@
 #include <string>
 #include <vector>
 
+#include "BenchSpawn.h"
 #include "audio/convert/FormatAdapter.h"
 #include "audio/files/SoundFile.h"
 #include "audio/wave/MemoryStream.h"
 #include "platform/TempFiles.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace tamboro::audio;
+using tamboro::bench::Spawn;
 
 struct Files {
     std::string folder;
@@ -76,24 +74,6 @@ struct Files {
 Files& TheFiles() {
     static Files files;
     return files;
-}
-
-int Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void BM_Convert_Chain(benchmark::State& state) {
