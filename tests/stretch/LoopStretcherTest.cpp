@@ -8,94 +8,26 @@
 #include <numbers>
 #include <vector>
 
+#include "tests/support/ClickTrack.h"
+
 namespace tamboro::audio {
 namespace {
 
+using tamboro::test::BarFrames;
+using tamboro::test::BeatOffsets;
+using tamboro::test::DominantFrequency;
+using tamboro::test::kClickTone;
+using tamboro::test::LeftChannel;
+using tamboro::test::MakeClickTrack;
+
 constexpr std::uint32_t kRate = 44100;
-constexpr double kTone = 440.0;
 
 std::uint32_t FramesPerBar(double tempo) {
-    return static_cast<std::uint32_t>(kRate * 240.0 / tempo);
+    return BarFrames(kRate, tempo);
 }
 
-// One bar of four clicks at `tempo` over a steady tone: each click a short
-// 6 kHz burst dying away within a few milliseconds. Left and right the same
-// for mono and stereo, so the left channel tells everything.
 void MakeClickBar(Wave& wave, double tempo, std::uint16_t channels, std::uint16_t bits = 16) {
-    const std::uint32_t frames = FramesPerBar(tempo);
-    const auto beat = static_cast<std::uint32_t>(kRate * 60.0 / tempo);
-    WAVEFORMATEX format;
-    MakePcmFormat(format, kRate, bits, channels);
-    ASSERT_TRUE(wave.Create(format, frames));
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        double s = 0.25 * std::sin(2 * std::numbers::pi * kTone * i / kRate);
-        const std::uint32_t sinceClick = i % beat;
-        s += 0.6 * std::exp(-static_cast<double>(sinceClick) / (0.002 * kRate)) *
-             std::sin(2 * std::numbers::pi * 6000.0 * sinceClick / kRate);
-        const auto v = static_cast<std::int16_t>(std::lround(s * 32767.0));
-        wave.SetFrame(static_cast<std::int32_t>(i),
-                      static_cast<std::uint16_t>(v) |
-                          static_cast<std::uint32_t>(static_cast<std::uint16_t>(v)) << 16);
-    }
-}
-
-std::vector<double> LeftChannel(const Wave& wave) {
-    std::vector<double> left(static_cast<std::size_t>(wave.FrameCount()));
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        left[i] = static_cast<std::int16_t>(wave.GetFrame(static_cast<std::int32_t>(i)) & 0xFFFF) /
-                  32768.0;
-    }
-    return left;
-}
-
-// The frame where a click starts near `expected`, looking `reach` frames
-// either side with the loop played round: the first frame whose change from
-// the frame before reaches half the largest change in the window (the tone
-// alone changes by less than a tenth of that). Answered as an offset from
-// `expected`.
-long ClickOffset(const std::vector<double>& x, long expected, long reach) {
-    const long n = static_cast<long>(x.size());
-    const auto change = [&](long at) {
-        const long i = ((at % n) + n) % n;
-        const long prev = (i + n - 1) % n;
-        return std::abs(x[i] - x[prev]);
-    };
-    double peak = 0;
-    for (long at = expected - reach; at <= expected + reach; ++at)
-        peak = std::max(peak, change(at));
-    for (long at = expected - reach; at <= expected + reach; ++at) {
-        if (change(at) >= peak / 2) return at - expected;
-    }
-    return reach + 1;
-}
-
-// The strongest frequency between 50 Hz and 2 kHz in a Hann-windowed second
-// of the signal, to 0.1 Hz.
-double DominantFrequency(const std::vector<double>& x, std::size_t from) {
-    const std::size_t n = kRate;
-    std::vector<double> w(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        w[i] = x[from + i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (n - 1)));
-    }
-    const auto power = [&](double f) {
-        const double k = 2 * std::cos(2 * std::numbers::pi * f / kRate);
-        double s1 = 0, s2 = 0;
-        for (const double v : w) {
-            const double s0 = v + k * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        return s1 * s1 + s2 * s2 - k * s1 * s2;
-    };
-    double best = 50, bestPower = 0;
-    for (double f = 50; f <= 2000; f += 1.0) {
-        if (const double p = power(f); p > bestPower) bestPower = p, best = f;
-    }
-    const double coarse = best;
-    for (double f = coarse - 1; f <= coarse + 1; f += 0.1) {
-        if (const double p = power(f); p > bestPower) bestPower = p, best = f;
-    }
-    return best;
+    ASSERT_TRUE(MakeClickTrack(wave, kRate, tempo, channels, bits));
 }
 
 struct ClickCase {
@@ -131,17 +63,14 @@ TEST_P(ClickTrack, BeatsLandOnTheNewGridWithThePitchKept) {
     EXPECT_EQ(*out.GetInfo("IART"), "Tamboro");
 
     const std::vector<double> left = LeftChannel(out);
-    const double beat = kRate * 60.0 / c.to;
-    const long reach = kRate / 50;  // 20 ms either side
     const long allowed = std::lround(kRate * c.allowedMs / 1000);
-    for (int k = 0; k < 4; ++k) {
-        const long expected = std::lround(k * beat);
-        const long offset = ClickOffset(left, expected, reach);
-        EXPECT_LE(std::abs(offset), allowed) << "beat " << k << " off by " << offset << " frames";
+    const std::vector<long> offsets = BeatOffsets(left, kRate, c.to);
+    for (std::size_t k = 0; k < offsets.size(); ++k) {
+        EXPECT_LE(std::abs(offsets[k]), allowed) << "beat " << k << " off by " << offsets[k];
     }
     // Between the first two clicks, where the tone is alone most of the time.
-    const double found = DominantFrequency(left, static_cast<std::size_t>(beat) / 8);
-    EXPECT_NEAR(found, kTone, kTone * 0.01);
+    const double found = DominantFrequency(left, FramesPerBar(c.to) / 32, kRate);
+    EXPECT_NEAR(found, kClickTone, kClickTone * 0.01);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stretch, ClickTrack,
@@ -171,7 +100,7 @@ TEST_P(StretchSeam, LoopPlayedRoundHasNoStepAtTheSeam) {
     ASSERT_TRUE(in.Create(format, frames));
     for (std::uint32_t i = 0; i < frames; ++i) {
         const auto v = static_cast<std::int16_t>(
-            std::lround(16000 * std::sin(2 * std::numbers::pi * kTone * i / kRate)));
+            std::lround(16000 * std::sin(2 * std::numbers::pi * kClickTone * i / kRate)));
         const auto u = static_cast<std::uint32_t>(static_cast<std::uint16_t>(v));
         in.SetFrame(static_cast<std::int32_t>(i), u | u << 16);
     }
