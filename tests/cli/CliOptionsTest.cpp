@@ -14,26 +14,7 @@
 namespace tamboro::cli {
 namespace {
 
-const std::string kCli = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
-
-std::string Text(const std::string& path) {
-    const auto bytes = test::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-class CliOptions : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!test::FileExists(kCli)) GTEST_SKIP() << "tamboro-cli not built";
-    }
-    int Run(const std::string& args) {
-        return test::RunCommand("cd '" + m_dir.Path() + "' && '" + kCli + "' " + args +
-                                " >out.txt 2>err.txt </dev/null");
-    }
-    std::string Out() const { return Text(m_dir.File("out.txt")); }
-    std::string Err() const { return Text(m_dir.File("err.txt")); }
-    test::TempDir m_dir;
-};
+class CliOptions : public test::CliFixture {};
 
 struct CommandCase {
     const char* name;
