@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "console/layout/SkinImages.h"
-#include "gfx/BitmapHeader.h"
+#include "base/ByteOrder.h"
 #include "platform/Resources.h"
 
 namespace tamboro::console::test {
@@ -56,16 +57,16 @@ inline std::vector<std::uint8_t> TestBitmap(int w, int h, bool masked, bool file
     if (fileHeader) {
         p[0] = 'B';
         p[1] = 'M';
-        gfx::PutLe32(p + 2, static_cast<std::uint32_t>(b.size()));
-        gfx::PutLe32(p + 10, static_cast<std::uint32_t>(14 + header));
+        base::StoreLe<32>(p + 2, static_cast<std::uint32_t>(b.size()));
+        base::StoreLe<32>(p + 10, static_cast<std::uint32_t>(14 + header));
         p += 14;
     }
-    gfx::PutLe32(p, 40);
-    gfx::PutLe32(p + 4, static_cast<std::uint32_t>(w));
-    gfx::PutLe32(p + 8, static_cast<std::uint32_t>(h));
-    gfx::PutLe16(p + 12, 1);
-    gfx::PutLe16(p + 14, 8);
-    gfx::PutLe32(p + 32, 256);
+    base::StoreLe<32>(p, 40);
+    base::StoreLe<32>(p + 4, static_cast<std::uint32_t>(w));
+    base::StoreLe<32>(p + 8, static_cast<std::uint32_t>(h));
+    base::StoreLe<16>(p + 12, 1);
+    base::StoreLe<16>(p + 14, 8);
+    base::StoreLe<32>(p + 32, 256);
     for (int i = 0; i < 256; ++i)
         TestColour(i, p[42 + 4 * i], p[41 + 4 * i], p[40 + 4 * i]);
     for (int y = 0; y < h; ++y) {
