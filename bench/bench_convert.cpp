@@ -14,12 +14,11 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include "BenchSpawn.h"
+#include "BenchSupport.h"
 #include "audio/convert/FormatAdapter.h"
 #include "audio/files/SoundFile.h"
 #include "audio/wave/MemoryStream.h"
@@ -31,15 +30,14 @@ using namespace tamboro::audio;
 using tamboro::bench::Spawn;
 
 struct Files {
-    std::string folder;
+    tamboro::bench::ScratchFolder scratch{"tamboro-bench-convert"};
+    std::string folder = scratch.Path();
     std::string loop;  // 20 s, 22050 Hz, 8-bit mono
     std::string big;   // 30 MB, 44100 Hz, 16-bit stereo
     std::string cli;   // tamboro-cli next to this program's build
     std::vector<std::uint8_t> loopSamples;
 
     Files() {
-        folder = tamboro::platform::TempFolder() + "/tamboro-bench-convert";
-        std::filesystem::create_directories(folder);
         loop = folder + "/loop.wav";
         big = folder + "/big.wav";
         loopSamples.resize(22050 * 20);
@@ -62,12 +60,7 @@ struct Files {
         MakePcmFormat(f, 44100, 16, 2);
         wave.AttachBorrowed(f, bigSamples.data(), static_cast<std::uint32_t>(bigSamples.size()));
         SaveWave(wave, big, 0);
-        const auto self = std::filesystem::read_symlink("/proc/self/exe");
-        cli = (self.parent_path().parent_path() / "cli" / "tamboro-cli").string();
-    }
-    ~Files() {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
+        cli = tamboro::bench::CliPath();
     }
 };
 

@@ -17,14 +17,12 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <numbers>
 #include <string>
 
-#include "BenchSpawn.h"
+#include "BenchSupport.h"
 #include "audio/files/SoundFile.h"
 #include "audio/stretch/LoopStretcher.h"
-#include "platform/TempFiles.h"
 
 namespace {
 
@@ -36,14 +34,13 @@ constexpr std::uint32_t kFrames = kRate * 20;
 constexpr double kRatio = 1.2;
 
 struct Files {
-    std::string folder;
+    tamboro::bench::ScratchFolder scratch{"tamboro-bench-stretch"};
+    std::string folder = scratch.Path();
     std::string loop;
     std::string cli;
     Wave wave;
 
     Files() {
-        folder = tamboro::platform::TempFolder() + "/tamboro-bench-stretch";
-        std::filesystem::create_directories(folder);
         loop = folder + "/loop.wav";
         // A tone, a chord an octave up on the right, and a click every
         // quarter note at 96 BPM.
@@ -64,12 +61,7 @@ struct Files {
             wave.SetFrame(static_cast<std::int32_t>(i), l | static_cast<std::uint32_t>(r) << 16);
         }
         SaveWave(wave, loop, 0);
-        const auto self = std::filesystem::read_symlink("/proc/self/exe");
-        cli = (self.parent_path().parent_path() / "cli" / "tamboro-cli").string();
-    }
-    ~Files() {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
+        cli = tamboro::bench::CliPath();
     }
 };
 
