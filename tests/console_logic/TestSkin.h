@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/ByteOrder.h"
+#include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
 #include "base/ByteOrder.h"
 #include "platform/Resources.h"
