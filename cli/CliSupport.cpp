@@ -3,7 +3,6 @@
 #include <strings.h>
 #include <unistd.h>
 #include <atomic>
-#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -22,15 +21,6 @@ void OnInterrupt(int) {
 }
 
 }  // namespace
-
-std::optional<long> ParseNumber(const std::string& text, long lo, long hi) {
-    long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 std::optional<std::uint16_t> EncodingTag(const std::string& name) {
     struct Encoding {

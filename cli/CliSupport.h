@@ -9,9 +9,6 @@
 
 namespace tamboro::cli {
 
-// A whole number in lo..hi, the whole text.
-std::optional<long> ParseNumber(const std::string& text, long lo, long hi);
-
 // The format tag of an --encoding name (pcm, float, mulaw, alaw, ima-adpcm,
 // ms-adpcm).
 std::optional<std::uint16_t> EncodingTag(const std::string& name);

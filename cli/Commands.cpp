@@ -2,7 +2,15 @@
 
 #include <cstdio>
 
+#include "platform/StringTable.h"
+
 namespace tamboro::cli {
+namespace {
+
+// "Errore di scrittura file. Assicurarsi di avere abbastanza spazio..."
+constexpr unsigned kWriteFailedText = 1006;
+
+}  // namespace
 
 int RunInfo(const std::vector<std::string>& args);     // InfoCommand.cpp
 int RunConvert(const std::vector<std::string>& args);  // ConvertCommand.cpp
@@ -28,9 +36,26 @@ std::span<const Command> Commands() {
     return commands;
 }
 
-int Fail(const std::string& text, int code) {
-    std::fprintf(stderr, "tamboro-cli: %s (code %d)\n", text.c_str(), code);
+int Fail(const std::string& text, int code, const std::string& detail) {
+    if (detail.empty()) {
+        std::fprintf(stderr, "tamboro-cli: %s (code %d)\n", text.c_str(), code);
+    } else {
+        std::fprintf(stderr, "tamboro-cli: %s (code %d): %s\n", text.c_str(), code, detail.c_str());
+    }
     return kExitFailed;
+}
+
+int Fail(audio::SoundResult result, const std::string& detail) {
+    const int code = audio::ToInt(result);
+    // The load table has no text of its own for a failed write.
+    const std::string text = result == audio::SoundResult::WriteFailed
+                                 ? platform::LoadString(kWriteFailedText)
+                                 : audio::ErrorTextB(code);
+    return Fail(text, code, detail);
+}
+
+int Fail(engine::SongResult result, const std::string& detail) {
+    return Fail(engine::SongResultMessage(engine::ToInt(result)), engine::ToInt(result), detail);
 }
 
 int UsageError(const std::string& text, const char* usage) {

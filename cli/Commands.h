@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/wave/SoundResult.h"
+#include "engine/SongTypes.h"
+
 namespace tamboro::cli {
 
 struct Command {
@@ -24,8 +27,15 @@ inline constexpr int kExitUsage = 2;
 int RunSongInfo(const std::string& path);
 int RunPlaySong(const std::vector<std::string>& args);
 
-// Prints "tamboro-cli: <text> (code N)" to stderr and returns kExitFailed.
-int Fail(const std::string& text, int code);
+// Prints "tamboro-cli: <text> (code N)" to stderr, followed by ": <detail>"
+// when there is one (the path and the system's reason), and returns
+// kExitFailed.
+int Fail(const std::string& text, int code, const std::string& detail = {});
+// The same with the message of a sound-file result (a failed write says so
+// rather than "unknown error").
+int Fail(audio::SoundResult result, const std::string& detail = {});
+// The same with the message of a song result.
+int Fail(engine::SongResult result, const std::string& detail = {});
 // Prints "tamboro-cli: <text>" and the command's usage to stderr; returns
 // kExitUsage.
 int UsageError(const std::string& text, const char* usage);

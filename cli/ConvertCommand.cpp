@@ -3,7 +3,6 @@
 // Loads IN and writes OUT in the asked format; OUT's extension picks the
 // file type; what is not asked for keeps the source's value.
 #include <unistd.h>
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -14,7 +13,7 @@
 #include "audio/files/SoundFile.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "platform/StringTable.h"
+#include "cli/Options.h"
 
 namespace tamboro::cli {
 namespace {
@@ -22,13 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "tamboro-cli convert IN OUT [--rate HZ] [--bits N] [--channels N] "
     "[--encoding pcm|float|mulaw|alaw|ima-adpcm|ms-adpcm]";
-
-std::optional<std::uint32_t> Number(const std::string& text) {
-    std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
+constexpr const char* kEncodings = "pcm, float, mulaw, alaw, ima-adpcm or ms-adpcm";
 
 // The bar is drawn only on a terminal, and only when the percentage moves.
 struct Bar {
@@ -57,52 +50,24 @@ void EndBar(const Bar& bar) {
     if (bar.on && bar.phase != 99) std::fputc('\n', stderr);
 }
 
-// Messages for save results: the load table, and the write-error text for
-// a failed write.
-std::string SaveMessage(audio::SoundResult r) {
-    if (r == audio::SoundResult::WriteFailed) return platform::LoadString(1006);
-    return audio::ErrorTextB(audio::ToInt(r));
-}
-
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& args) {
-    std::vector<std::string> paths;
-    std::optional<std::uint32_t> rate, bits, channels;
+    std::optional<long> rate, bits, channels;
     std::optional<std::uint16_t> tag;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.rfind("--", 0) != 0) {
-            paths.push_back(a);
-            continue;
-        }
-        if (i + 1 >= args.size()) return UsageError(a + " needs a value", kUsage);
-        const std::string& value = args[++i];
-        if (a == "--encoding") {
+    Options options(kUsage);
+    options.Integer("rate", audio::kMinRate, audio::kMaxRate, rate)
+        .Integer("bits", 1, 64, bits)
+        .Integer("channels", 1, 2, channels)
+        .Custom("encoding", kEncodings, [&](const std::string& value) {
             tag = EncodingTag(value);
-            if (!tag) return UsageError("unknown encoding '" + value + "'", kUsage);
-            continue;
-        }
-        const auto n = Number(value);
-        if (!n || *n == 0) return UsageError("'" + value + "' is not a positive number", kUsage);
-        if (a == "--rate") {
-            if (*n < audio::kMinRate || *n > audio::kMaxRate)
-                return UsageError("rate out of range", kUsage);
-            rate = n;
-        } else if (a == "--bits") {
-            bits = n;
-        } else if (a == "--channels") {
-            if (*n > 2) return UsageError("channels must be 1 or 2", kUsage);
-            channels = n;
-        } else {
-            return UsageError("unknown option '" + a + "'", kUsage);
-        }
-    }
-    if (paths.size() != 2) return UsageError("convert takes IN and OUT", kUsage);
+            return tag.has_value();
+        });
+    if (const auto exit = options.Parse(args, 2, 2)) return *exit;
+    const std::vector<std::string>& paths = options.Positionals();
     const audio::SoundFileType outType = audio::FileTypeOf(paths[1], 0);
     if (outType == audio::SoundFileType::Unknown) {
-        const int code = audio::ToInt(audio::SoundResult::SaveUnknownType);
-        return Fail(audio::ErrorTextB(code), code);
+        return Fail(audio::SoundResult::SaveUnknownType);
     }
 
     Bar bar;
@@ -111,9 +76,15 @@ int RunConvert(const std::vector<std::string>& args) {
     audio::SoundResult r = audio::LoadWave(wave, paths[0], audio::kLoadCopy, Draw, &bar);
     if (r != audio::SoundResult::Ok) {
         EndBar(bar);
-        return Fail(audio::ErrorTextB(audio::ToInt(r)), audio::ToInt(r));
+        return Fail(r);
     }
     const audio::WAVEFORMATEX& source = *wave.Format();
+    if (!audio::DescribeFormat(source)) {
+        // Nothing here decodes the source's samples: a fault of the input,
+        // not of the command line.
+        EndBar(bar);
+        return Fail(audio::SoundResult::ConversionUnavailable);
+    }
     const std::uint16_t sourceTag = audio::EffectiveTag(source).value_or(0);
     std::uint16_t outTag = tag.value_or(sourceTag);
     // Unasked bits: the source's when the coding allows them, else the
@@ -132,8 +103,7 @@ int RunConvert(const std::vector<std::string>& args) {
         if (!companded) {
             if (tag && outTag != audio::kFormatPcm) {
                 EndBar(bar);
-                const int code = audio::ToInt(audio::SoundResult::ConversionUnavailable);
-                return Fail(audio::ErrorTextB(code), code);
+                return Fail(audio::SoundResult::ConversionUnavailable);
             }
             outTag = audio::kFormatPcm;
             if (!bits) outBits = outBits == 8 && sourceTag == audio::kFormatPcm ? 8 : 16;
@@ -161,11 +131,12 @@ int RunConvert(const std::vector<std::string>& args) {
         }
     }
     audio::WAVEFORMATEX target;
-    if (!audio::MakeFormat(target, outTag, rate.value_or(source.nSamplesPerSec), outBits,
-                           static_cast<std::uint16_t>(channels.value_or(source.nChannels)))) {
+    if (!audio::MakeFormat(
+            target, outTag, static_cast<std::uint32_t>(rate.value_or(source.nSamplesPerSec)),
+            outBits, static_cast<std::uint16_t>(channels.value_or(source.nChannels)))) {
         EndBar(bar);
-        return UsageError("the asked format cannot be made (bits " + std::to_string(outBits) + ")",
-                          kUsage);
+        return options.Error("the asked format cannot be made (bits " + std::to_string(outBits) +
+                             ")");
     }
     if (linearOnly) {
         // These writers take the wave's own samples: convert it first.
@@ -175,20 +146,19 @@ int RunConvert(const std::vector<std::string>& args) {
                              target.nChannels);
         if (bits && outBits != 8 && outBits != 16) {
             EndBar(bar);
-            const int code = audio::ToInt(audio::SoundResult::ConversionUnavailable);
-            return Fail(audio::ErrorTextB(code), code);
+            return Fail(audio::SoundResult::ConversionUnavailable);
         }
         r = audio::ConvertWave(wave, pcm);
         if (r != audio::SoundResult::Ok) {
             EndBar(bar);
-            return Fail(audio::ErrorTextB(audio::ToInt(r)), audio::ToInt(r));
+            return Fail(r);
         }
     }
     r = audio::SaveWave(wave, paths[1], 0,
                         linearOnly && target.wFormatTag == audio::kFormatPcm ? nullptr : &target,
                         Draw, &bar);
     EndBar(bar);
-    if (r != audio::SoundResult::Ok) return Fail(SaveMessage(r), audio::ToInt(r));
+    if (r != audio::SoundResult::Ok) return Fail(r);
     return kExitOk;
 }
 

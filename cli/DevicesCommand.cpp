@@ -6,11 +6,13 @@
 #include "audio/output/OutputDevice.h"
 #include "audio/output/sdl/SdlBackend.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 
 namespace tamboro::cli {
 
 int RunDevices(const std::vector<std::string>& args) {
-    if (!args.empty()) return UsageError("devices takes no arguments", "tamboro-cli devices");
+    Options options("tamboro-cli devices");
+    if (const auto exit = options.Parse(args, 0, 0)) return *exit;
     audio::OutputDevice device(audio::sdl::MakeSdlBackend());
     // -1 is the system's default device; SelectDevice and --device take it too.
     std::printf("-1\t(default device)\n");

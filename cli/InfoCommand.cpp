@@ -7,6 +7,7 @@
 #include "audio/files/SoundFile.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 
 namespace tamboro::cli {
 namespace {
@@ -39,14 +40,14 @@ std::string FormatName(const audio::WAVEFORMATEX& f) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-    if (args.size() != 1) return UsageError("info takes one file", kUsage);
-    const std::string& path = args[0];
+    Options options(kUsage);
+    if (const auto exit = options.Parse(args, 1, 1)) return *exit;
+    const std::string& path = options.Positional(0);
     if (IsSongFile(path)) return RunSongInfo(path);
     const audio::SoundFileType type = audio::FileTypeOf(path, 0);
     audio::Wave wave;
     const audio::SoundResult r = audio::LoadWave(wave, path, audio::kLoadMapped);
-    if (r != audio::SoundResult::Ok)
-        return Fail(audio::ErrorTextB(audio::ToInt(r)), audio::ToInt(r));
+    if (r != audio::SoundResult::Ok) return Fail(r);
     const audio::WAVEFORMATEX& f = *wave.Format();
     const std::uint64_t bytes = wave.DataBytes();
     // Frames from the codec when it knows the coding (exact for ADPCM),

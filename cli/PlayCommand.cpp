@@ -17,28 +17,20 @@
 #include "audio/output/sdl/SdlBackend.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 
 namespace tamboro::cli {
 
 namespace {
 
 constexpr const char* kUsage =
-    "tamboro-cli play FILE [--loop] [--device N] [--rate HZ] [--bits 8|16] [--channels 1|2]";
+    "tamboro-cli play FILE [--loop] [--device N] [--rate HZ] [--bits 8|16] [--channels 1|2]\n"
+    "       tamboro-cli play SONG.tbo [--from MS] [--device N]";
 
 std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) {
     g_interrupted.store(true);
-}
-
-bool ParseInt(const std::string& text, long lo, long hi, long& value) {
-    try {
-        std::size_t used = 0;
-        value = std::stol(text, &used);
-        return used == text.size() && value >= lo && value <= hi;
-    } catch (...) {
-        return false;
-    }
 }
 
 std::string Clock(double seconds) {
@@ -48,14 +40,15 @@ std::string Clock(double seconds) {
     return text;
 }
 
-const char* LoadError(int code) {
+// The sound-file result that says why the device could not load a file.
+audio::SoundResult LoadResult(int code) {
     switch (code) {
         case audio::OutputDeviceInterface::kLoadOpenFailed:
-            return "cannot open the file";
+            return audio::SoundResult::OpenFailed;
         case audio::OutputDeviceInterface::kLoadNotWave:
-            return "not a RIFF WAVE file";
+            return audio::SoundResult::InvalidFile;
         default:
-            return "cannot load the file";
+            return audio::SoundResult::LoadUnknownType;
     }
 }
 
@@ -63,42 +56,31 @@ const char* LoadError(int code) {
 
 int RunPlay(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") break;
         if (!a.empty() && a[0] != '-' && IsSongFile(a)) return RunPlaySong(args);
     }
-    std::string path;
     bool loop = false;
-    long device = -1, rate = 44100, bits = 16, channels = 2;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--loop") {
-            loop = true;
-        } else if (a == "--device") {
-            if (!hasValue || !ParseInt(args[++i], -1, 9999, device))
-                return UsageError("--device wants an index from 'tamboro-cli devices'", kUsage);
-        } else if (a == "--rate") {
-            if (!hasValue || !ParseInt(args[++i], 1000, 192000, rate))
-                return UsageError("--rate wants 1000..192000", kUsage);
-        } else if (a == "--bits") {
-            if (!hasValue || !ParseInt(args[++i], 8, 16, bits) || (bits != 8 && bits != 16))
-                return UsageError("--bits wants 8 or 16", kUsage);
-        } else if (a == "--channels") {
-            if (!hasValue || !ParseInt(args[++i], 1, 2, channels))
-                return UsageError("--channels wants 1 or 2", kUsage);
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option " + a, kUsage);
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            return UsageError("one file at a time", kUsage);
-        }
-    }
-    if (path.empty()) return UsageError("no file given", kUsage);
+    std::optional<long> deviceOption, rateOption, bitsOption, channelsOption;
+    Options options(kUsage);
+    options.Flag("loop", loop)
+        .Integer("device", -1, 9999, deviceOption)
+        .Integer("rate", 1000, 192000, rateOption)
+        .Custom("bits", "8 or 16",
+                [&](const std::string& value) {
+                    bitsOption = ParseInteger(value, 8, 16);
+                    return bitsOption == 8 || bitsOption == 16;
+                })
+        .Integer("channels", 1, 2, channelsOption);
+    if (const auto exit = options.Parse(args, 1, 1)) return *exit;
+    const std::string& path = options.Positional(0);
+    const long device = deviceOption.value_or(-1);
+    const long rate = rateOption.value_or(44100);
+    const long bits = bitsOption.value_or(16);
+    const long channels = channelsOption.value_or(2);
 
     audio::OutputDevice output(audio::sdl::MakeSdlBackend());
     if (device >= output.DeviceCount()) {
-        return UsageError("no device " + std::to_string(device) + " (see tamboro-cli devices)",
-                          kUsage);
+        return options.Error("no device " + std::to_string(device) + " (see tamboro-cli devices)");
     }
     output.SelectDevice(static_cast<int>(device));
     audio::WAVEFORMATEX format;
@@ -106,16 +88,14 @@ int RunPlay(const std::vector<std::string>& args) {
                          static_cast<std::uint16_t>(channels));
     output.SetWindowAndFormat(format, 0);
     output.Activate(1);
-    if (!output.IsActive()) return Fail("no sound device could be opened", 1);
+    if (!output.IsActive()) return Fail(engine::SongResult::NoDevice);
 
     constexpr int kSlot = 0;
     const int code = output.LoadFile(kSlot, path, 1, 1, 0);
-    if (code != 0) return Fail(std::string(LoadError(code)) + ": " + path, code);
+    if (code != 0) return Fail(LoadResult(code), path);
     const std::uint32_t bits16 = output.GetBits(kSlot);
-    if (bits16 != 8 && bits16 != 16) {
-        return Fail("the samples are not 8- or 16-bit PCM: " + path,
-                    audio::OutputDeviceInterface::kLoadNotWave);
-    }
+    // The device plays linear samples of 8 or 16 bits only.
+    if (bits16 != 8 && bits16 != 16) return Fail(audio::SoundResult::ConversionUnavailable, path);
     const double bytesPerSecond = double(output.GetRate(kSlot)) * output.GetBytesPerFrame(kSlot);
     const double total = output.GetDataBytes(kSlot) / bytesPerSecond;
 

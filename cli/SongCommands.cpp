@@ -17,6 +17,7 @@
 #include "audio/wave/SoundResult.h"
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "engine/LoopFitting.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
@@ -36,7 +37,22 @@ audio::WAVEFORMATEX DefaultDeviceFormat() {
 }
 
 int SongFail(int result) {
-    return Fail(engine::SongResultMessage(result), result);
+    return Fail(static_cast<engine::SongResult>(result));
+}
+
+// "Tamboro non può importare melodie lunghe più di 20 secondi."
+constexpr unsigned kTooLongText = 1014;
+
+// The text the desktop program's progress dialog shows for a phase of the
+// song's progress: loading, converting (with the channel and the count of
+// channels) or saving.
+std::string ProgressText(int phase, int ch) {
+    constexpr unsigned kLoading = 140, kConverting = 141, kSaving = 142;
+    const unsigned id = phase == 1 ? kLoading : phase == 2 ? kConverting : kSaving;
+    const std::string& format = platform::LoadString(id);
+    char text[256];
+    std::snprintf(text, sizeof text, format.c_str(), ch + 1, engine::kChannelCount);
+    return text;
 }
 
 // A song on a device that plays nothing: loops are prepared as for playing.
@@ -82,34 +98,20 @@ std::vector<std::string> Fields(const std::string& text, std::size_t maxFields) 
     return fields;
 }
 
-// --rate/--bits/--channels/--encoding on top of a base format. Sets `error`
-// for values out of range.
+// --rate/--bits/--channels/--encoding on top of a base format.
 struct FormatOptions {
     std::optional<long> rate, bits, channels;
     std::optional<std::uint16_t> tag;
     bool Any() const { return rate || bits || channels || tag; }
-    // Returns false (with `error`) when an option is not valid.
-    bool Take(const std::vector<std::string>& args, std::size_t& i, bool& taken,
-              std::string& error) {
-        const std::string& a = args[i];
-        taken = true;
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--rate") {
-            rate = hasValue ? ParseNumber(args[++i], 1000, 192000) : std::nullopt;
-            if (!rate) error = "--rate wants 1000..192000";
-        } else if (a == "--bits") {
-            bits = hasValue ? ParseNumber(args[++i], 4, 64) : std::nullopt;
-            if (!bits) error = "--bits wants a bit depth";
-        } else if (a == "--channels") {
-            channels = hasValue ? ParseNumber(args[++i], 1, 2) : std::nullopt;
-            if (!channels) error = "--channels wants 1 or 2";
-        } else if (a == "--encoding") {
-            tag = hasValue ? EncodingTag(args[++i]) : std::nullopt;
-            if (!tag) error = "--encoding wants pcm, float, mulaw, alaw, ima-adpcm or ms-adpcm";
-        } else {
-            taken = false;
-        }
-        return error.empty();
+    void Declare(Options& options) {
+        options.Integer("rate", 1000, 192000, rate)
+            .Integer("bits", 4, 64, bits)
+            .Integer("channels", 1, 2, channels)
+            .Custom("encoding", "pcm, float, mulaw, alaw, ima-adpcm or ms-adpcm",
+                    [this](const std::string& value) {
+                        tag = EncodingTag(value);
+                        return tag.has_value();
+                    });
     }
     // The format asked for, starting from `base`.
     std::optional<audio::WAVEFORMATEX> Build(const audio::WAVEFORMATEX& base) const {
@@ -132,9 +134,8 @@ struct FormatOptions {
 
 int LoadSongOffline(OfflineSong& offline, const std::string& path) {
     ProgressBar bar;
-    return offline.song.LoadSong(path, 0, [&](int, int ch, int) {
-        bar.Show(("canale " + std::to_string(ch + 1)).c_str(), ch * 5);
-    });
+    return offline.song.LoadSong(
+        path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
 }
 
 }  // namespace
@@ -170,48 +171,26 @@ int RunSongInfo(const std::string& path) {
 int RunPrepare(const std::vector<std::string>& args) {
     static const char* kUsage =
         "tamboro-cli prepare IN OUT --tempo BPM [--rate HZ] [--bits N] [--channels N] [--effect]";
-    std::vector<std::string> paths;
-    double tempo = 0.0;
+    std::optional<double> tempoOption;
+    std::optional<long> rateOption, bitsOption, channelsOption;
     bool effect = false;
-    long rate = 44100, bits = 16, channels = 2;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        std::optional<long> v;
-        if (a == "--tempo") {
-            if (!hasValue) return UsageError("--tempo wants beats a minute", kUsage);
-            try {
-                tempo = std::stod(args[++i]);
-            } catch (...) {
-                tempo = 0.0;
-            }
-            if (!(tempo >= 1.0 && tempo <= 1000.0))
-                return UsageError("--tempo wants 1..1000", kUsage);
-        } else if (a == "--effect") {
-            effect = true;
-        } else if (a == "--rate") {
-            if (!hasValue || !(v = ParseNumber(args[++i], 1000, 192000))) {
-                return UsageError("--rate wants 1000..192000", kUsage);
-            }
-            rate = *v;
-        } else if (a == "--bits") {
-            if (!hasValue || !(v = ParseNumber(args[++i], 8, 16)) || (*v != 8 && *v != 16)) {
-                return UsageError("--bits wants 8 or 16", kUsage);
-            }
-            bits = *v;
-        } else if (a == "--channels") {
-            if (!hasValue || !(v = ParseNumber(args[++i], 1, 2))) {
-                return UsageError("--channels wants 1 or 2", kUsage);
-            }
-            channels = *v;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option " + a, kUsage);
-        } else {
-            paths.push_back(a);
-        }
-    }
-    if (paths.size() != 2) return UsageError("prepare takes IN and OUT", kUsage);
-    if (tempo == 0.0) return UsageError("--tempo is required", kUsage);
+    Options options(kUsage);
+    options.Decimal("tempo", 1.0, 1000.0, tempoOption)
+        .Flag("effect", effect)
+        .Integer("rate", 1000, 192000, rateOption)
+        .Custom("bits", "8 or 16",
+                [&](const std::string& value) {
+                    bitsOption = ParseInteger(value, 8, 16);
+                    return bitsOption == 8 || bitsOption == 16;
+                })
+        .Integer("channels", 1, 2, channelsOption);
+    if (const auto exit = options.Parse(args, 2, 2)) return *exit;
+    if (!tempoOption) return options.Error("--tempo is required");
+    const double tempo = *tempoOption;
+    const long rate = rateOption.value_or(44100);
+    const long bits = bitsOption.value_or(16);
+    const long channels = channelsOption.value_or(2);
+    const std::vector<std::string>& paths = options.Positionals();
 
     audio::WAVEFORMATEX format;
     audio::MakePcmFormat(format, static_cast<std::uint32_t>(rate), static_cast<std::uint16_t>(bits),
@@ -219,16 +198,18 @@ int RunPrepare(const std::vector<std::string>& args) {
     OfflineSong offline(format);
     offline.song.NewSong(tempo);
     const Song::LoadLoopReport report = offline.song.LoadLoop(0, paths[0], effect);
-    if (report.fileResult != 0)
-        return Fail(audio::ErrorTextB(report.fileResult), report.fileResult);
-    if (report.tooLong) return Fail(platform::LoadString(1014), 1);
+    if (report.fileResult != 0) {
+        return Fail(static_cast<audio::SoundResult>(report.fileResult), paths[0]);
+    }
+    if (report.tooLong) {
+        return Fail(platform::LoadString(kTooLongText),
+                    engine::ToInt(engine::SongResult::BadArgument), paths[0]);
+    }
     if (report.songResult != 0) return SongFail(report.songResult);
     auto prepared = offline.song.OpenChannelPrepared(0);
-    if (!prepared) return SongFail(8);
+    if (!prepared) return Fail(engine::SongResult::TempFileFailed);
     const audio::SoundResult saved = audio::SaveWave(*prepared, paths[1], audio::kTypeWav);
-    if (saved != audio::SoundResult::Ok) {
-        return Fail(audio::ErrorTextB(audio::ToInt(saved)), audio::ToInt(saved));
-    }
+    if (saved != audio::SoundResult::Ok) return Fail(saved, paths[1]);
     const std::uint32_t bar = engine::SamplesPerBar(format.nSamplesPerSec, tempo);
     const std::uint32_t bars =
         effect || bar == 0 ? 0 : static_cast<std::uint32_t>(prepared->FrameCount()) / bar;
@@ -239,34 +220,28 @@ int RunPrepare(const std::vector<std::string>& args) {
 int RunRender(const std::vector<std::string>& args) {
     static const char* kUsage =
         "tamboro-cli render SONG OUT.wav [--rate HZ] [--bits N] [--channels N] [--encoding E]";
-    std::vector<std::string> paths;
-    FormatOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        bool taken = false;
-        std::string error;
-        if (!options.Take(args, i, taken, error)) return UsageError(error, kUsage);
-        if (taken) continue;
-        if (!args[i].empty() && args[i][0] == '-') {
-            return UsageError("unknown option " + args[i], kUsage);
-        }
-        paths.push_back(args[i]);
-    }
-    if (paths.size() != 2) return UsageError("render takes SONG and OUT.wav", kUsage);
+    FormatOptions formatOptions;
+    Options options(kUsage);
+    formatOptions.Declare(options);
+    if (const auto exit = options.Parse(args, 2, 2)) return *exit;
+    const std::vector<std::string>& paths = options.Positionals();
     std::optional<audio::WAVEFORMATEX> format;
-    if (options.Any()) {
-        format = options.Build(DefaultDeviceFormat());
-        if (!format) return UsageError("that format cannot be written", kUsage);
+    if (formatOptions.Any()) {
+        format = formatOptions.Build(DefaultDeviceFormat());
+        if (!format) return options.Error("that format cannot be written");
     }
     OfflineSong offline(DefaultDeviceFormat());
     int result = LoadSongOffline(offline, paths[0]);
     if (result != 0) return SongFail(result);
     {
         ProgressBar bar;
-        result =
-            offline.song.SaveSong(paths[1], Song::kSaveMixdown, format ? &*format : nullptr,
-                                  [&](int phase, int, int percent) {
-                                      bar.Show(phase == 1 ? "preparazione" : "mixaggio", percent);
-                                  });
+        result = offline.song.SaveSong(paths[1], Song::kSaveMixdown, format ? &*format : nullptr,
+                                       [&](int phase, int ch, int percent) {
+                                           // Phase 1 converts each channel's loop to
+                                           // the render's format; then it is written.
+                                           bar.Show(ProgressText(phase == 1 ? 2 : 3, ch).c_str(),
+                                                    percent);
+                                       });
     }
     if (result != 0) return SongFail(result);
     return kExitOk;
@@ -277,8 +252,8 @@ int RunMakeSong(const std::vector<std::string>& args) {
         "tamboro-cli make-song OUT.tbo --tempo BPM [--title T] [--author A] [--mixed-by M] "
         "[--notes N] [--loop CH:FILE[:effect]]... [--volume CH:V]... [--pan CH:P]... "
         "[--master V] [--mix EVENTS.txt]";
-    std::string out, title, author, mixedBy, notes, mixPath;
-    double tempo = 0.0;
+    std::optional<double> tempo;
+    std::optional<std::string> title, author, mixedBy, notes, mixPath;
     std::optional<long> master;
     struct LoopArg {
         int ch;
@@ -287,89 +262,73 @@ int RunMakeSong(const std::vector<std::string>& args) {
     };
     std::vector<LoopArg> loops;
     std::map<int, long> volumes, pans;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        const auto value = [&]() -> const std::string& { return args[++i]; };
-        if (!a.empty() && a[0] == '-' && !hasValue) return UsageError(a + " wants a value", kUsage);
-        if (a == "--tempo") {
-            try {
-                tempo = std::stod(value());
-            } catch (...) {
-                tempo = 0.0;
-            }
-            if (!(tempo >= 1.0 && tempo <= 1000.0))
-                return UsageError("--tempo wants 1..1000", kUsage);
-        } else if (a == "--title") {
-            title = value();
-        } else if (a == "--author") {
-            author = value();
-        } else if (a == "--mixed-by") {
-            mixedBy = value();
-        } else if (a == "--notes") {
-            notes = value();
-        } else if (a == "--mix") {
-            mixPath = value();
-        } else if (a == "--master") {
-            master = ParseNumber(value(), -10000, 0);
-            if (!master) return UsageError("--master wants -10000..0", kUsage);
-        } else if (a == "--loop") {
-            const auto f = Fields(value(), 3);
-            const auto ch = f.size() >= 2 ? ParseNumber(f[0], 0, 19) : std::nullopt;
-            if (!ch || f[1].empty() || (f.size() == 3 && f[2] != "effect")) {
-                return UsageError("--loop wants CH:FILE or CH:FILE:effect", kUsage);
-            }
-            loops.push_back({static_cast<int>(*ch), f[1], f.size() == 3});
-        } else if (a == "--volume" || a == "--pan") {
-            const auto f = Fields(value(), 2);
-            const bool volume = a == "--volume";
-            const auto ch = f.size() == 2 ? ParseNumber(f[0], 0, 19) : std::nullopt;
-            const auto v =
-                f.size() == 2 ? ParseNumber(f[1], -10000, volume ? 0 : 10000) : std::nullopt;
-            if (!ch || !v) {
-                return UsageError(
-                    volume ? "--volume wants CH:-10000..0" : "--pan wants CH:-10000..10000",
-                    kUsage);
-            }
-            (volume ? volumes : pans)[static_cast<int>(*ch)] = *v;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option " + a, kUsage);
-        } else if (out.empty()) {
-            out = a;
-        } else {
-            return UsageError("one song at a time", kUsage);
-        }
-    }
-    if (out.empty()) return UsageError("no song file given", kUsage);
-    if (tempo == 0.0) return UsageError("--tempo is required", kUsage);
+    Options options(kUsage);
+    options.Decimal("tempo", 1.0, 1000.0, tempo)
+        .Text("title", title)
+        .Text("author", author)
+        .Text("mixed-by", mixedBy)
+        .Text("notes", notes)
+        .Text("mix", mixPath)
+        .Integer("master", -10000, 0, master)
+        .Custom("loop", "CH:FILE or CH:FILE:effect with CH in 0..19",
+                [&](const std::string& value) {
+                    const auto f = Fields(value, 3);
+                    const auto ch = f.size() >= 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
+                    if (!ch || f[1].empty() || (f.size() == 3 && f[2] != "effect")) return false;
+                    loops.push_back({static_cast<int>(*ch), f[1], f.size() == 3});
+                    return true;
+                })
+        .Custom("volume", "CH:V with CH in 0..19 and V in -10000..0",
+                [&](const std::string& value) {
+                    const auto f = Fields(value, 2);
+                    const auto ch = f.size() == 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
+                    const auto v = f.size() == 2 ? ParseInteger(f[1], -10000, 0) : std::nullopt;
+                    if (!ch || !v) return false;
+                    volumes[static_cast<int>(*ch)] = *v;
+                    return true;
+                })
+        .Custom("pan", "CH:P with CH in 0..19 and P in -10000..10000",
+                [&](const std::string& value) {
+                    const auto f = Fields(value, 2);
+                    const auto ch = f.size() == 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
+                    const auto p = f.size() == 2 ? ParseInteger(f[1], -10000, 10000) : std::nullopt;
+                    if (!ch || !p) return false;
+                    pans[static_cast<int>(*ch)] = *p;
+                    return true;
+                });
+    if (const auto exit = options.Parse(args, 1, 1)) return *exit;
+    if (!tempo) return options.Error("--tempo is required");
+    const std::string& out = options.Positional(0);
 
     std::vector<engine::MixEvent> events;
-    if (!mixPath.empty()) {
-        std::ifstream in(mixPath, std::ios::binary);
-        if (!in) return Fail(platform::LoadString(1002), 10);
+    if (mixPath) {
+        std::ifstream in(*mixPath, std::ios::binary);
+        if (!in) return Fail(engine::SongResult::OpenFailed, *mixPath);
         const std::string text((std::istreambuf_iterator<char>(in)),
                                std::istreambuf_iterator<char>());
         std::string error;
         auto parsed = engine::ParseEventText(text, &error);
-        if (!parsed) return UsageError(mixPath + ": " + error, kUsage);
+        if (!parsed) return options.Error(*mixPath + ": " + error);
         events = std::move(*parsed);
     }
 
     // No device: the loops are kept as loaded and stored in the file.
     platform::EventLoop loop;
     Song song(loop);
-    song.NewSong(tempo);
-    song.SetTitle(title);
-    song.SetAuthor(author);
-    song.SetMixedBy(mixedBy);
-    song.SetNotes(notes);
+    song.NewSong(*tempo);
+    song.SetTitle(title.value_or(""));
+    song.SetAuthor(author.value_or(""));
+    song.SetMixedBy(mixedBy.value_or(""));
+    song.SetNotes(notes.value_or(""));
     for (const LoopArg& l : loops) {
         const Song::LoadLoopReport report = song.LoadLoop(l.ch, l.path, l.effect);
         if (report.fileResult != 0) {
-            return Fail(audio::ErrorTextB(report.fileResult) + " (" + l.path + ")",
-                        report.fileResult);
+            return Fail(static_cast<audio::SoundResult>(report.fileResult), l.path);
         }
-        if (report.tooLong) return Fail(platform::LoadString(1014) + " (" + l.path + ")", 1);
+        if (report.tooLong) {
+            return Fail(platform::LoadString(kTooLongText),
+                        engine::ToInt(engine::SongResult::BadArgument), l.path);
+        }
         if (report.songResult != 0) return SongFail(report.songResult);
     }
     for (const auto& [ch, v] : volumes)
@@ -388,51 +347,32 @@ int RunMakeSong(const std::vector<std::string>& args) {
 
 int RunPlaySong(const std::vector<std::string>& args) {
     static const char* kUsage = "tamboro-cli play SONG [--from MS] [--device N]";
-    std::string path;
-    long from = 0, deviceIndex = -1;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        std::optional<long> v;
-        if (a == "--from") {
-            if (!hasValue || !(v = ParseNumber(args[++i], 0, 0x7FFFFFFF))) {
-                return UsageError("--from wants milliseconds", kUsage);
-            }
-            from = *v;
-        } else if (a == "--device") {
-            if (!hasValue || !(v = ParseNumber(args[++i], -1, 9999))) {
-                return UsageError("--device wants an index from 'tamboro-cli devices'", kUsage);
-            }
-            deviceIndex = *v;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError("unknown option " + a, kUsage);
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            return UsageError("one song at a time", kUsage);
-        }
-    }
-    if (path.empty()) return UsageError("no song given", kUsage);
+    std::optional<long> fromOption, deviceOption;
+    Options options(kUsage);
+    options.Integer("from", 0, 0x7FFFFFFF, fromOption).Integer("device", -1, 9999, deviceOption);
+    if (const auto exit = options.Parse(args, 1, 1)) return *exit;
+    const std::string& path = options.Positional(0);
+    const long from = fromOption.value_or(0);
+    const long deviceIndex = deviceOption.value_or(-1);
 
     platform::EventLoop loop;
     audio::OutputDevice device(audio::sdl::MakeSdlBackend());
     if (deviceIndex >= device.DeviceCount()) {
-        return UsageError("no device " + std::to_string(deviceIndex) + " (see tamboro-cli devices)",
-                          kUsage);
+        return options.Error("no device " + std::to_string(deviceIndex) +
+                             " (see tamboro-cli devices)");
     }
     device.SelectDevice(static_cast<int>(deviceIndex));
     device.SetWindowAndFormat(DefaultDeviceFormat(), 0);
     device.Activate(1);
-    if (!device.IsActive()) return SongFail(2);
+    if (!device.IsActive()) return Fail(engine::SongResult::NoDevice);
 
     Song song(loop);
     song.AttachDevice(&device);
     int result;
     {
         ProgressBar bar;
-        result = song.LoadSong(path, 0, [&](int, int ch, int) {
-            bar.Show(("canale " + std::to_string(ch + 1)).c_str(), ch * 5);
-        });
+        result = song.LoadSong(
+            path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
     }
     if (result != 0) {
         song.DetachDevice();
@@ -443,7 +383,7 @@ int RunPlaySong(const std::vector<std::string>& args) {
     if (started != engine::SongResult::Ok || !song.IsPlayingBack()) {
         song.DetachDevice();
         return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started))
-                                                 : Fail(engine::SongResultMessage(6), 6);
+                                                 : Fail(engine::SongResult::NoMix);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     InterruptGuard interrupt;

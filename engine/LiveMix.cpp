@@ -167,11 +167,19 @@ bool LiveMix::PushChannel(Command::Kind kind, int ch, std::int32_t value, bool f
     return Push(c);
 }
 
+void LiveMix::RememberAsked(int ch, bool on) {
+    m_asked[static_cast<std::size_t>(ch)] = {m_nextSeq, on};
+}
+
 bool LiveMix::SwitchOn(int ch) {
-    return PushChannel(Command::kOn, ch);
+    if (!PushChannel(Command::kOn, ch)) return false;
+    RememberAsked(ch, true);
+    return true;
 }
 bool LiveMix::SwitchOff(int ch) {
-    return PushChannel(Command::kOff, ch);
+    if (!PushChannel(Command::kOff, ch)) return false;
+    RememberAsked(ch, false);
+    return true;
 }
 bool LiveMix::SwitchInTime(int ch, bool on) {
     return PushChannel(Command::kInTime, ch, 0, on);
@@ -180,7 +188,9 @@ bool LiveMix::CancelInTime(int ch) {
     return PushChannel(Command::kCancel, ch);
 }
 bool LiveMix::SwitchEffectOn(int ch) {
-    return PushChannel(Command::kEffectOn, ch);
+    if (!PushChannel(Command::kEffectOn, ch)) return false;
+    RememberAsked(ch, true);
+    return true;
 }
 bool LiveMix::SetVolume(int ch, int volume) {
     return PushChannel(Command::kVolume, ch, volume);
@@ -308,12 +318,20 @@ LiveMix::Mode LiveMix::GetMode() const {
 }
 
 bool LiveMix::IsChannelOn(int ch) const {
-    return SongDocument::ValidChannel(ch) &&
-           ((m_pubOn.load(std::memory_order_acquire) >> ch) & 1u) != 0;
+    if (!SongDocument::ValidChannel(ch)) return false;
+    // A switch the audio thread has not carried out yet counts as asked:
+    // the pad lights at the click, not a block later.
+    const Asked& asked = m_asked[static_cast<std::size_t>(ch)];
+    const std::uint32_t applied = m_pubApplied.load(std::memory_order_acquire);
+    if (asked.seq != 0 && static_cast<std::int32_t>(applied - asked.seq) < 0) return asked.on;
+    return ((m_pubOn.load(std::memory_order_acquire) >> ch) & 1u) != 0;
 }
 
 int LiveMix::OnCount() const {
-    return std::popcount(m_pubOn.load(std::memory_order_acquire));
+    int count = 0;
+    for (int ch = 0; ch < kChannelCount; ++ch)
+        count += IsChannelOn(ch) ? 1 : 0;
+    return count;
 }
 
 bool LiveMix::IsPending(int ch) const {
@@ -465,7 +483,8 @@ void LiveMix::BeginBlock(std::uint64_t frame, std::uint32_t /*frames*/,
         last = c.seq;
     }
     m_cmdHead.store(head, std::memory_order_release);
-    if (last != 0) m_pubApplied.store(last, std::memory_order_release);
+    // Reported with the state at the block's end (Rendered).
+    if (last != 0) m_lastTaken = last;
 }
 
 void LiveMix::Queue(const Action& a) {
@@ -939,6 +958,7 @@ void LiveMix::Rendered(std::uint64_t frame, const std::uint8_t* out, std::uint32
     m_pubBlocks.fetch_add(1, std::memory_order_acq_rel);
     m_blockEnd = frame + frames;
     PublishState();
+    m_pubApplied.store(m_lastTaken, std::memory_order_release);
 }
 
 void LiveMix::PublishState() {

@@ -238,6 +238,11 @@ class LiveMix final : public audio::BlockSequencer {
     };
     class Voices;
 
+    struct Asked {
+        std::uint32_t seq = 0;  // the command that asked, 0 none
+        bool on = false;
+    };
+    void RememberAsked(int ch, bool on);
     bool Push(Command c);
     bool PushChannel(Command::Kind kind, int ch, std::int32_t value = 0, bool flag = false);
     void RetireSetups();
@@ -281,6 +286,7 @@ class LiveMix final : public audio::BlockSequencer {
     std::uint32_t m_nextSeq = 0;
     std::vector<std::pair<std::uint32_t, std::unique_ptr<Setup>>> m_setups;
     std::vector<LiveNotice> m_polled;  // reused by Poll
+    std::array<Asked, kChannelCount> m_asked{};
 
     // Command ring. m_cmdTail written: owner; m_cmdHead written: audio.
     std::vector<Command> m_commands;
@@ -309,6 +315,7 @@ class LiveMix final : public audio::BlockSequencer {
     std::array<Action, kActionCapacity> m_firing;  // the actions due now
     std::uint64_t m_blockFirst = 0;
     std::uint64_t m_blockEnd = 0;
+    std::uint32_t m_lastTaken = 0;
     bool m_outEightBit = false;
     std::uint32_t m_outChannels = 0;
     std::uint32_t m_outFrameBytes = 0;

@@ -224,7 +224,8 @@ class Song {
     // Switches an effect channel on and arms its self-stop at the end of its
     // prepared length (pending, cancellable). BadArgument, NoDevice.
     SongResult SwitchEffectOn(int ch);
-    // As the audio thread last reported (after the last render call).
+    // As asked, until the audio thread has carried the switch out; then as
+    // it last reported (after its last render call).
     bool IsChannelPlaying(int ch) const;
     bool IsSwitchPending(int ch) const;
     int PlayingCount() const;

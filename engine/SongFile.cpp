@@ -11,6 +11,7 @@
 #include "audio/convert/FormatTags.h"
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
+#include "base/Cp1252.h"
 #include "base/Storage.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
@@ -24,8 +25,8 @@ namespace {
 void SyncFolder(const std::string& path) {
     std::string folder;
     platform::SplitPath(path, &folder, nullptr, nullptr);
-    if (folder.empty()) folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -114,7 +115,8 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
                 return failWith(SongResult::TempFileFailed);
             }
             const bool written =
-                audio::SaveWave(*loop, temp, audio::kTypeWav | audio::kSaveScratch) ==
+                audio::SaveWave(*loop, temp,
+                                audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) ==
                 audio::SoundResult::Ok;
             loop.reset();
             base::GlobalStorage image(temp);
@@ -133,7 +135,9 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
         }
     }
     if (!m_doc.notes.empty()) {
-        if (archive.Append(m_doc.notes.c_str(), m_doc.notes.size() + 1) != 0) {
+        // Like every text of the file, the notes are Windows-1252.
+        const std::string notes = base::Utf8ToCp1252(m_doc.notes);
+        if (archive.Append(notes.c_str(), notes.size() + 1) != 0) {
             return failWith(SongResult::WriteFailed);
         }
     }
@@ -210,7 +214,11 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         valid = archive->ReadRecord(header->notesRecord, record) == 0;
         if (valid) {
             const auto* text = reinterpret_cast<const char*>(record.data());
-            notes.assign(text, strnlen(text, record.size()));
+            // Windows-1252 as written; a file whose notes are UTF-8 (as this
+            // program once wrote them) is read as UTF-8.
+            std::string decoded =
+                base::FileTextToUtf8(std::string_view(text, strnlen(text, record.size())));
+            notes.swap(decoded);
         }
     }
     if (!valid) {

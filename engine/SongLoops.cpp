@@ -103,7 +103,7 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     audio::Wave copy;
     copy.AttachBorrowed(*wave->Format(), wave->Data(), wave->DataBytes());
     CopyInfo(*wave, copy);
-    if (audio::SaveWave(copy, path, audio::kTypeWav | audio::kSaveScratch) !=
+    if (audio::SaveWave(copy, path, audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) !=
         audio::SoundResult::Ok) {
         platform::DeleteFile(path);
         return ToInt(SongResult::TempFileFailed);

@@ -25,6 +25,7 @@
 #include "audio/files/FileWriter.h"
 #include "audio/files/SoundFileInternal.h"
 #include "audio/wave/MemoryStream.h"
+#include "base/ByteOrder.h"
 #include "base/Cp1252.h"
 #include "platform/TempFiles.h"
 
@@ -57,7 +58,7 @@ void ReadInfoList(const std::uint8_t* image, const Chunk& list, RiffWaveParts& o
     std::size_t pos = list.body + 4;
     for (int n = 0; n < kMaxChunks && pos + 8 <= end; ++n) {
         const std::uint8_t* h = image + pos;
-        const std::uint64_t size = Le32(h + 4);
+        const std::uint64_t size = base::LoadLe<32>(h + 4);
         if (pos + 8 + size > end) break;
         const std::string_view id(reinterpret_cast<const char*>(h), 4);
         const int slot = InfoSlot(id);
@@ -77,7 +78,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     // The form's size is trusted only as far as the file goes: writers that
     // stream leave it 0 or too large, and the chunks inside are checked one
     // by one anyway.
-    const std::uint64_t declared = Le32(image + 4);
+    const std::uint64_t declared = base::LoadLe<32>(image + 4);
     const std::size_t end =
         declared == 0 ? bytes
                       : static_cast<std::size_t>(std::min<std::uint64_t>(8 + declared, bytes));
@@ -86,7 +87,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     std::size_t pos = 12;
     for (int n = 0; n < kMaxChunks && pos + 8 <= end; ++n) {
         const std::uint8_t* h = image + pos;
-        const std::uint64_t size = Le32(h + 4);
+        const std::uint64_t size = base::LoadLe<32>(h + 4);
         const std::uint64_t bodyEnd = pos + 8 + size;
         Chunk* slot = nullptr;
         if (IdIs(h, "fmt ")) {
@@ -255,7 +256,7 @@ struct SampleSource {
 
 SoundResult WriteRiffWave(SampleSource source, const std::string& path,
                           const WAVEFORMATEX* outputFormat, SoundProgress progress, void* context,
-                          bool scratch, const std::string* title) {
+                          std::uint32_t saveFlags, const std::string* title) {
     const WAVEFORMATEX target = CopyFormat(outputFormat != nullptr ? *outputFormat : source.format);
     if (!source.stream) {
         source.stream = std::make_unique<MemoryStream>(std::make_unique<base::BorrowedStorage>(
@@ -266,7 +267,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
     FileWriter out;
-    if (!out.Create(path, scratch)) return SoundResult::CreateFailed;
+    if (!out.Create(path, (saveFlags & kSaveScratch) != 0)) return SoundResult::CreateFailed;
     const std::vector<std::uint8_t> fmt = SerializeFormat(target);
     out.PutId("RIFF");
     out.Put32Le(0);  // patched at the end
@@ -330,11 +331,14 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
         const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
         if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
         if (text == nullptr) continue;
-        const std::size_t length = std::min(text->find('\0'), text->size());
-        const auto size = static_cast<std::uint32_t>(length + 1);
+        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
+        const std::string cp1252 =
+            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
+        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
+        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
         out.Write(kInfoIds[i].data(), 4);
         out.Put32Le(size);
-        out.Write(text->data(), length);
+        out.Write(bytes.data(), bytes.size());
         out.Write("", 1);
         if (size & 1) out.Write("", 1);
     }
@@ -348,7 +352,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
 }  // namespace
 
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context, bool scratch) {
+                         SoundProgress progress, void* context, std::uint32_t saveFlags) {
     // The title is written when the wave has none; the wave gets it only when
     // the save succeeds.
     std::string title;
@@ -356,7 +360,7 @@ SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX
     if (addTitle) platform::SplitPath(path, nullptr, &title, nullptr);
     const SoundResult r =
         WriteRiffWave({*wave.Format(), wave, wave.Data(), nullptr, wave.DataBytes()}, path,
-                      outputFormat, progress, context, scratch, addTitle ? &title : nullptr);
+                      outputFormat, progress, context, saveFlags, addTitle ? &title : nullptr);
     if (r == SoundResult::Ok && addTitle) wave.SetInfo("INAM", title);
     return r;
 }
@@ -370,7 +374,7 @@ SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFO
     platform::SplitPath(path, nullptr, &title, nullptr);
     const Wave noTexts;
     return WriteRiffWave({format, noTexts, nullptr, std::move(samples), bytes}, path, outputFormat,
-                         progress, context, false, &title);
+                         progress, context, 0, &title);
 }
 
 }  // namespace detail

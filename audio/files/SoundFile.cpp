@@ -97,8 +97,7 @@ SoundResult SaveWave(Wave& wave, const std::string& path, std::uint32_t flags,
     if (!wave.HasSamples() || wave.Format() == nullptr) return SoundResult::NoSamples;
     switch (FileTypeOf(path, flags)) {
         case SoundFileType::Wav:
-            return detail::SaveRiffWave(wave, path, outputFormat, progress, context,
-                                        (flags & kSaveScratch) != 0);
+            return detail::SaveRiffWave(wave, path, outputFormat, progress, context, flags);
         case SoundFileType::Aiff:
             return detail::SaveAiff(wave, path, outputFormat, progress, context);
         case SoundFileType::Au: {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/UnfmArchive.h"
 #include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
@@ -11,10 +12,6 @@
 
 namespace tamboro::engine::test {
 namespace {
-
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 class SongFile : public SongFixture {
   protected:
@@ -55,11 +52,11 @@ TEST_F(SongFile, AnEmptySongIsHeaderAndOneIndexEntry) {
     const auto bytes = tamboro::test::ReadAll(path);
     ASSERT_EQ(bytes.size(), 16u + 1664 + 8);
     EXPECT_EQ(std::memcmp(bytes.data(), "UNFM", 4), 0);
-    EXPECT_EQ(Le32(bytes, 4), 16u + 1664);  // the index follows the record
-    EXPECT_EQ(Le32(bytes, 8), 1u);
-    EXPECT_EQ(Le32(bytes, 16), 1664u);  // the header's own size field
-    EXPECT_EQ(Le32(bytes, 16 + 1664), 16u);
-    EXPECT_EQ(Le32(bytes, 16 + 1664 + 4), 1664u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 4), 16u + 1664);  // the index follows the record
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 8), 1u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16), 1664u);  // the header's own size field
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16 + 1664), 16u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16 + 1664 + 4), 1664u);
 }
 
 TEST_F(SongFile, RecordsFollowTheDocumentedOrder) {

@@ -9,15 +9,12 @@
 #include "engine/Song.h"
 #include "platform/Messages.h"
 #include "tests/engine/FakeDevice.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::engine::test {
 
-inline audio::WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    audio::WAVEFORMATEX f;
-    audio::MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using tamboro::test::Pcm;
 
 // A 16-bit stereo (or given format) loop whose frame k holds the value
 // (k + 1 + seed) on the left and -(k + 1 + seed) on the right, so positions

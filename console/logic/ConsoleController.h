@@ -1,0 +1,153 @@
+#pragma once
+// What the main console does, without the toolkit: pads switched at once or
+// in time, the knobs, the master slider, the mode switch, the transport and
+// the text panel's state. The widget turns mouse and keyboard into these
+// calls (in console pixels) and paints what the dirty flags name.
+//
+// In-time switches are one pending request a channel, tracked by
+// generation (PendingSwitches); a report for an older generation is stale
+// and ignored. Mix playback reports arrive as messages on the owner loop.
+// User-interface thread only.
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "console/logic/ConsoleLayout.h"
+#include "console/logic/Controls.h"
+#include "console/logic/PendingSwitches.h"
+#include "console/logic/TextDisplay.h"
+#include "platform/Messages.h"
+
+namespace tamboro::audio {
+class TempoTimer;
+}
+namespace tamboro::engine {
+class Song;
+}
+
+namespace tamboro::console {
+
+// The frame's settings the console reads.
+struct ConsoleSettings {
+    bool tooltips = true;
+    bool levelMeter = true;
+    bool rightClickDelayStart = true;
+};
+
+// Commands forwarded by the frame: a key switches a channel at once, the
+// same key with Shift in time.
+inline constexpr unsigned kCommandSwitchFirst = 32797;
+inline constexpr unsigned kCommandTimedFirst = 32817;
+// Messages to the console's own target.
+inline constexpr std::uint32_t kMsgTimedSwitch = 1125;  // (channel, generation)
+inline constexpr std::uint32_t kMsgMixPlayback = 1126;  // (channel, event) or (0, 0) at the end
+
+class ConsoleController {
+  public:
+    ConsoleController(engine::Song& song, platform::MessageLoop& loop);
+    ~ConsoleController();
+    ConsoleController(const ConsoleController&) = delete;
+    ConsoleController& operator=(const ConsoleController&) = delete;
+
+    engine::Song& GetSong() const { return m_song; }
+    ConsoleSettings& Settings() { return m_settings; }
+    const PendingSwitches& Pending() const { return m_pending; }
+
+    int CurrentChannel() const { return m_current; }
+    // Ignores values outside 0..19.
+    void SetCurrentChannel(int ch);
+
+    // --- Pads ------------------------------------------------------------------
+    // Switches the channel at once; an effect that starts schedules its own
+    // stop after its length. The channel becomes current.
+    void Toggle(int ch);
+    // Switches the channel on its next loop boundary (at once when the
+    // boundary is now). Nothing when the channel is already pending.
+    void TimedSwitch(int ch);
+    // Drops the channel's pending switch; false when none was pending.
+    bool Cancel(int ch);
+    // Commands 32797..32836; ignored during mix playback. True when the
+    // command is one of the console's.
+    bool OnCommand(unsigned command);
+    // A left click: the pads (unless a mix plays back), then the other areas
+    // in order. Returns the area hit outside the pads (the caller asks the
+    // power question).
+    ConsoleArea OnLeftDown(int x, int y, bool shift);
+    // Master drag in progress: pointer row `y`.
+    void OnMasterDrag(int y);
+    // Ends a master drag.
+    void OnLeftUp();
+    bool MasterDragging() const { return m_masterDragging; }
+    // A right click: in-time switches or cancels when something sounds and
+    // the setting allows it.
+    void OnRightDown(int x, int y);
+    // The channel menu's point: the pad under it becomes current; true when
+    // the menu is to be shown (a pad was hit and nothing sounds).
+    bool PrepareChannelMenu(int x, int y);
+    PadPicture PictureOf(int ch) const;
+
+    // --- Knobs and master ------------------------------------------------------
+    KnobMode Mode() const { return m_mode; }
+    void SetMode(KnobMode mode);
+    // The position a channel's knob shows now.
+    int KnobPositionOf(int ch) const;
+    // Press: the channel becomes current and the song's held flag of the
+    // mode is set; answers the position at press.
+    int BeginKnobDrag(int ch);
+    // Applies a new position (live value; the stored one too unless a mix is
+    // recorded or played back).
+    void ApplyKnob(int ch, int position);
+    void EndKnobDrag(int ch);
+    int MasterValue() const;
+    void ApplyMaster(int value);
+
+    // --- Transport ---------------------------------------------------------------
+    void Play();
+    // Stops the song, brings every live level back to the stored one and
+    // forgets pending switches.
+    void Stop();
+    void Record();
+
+    // --- The 125 ms tick ------------------------------------------------------
+    void Tick();
+    std::uint32_t BlinkCounter() const { return m_blink; }
+    TextPanelState TextState() const;
+    std::string TooltipOf(int ch) const;
+
+    // --- What to repaint -----------------------------------------------------
+    struct Dirty {
+        std::array<bool, kChannels> pads{};
+        std::array<bool, kChannels> knobs{};
+        bool text = false;
+        bool master = false;
+        bool modes = false;
+        bool all = false;  // the whole console (after Record's stop)
+    };
+    // What changed since the last call; clears the flags.
+    Dirty TakeDirty();
+    void MarkAllDirty();
+
+    // Messages for the console (timed switches, playback reports).
+    platform::MessageTarget& Target() const { return *m_target; }
+
+  private:
+    platform::LParam OnMessage(std::uint32_t message, platform::WParam w, platform::LParam l);
+    void ScheduleAfter(int ch, std::uint32_t delayMs);
+    bool MixRuns() const;
+
+    engine::Song& m_song;
+    ConsoleSettings m_settings;
+    PendingSwitches m_pending;
+    int m_current = 0;
+    std::uint32_t m_blink = 0;
+    KnobMode m_mode = KnobMode::Balance;
+    bool m_masterDragging = false;
+    Dirty m_dirty;
+    std::array<PadPicture, kChannels> m_shown{};  // pictures at the last tick
+    // The target is declared before the timer that posts to it, so the
+    // timer's thread is joined first.
+    std::unique_ptr<platform::MessageTarget> m_target;
+    std::unique_ptr<audio::TempoTimer> m_timer;
+};
+
+}  // namespace tamboro::console
