@@ -141,9 +141,33 @@ class Song {
         bool tooLong = false;   // refused: message 1014
         int songResult = 0;     // result of ReplaceChannel
         bool tempoSet = false;  // the tempo was fitted to this first loop
-        bool Ok() const { return fileResult == 0 && !tooLong && songResult == 0; }
+        // With the stretch asked for: refused (message kStretchRefusedText),
+        // or cancelled through the progress callback. Either way the song
+        // is as it was.
+        bool stretchRefused = false;
+        bool stretchCancelled = false;
+        // The stretch made (or refused): target / source frames and the bars
+        // aimed at; 0 when no stretch was asked for. A ratio within 0.2 % of
+        // 1 leaves the loop as it was.
+        double stretchRatio = 0.0;
+        std::uint32_t stretchBars = 0;
+        bool Ok() const {
+            return fileResult == 0 && !tooLong && songResult == 0 && !stretchRefused &&
+                   !stretchCancelled;
+        }
     };
     LoadLoopReport LoadLoop(int ch, const std::string& path, bool effect,
+                            const std::function<bool(unsigned messageId)>& ask = {},
+                            const std::function<void(unsigned messageId)>& tell = {});
+    // The choices of one load: an effect channel, or a loop time-stretched
+    // to whole bars at the song's tempo (never for an effect). `progress`
+    // reports the stretch in percent and cancels it by answering false.
+    struct LoadChoice {
+        bool effect = false;
+        bool stretch = false;
+        std::function<bool(int percent)> progress;
+    };
+    LoadLoopReport LoadLoop(int ch, const std::string& path, const LoadChoice& choice,
                             const std::function<bool(unsigned messageId)>& ask = {},
                             const std::function<void(unsigned messageId)>& tell = {});
 

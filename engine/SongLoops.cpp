@@ -3,6 +3,7 @@
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
 #include "engine/LoopFitting.h"
+#include "engine/LoopStretch.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
@@ -47,6 +48,13 @@ bool WaveFromImage(std::unique_ptr<base::GlobalStorage> image, audio::Wave& wave
 Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect,
                                     const std::function<bool(unsigned)>& ask,
                                     const std::function<void(unsigned)>& tell) {
+    return LoadLoop(ch, path, LoadChoice{effect, false, {}}, ask, tell);
+}
+
+Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadChoice& choice,
+                                    const std::function<bool(unsigned)>& ask,
+                                    const std::function<void(unsigned)>& tell) {
+    const bool effect = choice.effect;
     LoadLoopReport report;
     audio::Wave wave;
     const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
@@ -76,7 +84,30 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect
             tell(1015);
         }
     }
-    report.songResult = ReplaceChannel(ch, &wave, effect);
+    // The stretched loop is the loop as loaded: the channel's source, its
+    // sample record in the song file and every later preparation see it.
+    audio::Wave stretched;
+    if (choice.stretch && !effect) {
+        StretchPlan plan;
+        const TempoStretch done = StretchToTempo(wave, m_tempo, stretched, &plan, choice.progress);
+        report.stretchRatio = plan.ratio;
+        report.stretchBars = plan.bars;
+        switch (done) {
+            case TempoStretch::Stretched:
+            case TempoStretch::LeftAlone:
+                break;
+            case TempoStretch::Refused:
+                report.stretchRefused = true;
+                return report;
+            case TempoStretch::Cancelled:
+                report.stretchCancelled = true;
+                return report;
+            case TempoStretch::Failed:
+                report.songResult = ToInt(SongResult::OutOfMemory);
+                return report;
+        }
+    }
+    report.songResult = ReplaceChannel(ch, stretched.HasSamples() ? &stretched : &wave, effect);
     return report;
 }
 
