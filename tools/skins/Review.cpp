@@ -123,9 +123,11 @@ QImage ContactSheet(const std::vector<const Encoded*>& images, const QString& ti
     };
     std::vector<Place> places;
     int x = gap, y = 34, rowHeight = 0;
+    const QFontMetrics labelMetrics(SansFont(9, false));
     for (const Encoded* e : images) {
         const int scale = (e->spec.width <= 40 && e->spec.height <= 40) ? 3 : 1;
-        const int w = std::max(e->spec.width * scale, 60),
+        const int text = labelMetrics.horizontalAdvance(QString::fromStdString(e->spec.name));
+        const int w = std::max(e->spec.width * scale, text + 2),
                   h = e->spec.height * scale + labelHeight + 4;
         if (x + w > sheetWidth - gap) {
             x = gap;
