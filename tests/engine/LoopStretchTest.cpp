@@ -118,7 +118,7 @@ TEST_F(LoopStretch, ALoopWithinTheToleranceIsLeftToTheFitting) {
 TEST_F(LoopStretch, RatiosOutsideTheRangeAreRefusedAndChangeNothing) {
     song.NewSong(200.0);  // a bar of 1.2 s: 8 bars are 9.6 s
     ASSERT_EQ(Load(2, Bar()), 0);
-    song.Events(2).push_back({5, kVolume, 2, 0, 0});
+    song.Events(2)->push_back({5, kVolume, 2, 0, 0});
     const std::string name = song.GetChannelName(2);
     const std::string sourceFile = song.GetSourceFile(2);
     const std::string preparedFile = song.GetPreparedFile(2);
@@ -148,7 +148,7 @@ TEST_F(LoopStretch, RatiosOutsideTheRangeAreRefusedAndChangeNothing) {
         EXPECT_EQ(song.GetSourceFile(2), sourceFile);
         EXPECT_EQ(song.GetPreparedFile(2), preparedFile);
         EXPECT_TRUE(tamboro::test::FileExists(sourceFile));
-        EXPECT_EQ(song.GetEvents(2).size(), 1u);
+        EXPECT_EQ(song.GetEvents(2)->size(), 1u);
         EXPECT_EQ(SourceSamples(2), samples);
         EXPECT_EQ(device.loaded[Slot(2)].bytes, deviceBytes);
     }
@@ -163,6 +163,27 @@ TEST_F(LoopStretch, ACancelledStretchLeavesTheChannelAsItWas) {
     EXPECT_FALSE(report.Ok());
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(song.IsChannelEmpty(6), 1);
+}
+
+TEST_F(LoopStretch, AFirstLoopThatSetsTheTempoIsNotStretched) {
+    // Four bars at 100 BPM, the song's first loop: answering yes to the
+    // tempo question makes the song 100 BPM, and the loop then fits as it is.
+    const std::string path = ClickFile("first", 100, 4);
+    audio::Wave original;
+    ASSERT_EQ(audio::LoadWave(original, path, audio::kLoadCopy), audio::SoundResult::Ok);
+    std::vector<unsigned> asked;
+    const Song::LoadLoopReport report =
+        song.LoadLoop(0, path, Song::LoadChoice{false, true, {}}, [&](unsigned id) {
+            asked.push_back(id);
+            return true;
+        });
+    ASSERT_TRUE(report.Ok());
+    EXPECT_EQ(asked, std::vector<unsigned>{164});
+    EXPECT_TRUE(report.tempoSet);
+    EXPECT_NEAR(song.GetTempo(), 100.0, 1e-9);
+    EXPECT_FALSE(audio::StretchWorthwhile(report.stretchRatio));
+    EXPECT_EQ(report.stretchBars, 4u);
+    EXPECT_EQ(SourceSamples(0).size(), original.DataBytes());
 }
 
 TEST_F(LoopStretch, EffectsAreNeverStretched) {
@@ -201,8 +222,8 @@ TEST_F(LoopStretch, ASavedSongHoldsTheStretchedLoopAsAPlainWavAndRendersTheSame)
     ASSERT_TRUE(LoadStretched(5, ClickFile("clicks100", 100)).Ok());
     const std::vector<std::uint8_t> stretched = SourceSamples(5);
     ASSERT_FALSE(stretched.empty());
-    song.Events(5).push_back({0, kChannelOn, 5, 0, 0});
-    song.Events(5).push_back({3000, kChannelOff, 5, 0, 0});
+    song.Events(5)->push_back({0, kChannelOn, 5, 0, 0});
+    song.Events(5)->push_back({3000, kChannelOff, 5, 0, 0});
     // The rendered samples (the file's INAM text is its own name).
     const auto samples = [&](const std::string& path) {
         audio::Wave wave;
