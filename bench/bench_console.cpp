@@ -19,6 +19,9 @@
 #include "console/logic/TextDisplay.h"
 #include "engine/Song.h"
 #include "platform/Resources.h"
+#ifdef TAMBORO_HAVE_SKINS
+#include "resources/SkinResources.h"
+#endif
 #include "tests/console_logic/TestSkin.h"
 #include "tests/engine/FakeDevice.h"
 
