@@ -198,7 +198,7 @@ int RunSongInfo(const std::string& path) {
             "sample-bytes=%u\n",
             ch, song.IsChannelEmpty(ch) ? 0 : 1, song.IsEffect(ch),
             Escaped(song.GetChannelName(ch)).c_str(), song.GetInitialVolume(ch),
-            song.GetInitialPan(ch), song.GetEvents(ch).size(), sampleBytes);
+            song.GetInitialPan(ch), song.GetEvents(ch)->size(), sampleBytes);
     }
     return kExitOk;
 }
@@ -378,7 +378,7 @@ int RunMakeSong(const std::vector<std::string>& args) {
     if (master) song.SetInitialMasterVolume(static_cast<int>(*master));
     for (const engine::MixEvent& e : events) {
         engine::InsertEvent(
-            song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel)), e);
+            (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
     const int result = song.SaveSong(out, 0, nullptr);
     if (result != 0) return SongFail(result);
@@ -418,21 +418,18 @@ int RunPlaySong(const std::vector<std::string>& args) {
         song.DetachDevice();
         return SongFail(result);
     }
-    constexpr std::uint32_t kNotify = 1126;
-    bool ended = false;
-    auto notify = loop.CreateTarget([&](std::uint32_t, platform::WParam, platform::LParam l) {
-        if (l == 0) ended = true;
-        return platform::LParam{0};
-    });
-    result = song.StartPlayback(notify.get(), kNotify, static_cast<std::uint32_t>(from));
-    if (result != 0 || !song.IsPlayingBack()) {
+    const engine::SongResult started =
+        song.StartPlayback(engine::Millis(static_cast<std::uint32_t>(from)));
+    if (started != engine::SongResult::Ok || !song.IsPlayingBack()) {
         song.DetachDevice();
-        return result != 0 ? SongFail(result) : Fail(engine::SongResult::NoMix);
+        return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started))
+                                                 : Fail(engine::SongResult::NoMix);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     InterruptGuard interrupt;
-    while (!ended && !interrupt.Interrupted()) {
-        loop.RunUntil([&] { return ended; }, std::chrono::milliseconds(100));
+    while (song.IsPlayingBack() && !interrupt.Interrupted()) {
+        loop.RunUntil([] { return false; }, std::chrono::milliseconds(50));
+        song.PollLive();
         device.Service();
         if (terminal) {
             std::string sounding;
