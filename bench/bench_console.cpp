@@ -137,7 +137,7 @@ struct TickSong {
 void BM_ConsoleTick_SoundingPads(benchmark::State& state) {
     EnsureSkin();
     TickSong fixture;
-    ConsoleController controller(*fixture.song, fixture.loop);
+    ConsoleController controller(*fixture.song);
     for (int ch = 0; ch < kChannels; ++ch)
         controller.Toggle(ch);
     fixture.Render(8000);  // a second in: mid-bar, switches wait

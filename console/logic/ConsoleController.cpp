@@ -10,7 +10,9 @@ ConsoleController::ConsoleController(engine::Song& song) : m_song(song) {
     MarkAllDirty();
 }
 
-ConsoleController::~ConsoleController() { m_song.SetLiveListener(nullptr); }
+ConsoleController::~ConsoleController() {
+    m_song.SetLiveListener(nullptr);
+}
 
 void ConsoleController::SetCurrentChannel(int ch) {
     if (ch < 0 || ch >= kChannels || ch == m_current) return;
@@ -45,17 +47,28 @@ void ConsoleController::Toggle(int ch) {
 }
 
 void ConsoleController::Track(int ch, std::uint32_t generation) {
-    m_inflight[static_cast<std::size_t>(ch)].push_back(generation);
+    m_inflight[static_cast<std::size_t>(ch)].push_back({generation, m_song.Meters().blocks});
     m_dirty.pads[static_cast<std::size_t>(ch)] = true;
 }
 
 void ConsoleController::Resolve(int ch) {
     auto& queue = m_inflight[static_cast<std::size_t>(ch)];
     if (queue.empty()) return;
-    const std::uint32_t generation = queue.front();
+    const std::uint32_t generation = queue.front().generation;
     queue.pop_front();
     m_pending.Complete(ch, generation);  // false for one the console cancelled
     m_dirty.pads[static_cast<std::size_t>(ch)] = true;
+}
+
+void ConsoleController::ResolveSilentlyDropped() {
+    const std::uint64_t blocks = m_song.Meters().blocks;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        auto& queue = m_inflight[static_cast<std::size_t>(ch)];
+        // The render call running when the request was sent may not have
+        // taken it; the next one has.
+        if (!queue.empty() && blocks >= queue.front().blocks + 2 && !m_song.IsSwitchPending(ch))
+            Resolve(ch);
+    }
 }
 
 void ConsoleController::TimedSwitch(int ch) {
@@ -242,6 +255,7 @@ void ConsoleController::Record() {
 
 void ConsoleController::Tick() {
     m_song.PollLive();
+    ResolveSilentlyDropped();
     ++m_blink;
     // A pad is repainted when its picture changes, whoever changed it: a
     // blink, an effect that ended, a loop loaded by the frame.

@@ -147,6 +147,10 @@ class ConsoleController final : public engine::LiveListener {
     void Track(int ch, std::uint32_t generation);
     // The live mix finished (or dropped) the channel's oldest request.
     void Resolve(int ch);
+    // Requests the live mix let go without a report (a switch to the state
+    // the channel already had): once a whole render call has passed since
+    // the request and the live mix holds nothing pending for the channel.
+    void ResolveSilentlyDropped();
     bool MixRuns() const;
 
     engine::Song& m_song;
@@ -158,9 +162,15 @@ class ConsoleController final : public engine::LiveListener {
     bool m_masterDragging = false;
     Dirty m_dirty;
     std::array<PadPicture, kChannels> m_shown{};  // pictures at the last tick
-    // Per channel, the generations of the requests the live mix has not yet
-    // reported on, oldest first.
-    std::array<std::deque<std::uint32_t>, kChannels> m_inflight;
+    // A request sent to the live mix: its generation and how many render
+    // calls the live mix had made when it was sent.
+    struct Request {
+        std::uint32_t generation = 0;
+        std::uint64_t blocks = 0;
+    };
+    // Per channel, the requests the live mix has not yet reported on,
+    // oldest first.
+    std::array<std::deque<Request>, kChannels> m_inflight;
 };
 
 }  // namespace tamboro::console
