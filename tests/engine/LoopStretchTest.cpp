@@ -165,6 +165,27 @@ TEST_F(LoopStretch, ACancelledStretchLeavesTheChannelAsItWas) {
     EXPECT_EQ(song.IsChannelEmpty(6), 1);
 }
 
+TEST_F(LoopStretch, AFirstLoopThatSetsTheTempoIsNotStretched) {
+    // Four bars at 100 BPM, the song's first loop: answering yes to the
+    // tempo question makes the song 100 BPM, and the loop then fits as it is.
+    const std::string path = ClickFile("first", 100, 4);
+    audio::Wave original;
+    ASSERT_EQ(audio::LoadWave(original, path, audio::kLoadCopy), audio::SoundResult::Ok);
+    std::vector<unsigned> asked;
+    const Song::LoadLoopReport report =
+        song.LoadLoop(0, path, Song::LoadChoice{false, true, {}}, [&](unsigned id) {
+            asked.push_back(id);
+            return true;
+        });
+    ASSERT_TRUE(report.Ok());
+    EXPECT_EQ(asked, std::vector<unsigned>{164});
+    EXPECT_TRUE(report.tempoSet);
+    EXPECT_NEAR(song.GetTempo(), 100.0, 1e-9);
+    EXPECT_FALSE(audio::StretchWorthwhile(report.stretchRatio));
+    EXPECT_EQ(report.stretchBars, 4u);
+    EXPECT_EQ(SourceSamples(0).size(), original.DataBytes());
+}
+
 TEST_F(LoopStretch, EffectsAreNeverStretched) {
     const std::string path = ClickFile("hit", 100);
     const Song::LoadLoopReport report = song.LoadLoop(7, path, Song::LoadChoice{true, true, {}});
