@@ -89,7 +89,7 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadC
     audio::Wave stretched;
     if (choice.stretch && !effect) {
         StretchPlan plan;
-        const TempoStretch done = StretchToTempo(wave, m_tempo, stretched, &plan, choice.progress);
+        const TempoStretch done = StretchToTempo(wave, m_doc.tempo, stretched, &plan, choice.progress);
         report.stretchRatio = plan.ratio;
         report.stretchBars = plan.bars;
         switch (done) {
