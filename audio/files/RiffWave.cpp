@@ -26,6 +26,7 @@
 #include "audio/files/SoundFileInternal.h"
 #include "audio/wave/MemoryStream.h"
 #include "base/Cp1252.h"
+#include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::audio {
@@ -265,17 +266,52 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     FormatAdapter adapter(source.format, target, std::move(source.stream));
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
+    // Standard output has no name to take a title from.
+    if (title != nullptr && *title == "-") title = nullptr;
+    // The INFO list goes after the samples; it is made first so that every
+    // size in the header is known before the first byte goes out, as a
+    // stream (a pipe, standard output) needs.
+    std::vector<std::uint8_t> list = {'L', 'I', 'S', 'T', 0, 0, 0, 0, 'I', 'N', 'F', 'O'};
+    for (std::size_t i = 0; i < kInfoIds.size(); ++i) {
+        const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
+        if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
+        if (text == nullptr) continue;
+        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
+        const std::string cp1252 =
+            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
+        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
+        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
+        list.insert(list.end(), kInfoIds[i].begin(), kInfoIds[i].end());
+        for (int b = 0; b < 32; b += 8)
+            list.push_back(static_cast<std::uint8_t>(size >> b));
+        list.insert(list.end(), bytes.begin(), bytes.end());
+        list.push_back(0);
+        if (size & 1) list.push_back(0);
+    }
+    const auto listSize = static_cast<std::uint32_t>(list.size() - 8);
+    for (int b = 0; b < 4; ++b)
+        list[4 + b] = static_cast<std::uint8_t>(listSize >> (8 * b));
+
+    const bool same = SameCoding(source.format, target);
+    const std::uint64_t expected = same ? source.bytes : adapter.Length();
+    if (expected > UINT32_MAX - 4096) return SoundResult::WriteFailed;
+    const std::vector<std::uint8_t> fmt = SerializeFormat(target);
+    const bool fact = target.wFormatTag != kFormatPcm;
+    const auto riffSize = [&](std::uint64_t data) {
+        return static_cast<std::uint32_t>(4 + 8 + fmt.size() + (fmt.size() & 1) + (fact ? 12 : 0) +
+                                          8 + data + (data & 1) + list.size());
+    };
+
     FileWriter out;
     if (!out.Create(path, (saveFlags & kSaveScratch) != 0)) return SoundResult::CreateFailed;
-    const std::vector<std::uint8_t> fmt = SerializeFormat(target);
     out.PutId("RIFF");
-    out.Put32Le(0);  // patched at the end
+    out.Put32Le(riffSize(expected));
     out.PutId("WAVE");
     out.PutId("fmt ");
     out.Put32Le(static_cast<std::uint32_t>(fmt.size()));
     out.Write(fmt.data(), fmt.size());
     if (fmt.size() & 1) out.Write("", 1);
-    if (target.wFormatTag != kFormatPcm) {
+    if (fact) {
         // Readers of compressed WAV take the true frame count from here.
         const std::uint64_t frames = FramesInBytes(source.format, source.bytes) *
                                      target.nSamplesPerSec / source.format.nSamplesPerSec;
@@ -285,9 +321,9 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     }
     out.PutId("data");
     const std::uint64_t dataSizeAt = out.Position();
-    out.Put32Le(0);
+    out.Put32Le(static_cast<std::uint32_t>(expected));
     std::uint64_t written = 0;
-    if (SameCoding(source.format, target)) {
+    if (same) {
         // Nothing to convert: the samples go out as they are, in pieces
         // large enough to bypass the writer's buffer.
         constexpr std::uint32_t kDirect = 1u << 20;
@@ -307,7 +343,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
             Report(progress, context, 1, written, source.bytes);
         }
     } else {
-        const std::uint64_t total = adapter.Length();
+        const std::uint64_t total = expected;
         std::vector<std::uint8_t> piece(kPiece);
         for (;;) {
             const std::uint32_t n = adapter.Read(piece.data(), kPiece);
@@ -319,31 +355,17 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
         }
     }
     if (written & 1) out.Write("", 1);
-    out.Patch32Le(dataSizeAt, static_cast<std::uint32_t>(written));
-
-    out.PutId("LIST");
-    const std::uint64_t listSizeAt = out.Position();
-    out.Put32Le(0);
-    const std::uint64_t listStart = out.Position();
-    out.PutId("INFO");
-    for (std::size_t i = 0; i < kInfoIds.size(); ++i) {
-        const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
-        if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
-        if (text == nullptr) continue;
-        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
-        const std::string cp1252 =
-            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
-        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
-        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
-        out.Write(kInfoIds[i].data(), 4);
-        out.Put32Le(size);
-        out.Write(bytes.data(), bytes.size());
-        out.Write("", 1);
-        if (size & 1) out.Write("", 1);
+    out.Write(list.data(), list.size());
+    if (written != expected) {
+        // The samples came out shorter or longer than announced: a file gets
+        // its sizes corrected; a stream cannot take them back.
+        if (out.IsStream()) {
+            platform::NoteFileFault(path, "the length of the samples was not known in advance");
+            return SoundResult::WriteFailed;
+        }
+        out.Patch32Le(dataSizeAt, static_cast<std::uint32_t>(written));
+        out.Patch32Le(4, riffSize(written));
     }
-    const std::uint64_t end = out.Position();
-    out.Patch32Le(listSizeAt, static_cast<std::uint32_t>(end - listStart));
-    out.Patch32Le(4, static_cast<std::uint32_t>(end - 8));
     if (out.Failed() || !out.Commit()) return SoundResult::WriteFailed;
     return SoundResult::Ok;
 }
