@@ -21,6 +21,7 @@
 #include "engine/LoopFitting.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
+#include "platform/FileFault.h"
 #include "platform/Messages.h"
 #include "platform/StringTable.h"
 
@@ -36,8 +37,8 @@ audio::WAVEFORMATEX DefaultDeviceFormat() {
     return f;
 }
 
-int SongFail(int result) {
-    return Fail(static_cast<engine::SongResult>(result));
+int SongFail(int result, const std::string& path) {
+    return Fail(static_cast<engine::SongResult>(result), path);
 }
 
 // "Tamboro non può importare melodie lunghe più di 20 secondi."
@@ -143,7 +144,7 @@ int LoadSongOffline(OfflineSong& offline, const std::string& path) {
 int RunSongInfo(const std::string& path) {
     OfflineSong offline(DefaultDeviceFormat());
     const int result = offline.song.LoadSong(path, 0);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, path);
     Song& song = offline.song;
     std::printf("type: song\n");
     std::printf("tempo: %.3f\n", song.GetTempo());
@@ -197,6 +198,8 @@ int RunPrepare(const std::vector<std::string>& args) {
                          static_cast<std::uint16_t>(channels));
     OfflineSong offline(format);
     offline.song.NewSong(tempo);
+    if (!IsReadableInput(paths[0])) return Fail(audio::SoundResult::OpenFailed, paths[0]);
+    platform::ClearFileFault();
     const Song::LoadLoopReport report = offline.song.LoadLoop(0, paths[0], effect);
     if (report.fileResult != 0) {
         return Fail(static_cast<audio::SoundResult>(report.fileResult), paths[0]);
@@ -205,9 +208,10 @@ int RunPrepare(const std::vector<std::string>& args) {
         return Fail(platform::LoadString(kTooLongText),
                     engine::ToInt(engine::SongResult::BadArgument), paths[0]);
     }
-    if (report.songResult != 0) return SongFail(report.songResult);
+    if (report.songResult != 0) return SongFail(report.songResult, paths[0]);
     auto prepared = offline.song.OpenChannelPrepared(0);
     if (!prepared) return Fail(engine::SongResult::TempFileFailed);
+    platform::ClearFileFault();
     const audio::SoundResult saved = audio::SaveWave(*prepared, paths[1], audio::kTypeWav);
     if (saved != audio::SoundResult::Ok) return Fail(saved, paths[1]);
     const std::uint32_t bar = engine::SamplesPerBar(format.nSamplesPerSec, tempo);
@@ -232,7 +236,8 @@ int RunRender(const std::vector<std::string>& args) {
     }
     OfflineSong offline(DefaultDeviceFormat());
     int result = LoadSongOffline(offline, paths[0]);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[0]);
+    platform::ClearFileFault();
     {
         ProgressBar bar;
         result = offline.song.SaveSong(paths[1], Song::kSaveMixdown, format ? &*format : nullptr,
@@ -243,7 +248,7 @@ int RunRender(const std::vector<std::string>& args) {
                                                     percent);
                                        });
     }
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[1]);
     return kExitOk;
 }
 
@@ -302,10 +307,13 @@ int RunMakeSong(const std::vector<std::string>& args) {
 
     std::vector<engine::MixEvent> events;
     if (mixPath) {
-        std::ifstream in(*mixPath, std::ios::binary);
-        if (!in) return Fail(engine::SongResult::OpenFailed, *mixPath);
-        const std::string text((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+        // Millions of events fit in 64 MB; more is not a mix.
+        constexpr std::size_t kMaxMixBytes = std::size_t{64} << 20;
+        std::string text;
+        platform::ClearFileFault();
+        if (!ReadInputText(*mixPath, kMaxMixBytes, text)) {
+            return Fail(engine::SongResult::OpenFailed, *mixPath);
+        }
         std::string error;
         auto parsed = engine::ParseEventText(text, &error);
         if (!parsed) return options.Error(*mixPath + ": " + error);
@@ -321,6 +329,8 @@ int RunMakeSong(const std::vector<std::string>& args) {
     song.SetMixedBy(mixedBy.value_or(""));
     song.SetNotes(notes.value_or(""));
     for (const LoopArg& l : loops) {
+        if (!IsReadableInput(l.path)) return Fail(audio::SoundResult::OpenFailed, l.path);
+        platform::ClearFileFault();
         const Song::LoadLoopReport report = song.LoadLoop(l.ch, l.path, l.effect);
         if (report.fileResult != 0) {
             return Fail(static_cast<audio::SoundResult>(report.fileResult), l.path);
@@ -329,7 +339,7 @@ int RunMakeSong(const std::vector<std::string>& args) {
             return Fail(platform::LoadString(kTooLongText),
                         engine::ToInt(engine::SongResult::BadArgument), l.path);
         }
-        if (report.songResult != 0) return SongFail(report.songResult);
+        if (report.songResult != 0) return SongFail(report.songResult, l.path);
     }
     for (const auto& [ch, v] : volumes)
         song.SetInitialVolume(ch, static_cast<int>(v));
@@ -340,8 +350,9 @@ int RunMakeSong(const std::vector<std::string>& args) {
         engine::InsertEvent(
             song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel)), e);
     }
+    platform::ClearFileFault();
     const int result = song.SaveSong(out, 0, nullptr);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, out);
     return kExitOk;
 }
 
@@ -376,7 +387,7 @@ int RunPlaySong(const std::vector<std::string>& args) {
     }
     if (result != 0) {
         song.DetachDevice();
-        return SongFail(result);
+        return SongFail(result, path);
     }
     constexpr std::uint32_t kNotify = 1126;
     bool ended = false;
@@ -387,7 +398,7 @@ int RunPlaySong(const std::vector<std::string>& args) {
     result = song.StartPlayback(notify.get(), kNotify, static_cast<std::uint32_t>(from));
     if (result != 0 || !song.IsPlayingBack()) {
         song.DetachDevice();
-        return result != 0 ? SongFail(result) : Fail(engine::SongResult::NoMix);
+        return result != 0 ? SongFail(result, path) : Fail(engine::SongResult::NoMix, path);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     InterruptGuard interrupt;

@@ -73,8 +73,10 @@ void ReadInfoList(const std::uint8_t* image, const Chunk& list, RiffWaveParts& o
 }  // namespace
 
 SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, RiffWaveParts& out) {
-    if (image == nullptr || bytes < 12 || !IdIs(image, "RIFF") || !IdIs(image + 8, "WAVE"))
+    if (image == nullptr || bytes < 12 || !IdIs(image, "RIFF") || !IdIs(image + 8, "WAVE")) {
+        out.fault = "not a RIFF WAVE file";
         return SoundResult::InvalidFile;
+    }
     // The form's size is trusted only as far as the file goes: writers that
     // stream leave it 0 or too large, and the chunks inside are checked one
     // by one anyway.
@@ -110,15 +112,25 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     }
     // A file cut short is damaged unless what we need lay before the cut
     // (junk after the samples, such as a half-written trailer, is ignored).
-    if (!fmt.found || !data.found) return overrun ? SoundResult::Damaged : SoundResult::InvalidFile;
+    if (!fmt.found || !data.found) {
+        out.fault = overrun      ? "truncated: a chunk runs past the end of the file"
+                    : !fmt.found ? "no format chunk (\"fmt \")"
+                                 : "no sample chunk (\"data\")";
+        return overrun ? SoundResult::Damaged : SoundResult::InvalidFile;
+    }
     auto format = ParseFormat(std::span(image + fmt.body, fmt.size));
-    if (!format || !IsUsableFormat(*format)) return SoundResult::InvalidFile;
+    if (!format || !IsUsableFormat(*format)) {
+        out.fault = "the format chunk is too short or names no channels, rate or block size";
+        return SoundResult::InvalidFile;
+    }
     // A tag the converter knows must also be coded consistently; others are
     // kept as they are (they can be shown, not converted).
     const auto tag = EffectiveTag(*format);
     const bool known = tag && !FormatTagName(*tag).empty() && *tag != kFormatExtensible;
-    if ((known || format->wFormatTag == kFormatExtensible) && !DescribeFormat(*format))
+    if ((known || format->wFormatTag == kFormatExtensible) && !DescribeFormat(*format)) {
+        out.fault = "the format's fields do not agree with its coding";
         return SoundResult::InvalidFile;
+    }
     out.format = std::move(*format);
     out.dataOffset = data.body;
     out.dataBytes = data.size;
@@ -175,7 +187,10 @@ SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flag
     if (r != SoundResult::Ok) return r;
     RiffWaveParts parts;
     r = ParseRiffWaveImage(file.data, file.size, parts);
-    if (r != SoundResult::Ok) return r;
+    if (r != SoundResult::Ok) {
+        if (parts.fault != nullptr) platform::NoteFileFault(path, parts.fault);
+        return r;
+    }
 
     if (flags & kLoadFormatOnly) {
         wave.Create(parts.format, 0);
