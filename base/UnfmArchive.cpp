@@ -1,5 +1,7 @@
 #include "base/UnfmArchive.h"
 
+#include "base/ByteOrder.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,18 +20,6 @@ constexpr std::uint64_t kMaxOffset = std::numeric_limits<std::uint32_t>::max();
 
 int Code(ArchiveResult r) {
     return static_cast<int>(r);
-}
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
 }  // namespace
@@ -115,12 +105,12 @@ int UnfmArchive::Close(bool flushToDisk) {
         }
         if (ok) {
             for (std::size_t i = 0; i < m_index.size(); ++i) {
-                PutLe32(&index[i * kEntrySize], m_index[i].offset);
-                PutLe32(&index[i * kEntrySize + 4], m_index[i].size);
+                StoreLe<32>(&index[i * kEntrySize], m_index[i].offset);
+                StoreLe<32>(&index[i * kEntrySize + 4], m_index[i].size);
             }
             std::uint8_t header[kHeaderSize] = {'U', 'N', 'F', 'M'};
-            PutLe32(&header[4], static_cast<std::uint32_t>(indexOffset));
-            PutLe32(&header[8], m_count);
+            StoreLe<32>(&header[4], static_cast<std::uint32_t>(indexOffset));
+            StoreLe<32>(&header[8], m_count);
             // The index first: a header that names an index must never be
             // on disk before the index itself.
             ok = WriteAt(indexOffset, index.data(), index.size()) &&
@@ -168,8 +158,8 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         reader->Close();
         return Code(ArchiveResult::NotArchive);
     }
-    const std::uint64_t indexOffset = Le32(&header[4]);
-    const std::uint64_t count = Le32(&header[8]);
+    const std::uint64_t indexOffset = LoadLe<32>(&header[4]);
+    const std::uint64_t count = LoadLe<32>(&header[8]);
     const std::uint64_t length = reader->Size();
     std::vector<IndexEntry> index;
     if (count > 0) {
@@ -196,8 +186,8 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         }
         for (std::size_t i = 0; i < index.size(); ++i) {
             IndexEntry& e = index[i];
-            e.offset = Le32(&raw[i * kEntrySize]);
-            e.size = Le32(&raw[i * kEntrySize + 4]);
+            e.offset = LoadLe<32>(&raw[i * kEntrySize]);
+            e.size = LoadLe<32>(&raw[i * kEntrySize + 4]);
             if (e.offset < kHeaderSize || e.offset > length || e.size > length - e.offset) {
                 reader->Close();
                 return Code(ArchiveResult::NotArchive);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "base/ByteOrder.h"
 #include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
@@ -95,31 +96,30 @@ bool FileWriter::Write(const void* data, std::size_t bytes) {
 }
 
 bool FileWriter::Put16Le(std::uint16_t v) {
-    const std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    std::uint8_t b[2];
+    base::StoreLe<16>(b, v);
     return Write(b, 2);
 }
 bool FileWriter::Put32Le(std::uint32_t v) {
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                               static_cast<std::uint8_t>(v >> 16),
-                               static_cast<std::uint8_t>(v >> 24)};
+    std::uint8_t b[4];
+    base::StoreLe<32>(b, v);
     return Write(b, 4);
 }
 bool FileWriter::Put16Be(std::uint16_t v) {
-    const std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    std::uint8_t b[2];
+    base::StoreBe<16>(b, v);
     return Write(b, 2);
 }
 bool FileWriter::Put32Be(std::uint32_t v) {
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24),
-                               static_cast<std::uint8_t>(v >> 16),
-                               static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    std::uint8_t b[4];
+    base::StoreBe<32>(b, v);
     return Write(b, 4);
 }
 
 bool FileWriter::Patch32Le(std::uint64_t offset, std::uint32_t v) {
     if (!Flush()) return false;
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                               static_cast<std::uint8_t>(v >> 16),
-                               static_cast<std::uint8_t>(v >> 24)};
+    std::uint8_t b[4];
+    base::StoreLe<32>(b, v);
     if (m_scratch) {
         if (::pwrite(m_fd.Get(), b, 4, static_cast<off_t>(offset)) != 4) {
             platform::NoteFileFault(m_path, errno);

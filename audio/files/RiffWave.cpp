@@ -25,6 +25,7 @@
 #include "audio/files/FileWriter.h"
 #include "audio/files/SoundFileInternal.h"
 #include "audio/wave/MemoryStream.h"
+#include "base/ByteOrder.h"
 #include "base/Cp1252.h"
 #include "platform/FileFault.h"
 #include "platform/TempFiles.h"
@@ -58,7 +59,7 @@ void ReadInfoList(const std::uint8_t* image, const Chunk& list, RiffWaveParts& o
     std::size_t pos = list.body + 4;
     for (int n = 0; n < kMaxChunks && pos + 8 <= end; ++n) {
         const std::uint8_t* h = image + pos;
-        const std::uint64_t size = Le32(h + 4);
+        const std::uint64_t size = base::LoadLe<32>(h + 4);
         if (pos + 8 + size > end) break;
         const std::string_view id(reinterpret_cast<const char*>(h), 4);
         const int slot = InfoSlot(id);
@@ -80,7 +81,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     // The form's size is trusted only as far as the file goes: writers that
     // stream leave it 0 or too large, and the chunks inside are checked one
     // by one anyway.
-    const std::uint64_t declared = Le32(image + 4);
+    const std::uint64_t declared = base::LoadLe<32>(image + 4);
     const std::size_t end =
         declared == 0 ? bytes
                       : static_cast<std::size_t>(std::min<std::uint64_t>(8 + declared, bytes));
@@ -89,7 +90,7 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     std::size_t pos = 12;
     for (int n = 0; n < kMaxChunks && pos + 8 <= end; ++n) {
         const std::uint8_t* h = image + pos;
-        const std::uint64_t size = Le32(h + 4);
+        const std::uint64_t size = base::LoadLe<32>(h + 4);
         const std::uint64_t bodyEnd = pos + 8 + size;
         Chunk* slot = nullptr;
         if (IdIs(h, "fmt ")) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "console/layout/ConsoleLayout.h"
+#include "console/layout/SkinImages.h"
 
 namespace tamboro::console {
 
@@ -45,8 +46,8 @@ struct MeterLengths {
 };
 MeterLengths MeterLengthsOf(int minLeft, int maxLeft, int minRight, int maxRight);
 
-// The four pictures of a pad.
-enum class PadPicture : int { Empty = 0, Sounding = 1, Loaded = 2, SoundingBlink = 3 };
+// The four pictures of a pad: U, D, X and DX.
+using PadPicture = layout::PadState;
 // U for an empty channel; D while it sounds (DX on odd ticks while a switch
 // is pending); X when loaded and silent (U on odd ticks while pending).
 PadPicture ChoosePadPicture(bool empty, bool sounding, bool pending, std::uint32_t blinkCounter);

@@ -4,16 +4,13 @@
 
 #include "audio/wave/Levels.h"
 #include "platform/TempFiles.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {
 namespace {
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
 TEST(WaveFormat, MakePcmFormatFillsTheRecord) {
     WAVEFORMATEX f;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/UnfmArchive.h"
 #include "tests/support/TestSupport.h"
 #include "tools/CkpPack.h"
@@ -20,16 +21,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 int Code(ArchiveResult r) {
     return static_cast<int>(r);
-}
-
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
-    tools::CkpPutLe32(b, at, v);
 }
 
 Bytes Str(const char* s) {
@@ -119,14 +110,14 @@ TEST(UnfmArchive, LayoutOfManyRecords) {
         EXPECT_TRUE(std::equal(r.begin(), r.end(), file.begin() + at));
         at += static_cast<std::uint32_t>(r.size());
     }
-    EXPECT_EQ(Le32(file, 4), at);
-    EXPECT_EQ(Le32(file, 8), records.size());
-    EXPECT_EQ(Le32(file, 12), 0u);
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 4), at);
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 8), records.size());
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 12), 0u);
     ASSERT_EQ(file.size(), at + records.size() * 8);
     std::uint32_t offset = 16;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(Le32(file, at + i * 8), offset);
-        EXPECT_EQ(Le32(file, at + i * 8 + 4), records[i].size());
+        EXPECT_EQ(base::LoadLe<32>(file.data() + at + i * 8), offset);
+        EXPECT_EQ(base::LoadLe<32>(file.data() + at + i * 8 + 4), records[i].size());
         offset += static_cast<std::uint32_t>(records[i].size());
     }
 }
@@ -258,7 +249,7 @@ TEST(UnfmArchive, OpenAndCreateFailures) {
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
     // A damaged packed file is refused by the reader.
     Bytes packed = tools::PackCkp(WriteArchive(dir.File("a.tbo"), {Str("abc")}));
-    PutLe32(packed, 8, 7);
+    base::StoreLe<32>(packed.data() + 8, 7);
     ASSERT_TRUE(test::WriteAll(dir.File("p.tbo"), packed));
     EXPECT_EQ(a.Open(dir.File("p.tbo")), Code(ArchiveResult::OpenFailed));
 }
@@ -371,7 +362,7 @@ class ArchiveDamage : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(ArchiveDamage, IsRefusedWhenOpened) {
     Bytes f = Valid();
-    PutLe32(f, GetParam().at, GetParam().value);
+    base::StoreLe<32>(f.data() + GetParam().at, GetParam().value);
     UnfmArchive a;
     EXPECT_EQ(a.OpenMemory(f.data(), f.size()), Code(ArchiveResult::NotArchive));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
@@ -441,9 +432,9 @@ TEST(UnfmArchive, ShortReadOfADamagedPackedBlockIsDetected) {
     ASSERT_GT(plain.size(), 3 * PackedReader::kBlockSize);
     ASSERT_LT(plain.size(), 4 * PackedReader::kBlockSize);
     Bytes packed = tools::PackCkp(plain);
-    const std::uint32_t table = Le32(packed, 24);
-    const std::uint32_t offset = Le32(packed, table + 8);
-    const std::uint32_t size = Le32(packed, table + 12);
+    const std::uint32_t table = base::LoadLe<32>(packed.data() + 24);
+    const std::uint32_t offset = base::LoadLe<32>(packed.data() + table + 8);
+    const std::uint32_t size = base::LoadLe<32>(packed.data() + table + 12);
     packed[offset + size / 2] ^= 0xFF;
     UnfmArchive a;
     ASSERT_EQ(a.OpenMemory(packed.data(), packed.size()), 0);

@@ -15,18 +15,11 @@
 namespace tamboro::cli {
 namespace {
 
-const std::string kCli = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
-
 // "Ritmo più lento — già ✓": ù, — and à exist in Windows-1252, ✓ does not.
 const std::string kNotesUtf8 = "Ritmo pi\xC3\xB9 lento \xE2\x80\x94 gi\xC3\xA0 \xE2\x9C\x93";
 const std::string kNotesCp1252 = "Ritmo pi\xF9 lento \x97 gi\xE0 ?";
 const std::string kLoopNameUtf8 = "Ritmo pi\xC3\xB9 lento";
 const std::string kLoopNameCp1252 = "Ritmo pi\xF9 lento";
-
-std::string Text(const std::string& path) {
-    const auto bytes = test::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // The bytes of the INFO text `id` in a WAV image (without the NUL), or
 // nothing.
@@ -40,17 +33,8 @@ std::optional<std::string> InfoBytes(const std::vector<std::uint8_t>& image, con
     return text.substr(0, text.find('\0'));
 }
 
-class CliTexts : public ::testing::Test {
+class CliTexts : public test::CliFixture {
   protected:
-    void SetUp() override {
-        if (!test::FileExists(kCli)) GTEST_SKIP() << "tamboro-cli not built";
-    }
-    int Run(const std::string& args) {
-        return test::RunCommand("cd '" + m_dir.Path() + "' && '" + kCli + "' " + args +
-                                " >out.txt 2>err.txt </dev/null");
-    }
-    std::string Out() const { return Text(m_dir.File("out.txt")); }
-    std::string Err() const { return Text(m_dir.File("err.txt")); }
     // A one-bar loop at 120 BPM (2 s of 22050 Hz 8-bit mono) named `name`.
     void WriteLoop(const std::string& file, const std::string& name) {
         m_samples.assign(44100, 0x80);
@@ -63,7 +47,6 @@ class CliTexts : public ::testing::Test {
         wave.SetInfo("INAM", name);
         ASSERT_EQ(audio::SaveWave(wave, m_dir.File(file), 0), audio::SoundResult::Ok);
     }
-    test::TempDir m_dir;
     std::vector<std::uint8_t> m_samples;
 };
 

@@ -73,10 +73,10 @@ TEST_F(SongLoops, ChannelKeepsNameFilesAndFlags) {
     const int held = platform::OpenTemporaryCount();
 
     // Replacing lets the old files go and drops the channel's events.
-    song.Events(3).push_back({5, kVolume, 3, 0, 0});
+    song.Events(3)->push_back({5, kVolume, 3, 0, 0});
     ASSERT_EQ(Load(3, 2 * Bar()), 0);
     EXPECT_EQ(platform::OpenTemporaryCount(), held);
-    EXPECT_TRUE(song.GetEvents(3).empty());
+    EXPECT_TRUE(song.GetEvents(3)->empty());
 
     // Emptying lets go of everything the channel had.
     ASSERT_EQ(song.ReplaceChannel(3, nullptr, false), 0);
