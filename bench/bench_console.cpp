@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "audio/output/OutputBackend.h"
+#include "audio/output/OutputDevice.h"
 #include "console/logic/ConsoleCanvas.h"
 #include "console/logic/ConsoleController.h"
 #include "console/logic/ScaledCopy.h"
@@ -20,7 +22,6 @@
 #include "engine/Song.h"
 #include "platform/Resources.h"
 #include "tests/console_logic/TestSkin.h"
-#include "tests/engine/FakeDevice.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ void BM_Memcpy_ConsoleRgb(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy_ConsoleRgb)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
-// Twenty loops sounding on a device that records the song's requests.
+// Twenty loops sounding on an output device that renders when asked.
 struct TickSong {
     TickSong() {
         // The song's working files go to a folder of the run's own.
@@ -96,13 +97,15 @@ struct TickSong {
             temp = folder;
             ::setenv("TMPDIR", folder, 1);
         }
-        audio::MakePcmFormat(device.format, 8000, 16, 2);
+        audio::MakePcmFormat(format, 8000, 16, 2);
+        device.SetWindowAndFormat(format, 0);
+        device.Activate(1);
         song->AttachDevice(&device);
         song->NewSong(120.0);
         const std::uint32_t bar = 8000 * 2;  // 120 BPM
         for (int ch = 0; ch < kChannels; ++ch) {
             audio::Wave wave;
-            wave.Create(device.format, bar);
+            wave.Create(format, bar);
             for (std::uint32_t k = 0; k < bar; ++k)
                 wave.SetFrame(static_cast<std::int32_t>(k), k * 7919u);
             song->ReplaceChannel(ch, &wave, false);
@@ -116,7 +119,12 @@ struct TickSong {
     }
     std::string temp;
     platform::EventLoop loop;
-    engine::test::FakeDevice device;
+    audio::WAVEFORMATEX format;
+    audio::OutputDevice device{std::make_unique<audio::ManualBackend>()};
+    void Render(std::uint32_t frames) {
+        static_cast<audio::ManualBackend*>(device.Backend())->Render(frames);
+        song->PollLive();
+    }
     std::unique_ptr<engine::Song> song = std::make_unique<engine::Song>(loop);
 };
 
@@ -129,7 +137,7 @@ void BM_ConsoleTick_SoundingPads(benchmark::State& state) {
     ConsoleController controller(*fixture.song, fixture.loop);
     for (int ch = 0; ch < kChannels; ++ch)
         controller.Toggle(ch);
-    fixture.device.position[fixture.song->GetClockVoice()] = 4;  // mid-bar: switches wait
+    fixture.Render(8000);  // a second in: mid-bar, switches wait
     for (int ch = 0; ch < kChannels; ++ch)
         controller.TimedSwitch(ch);
     ConsoleSkin skin;

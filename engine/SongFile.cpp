@@ -59,25 +59,25 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
         return ToInt(SongResult::BadArgument);
     }
     SongHeader header;
-    header.tempo = m_tempo;
-    header.initialMasterVolume = m_initialMasterVolume;
-    header.author = m_author;
-    header.title = m_title;
-    header.mixedBy = m_mixedBy;
+    header.tempo = m_doc.tempo;
+    header.initialMasterVolume = m_doc.initialMasterVolume;
+    header.author = m_doc.author;
+    header.title = m_doc.title;
+    header.mixedBy = m_doc.mixedBy;
     std::int32_t next = 1;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        header.names[ch] = m_name[ch];
-        header.initialVolume[ch] = m_initialVolume[ch];
-        header.initialPan[ch] = m_initialPan[ch];
-        header.flags[ch] = m_flags[ch];
-        if (!mixOnly && (m_flags[ch] & kLoaded) != 0) header.sampleRecord[ch] = next++;
+        header.names[ch] = m_doc.channels[ch].name;
+        header.initialVolume[ch] = m_doc.channels[ch].initialVolume;
+        header.initialPan[ch] = m_doc.channels[ch].initialPan;
+        header.flags[ch] = m_doc.channels[ch].flags;
+        if (!mixOnly && (m_doc.channels[ch].flags & kLoaded) != 0) header.sampleRecord[ch] = next++;
     }
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (m_events[ch].empty()) continue;
+        if (m_doc.channels[ch].events.empty()) continue;
         header.eventRecord[ch] = next++;
-        header.eventCount[ch] = static_cast<std::int32_t>(m_events[ch].size());
+        header.eventCount[ch] = static_cast<std::int32_t>(m_doc.channels[ch].events.size());
     }
-    if (!m_notes.empty()) header.notesRecord = next++;
+    if (!m_doc.notes.empty()) header.notesRecord = next++;
 
     base::UnfmArchive archive;
     if (archive.Create(path) != 0) return ToInt(SongResult::CreateFailed);
@@ -91,7 +91,7 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
     if (!mixOnly) {
         for (int ch = 0; ch < kChannelCount; ++ch) {
             if (progress) progress(3, ch, ch * 5);
-            if ((m_flags[ch] & kLoaded) == 0) continue;
+            if ((m_doc.channels[ch].flags & kLoaded) == 0) continue;
             if (format == nullptr) {
                 // Kept in its own format: the loop's WAV image goes into the
                 // file as it is, once it is known to be one.
@@ -128,15 +128,15 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
         }
     }
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (m_events[ch].empty()) continue;
-        const auto events = SerializeEvents(m_events[ch]);
+        if (m_doc.channels[ch].events.empty()) continue;
+        const auto events = SerializeEvents(m_doc.channels[ch].events);
         if (archive.Append(events.data(), events.size()) != 0) {
             return failWith(SongResult::WriteFailed);
         }
     }
-    if (!m_notes.empty()) {
+    if (!m_doc.notes.empty()) {
         // Like every text of the file, the notes are Windows-1252.
-        const std::string notes = base::Utf8ToCp1252(m_notes);
+        const std::string notes = base::Utf8ToCp1252(m_doc.notes);
         if (archive.Append(notes.c_str(), notes.size() + 1) != 0) {
             return failWith(SongResult::WriteFailed);
         }
@@ -231,52 +231,54 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
 
     if (mixOnly) {
         StopMix();
-        m_author = header->author;
-        m_title = header->title;
-        m_mixedBy = header->mixedBy;
-        m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+        m_doc.author = header->author;
+        m_doc.title = header->title;
+        m_doc.mixedBy = header->mixedBy;
+        m_doc.initialMasterVolume = m_masterVolume = header->initialMasterVolume;
         // Events keep their bar positions: a stored time at the stored tempo
         // is the same bar at the current tempo after scaling by the ratio of
         // the tempos.
-        const double scale = m_tempo > 0.0 ? header->tempo / m_tempo : 1.0;
+        const double scale = m_doc.tempo > 0.0 ? header->tempo / m_doc.tempo : 1.0;
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            m_flags[ch] = (m_flags[ch] & ~std::uint32_t{kEffect}) | (header->flags[ch] & kEffect);
-            m_initialVolume[ch] = m_volume[ch] = header->initialVolume[ch];
-            m_initialPan[ch] = m_pan[ch] = header->initialPan[ch];
+            m_doc.channels[ch].flags = (m_doc.channels[ch].flags & ~std::uint32_t{kEffect}) |
+                                       (header->flags[ch] & kEffect);
+            m_doc.channels[ch].initialVolume = m_volume[ch] = header->initialVolume[ch];
+            m_doc.channels[ch].initialPan = m_pan[ch] = header->initialPan[ch];
             if (progress) progress(1, ch, ch * 5);
-            m_events[ch].clear();
-            m_cursor[ch] = m_events[ch].end();
+            m_doc.channels[ch].events.clear();
             for (MixEvent e : events[ch]) {
                 const double t = std::floor(static_cast<double>(e.time) * scale);
                 e.time = t >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(t);
-                InsertEvent(m_events[ch], e);
+                InsertEvent(m_doc.channels[ch].events, e);
             }
         }
-        m_notes = notes;
+        m_doc.notes = notes;
         archive->Close();
         return ToInt(SongResult::Ok);
     }
 
     StopMix();
     NewSong(header->tempo);
-    m_author = header->author;
-    m_title = header->title;
-    m_mixedBy = header->mixedBy;
+    m_doc.author = header->author;
+    m_doc.title = header->title;
+    m_doc.mixedBy = header->mixedBy;
     m_archive = std::move(archive);
     m_archivePath = path;
-    m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+    m_doc.initialMasterVolume = m_masterVolume = header->initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        m_name[ch] = header->names[ch];
+        m_doc.channels[ch].name = header->names[ch];
         // Only the Effect bit is taken as stored: Loaded and InArchive are
         // set below for the channels whose loop really is in the file. (A
         // mix-only file opened this way keeps its loaded bits, but there is
         // no loop behind them: such channels open empty, with their names.)
-        m_flags[ch] = header->flags[ch] & kEffect;
-        m_initialVolume[ch] = m_volume[ch] = std::clamp(header->initialVolume[ch], -10000, 0);
-        m_initialPan[ch] = m_pan[ch] = std::clamp(header->initialPan[ch], -10000, 10000);
+        m_doc.channels[ch].flags = header->flags[ch] & kEffect;
+        m_doc.channels[ch].initialVolume = m_volume[ch] =
+            std::clamp(header->initialVolume[ch], -10000, 0);
+        m_doc.channels[ch].initialPan = m_pan[ch] =
+            std::clamp(header->initialPan[ch], -10000, 10000);
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
-            m_flags[ch] |= kLoaded | kInArchive;
+            m_doc.channels[ch].flags |= kLoaded | kInArchive;
             // Without a device the loop waits in the file (attaching one
             // prepares it), but it must be readable all the same.
             int result = 0;
@@ -297,9 +299,9 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
             // The source length comes from the loop read by PrepareChannel.
         }
         for (const MixEvent& e : events[ch])
-            InsertEvent(m_events[ch], e);
+            InsertEvent(m_doc.channels[ch].events, e);
     }
-    m_notes = notes;
+    m_doc.notes = notes;
     return ToInt(SongResult::Ok);
 }
 

@@ -309,6 +309,62 @@ std::optional<Bytes> DecodeTrle(ByteView trle) {
     return out;
 }
 
+std::optional<Bytes> EncodeRle8(ByteView plain) {
+    BitmapInfo info;
+    if (!Parse(plain, info) || info.bits != 8 || info.compression != kCompressionNone) {
+        return std::nullopt;
+    }
+    const std::uint8_t* pixels = plain.data() + info.headerSize;
+    Bytes codes;
+    // Stored rows in storage order (bottom-up), each ended by 00 00; the
+    // picture by 00 01. Runs of three or more equal bytes become encoded
+    // runs; what lies between goes out as absolute runs of at least three
+    // bytes (shorter ones as runs of one or two, since 00 01 and 00 02 are
+    // escapes), padded to an even length.
+    for (int row = 0; row < info.height; ++row) {
+        const std::uint8_t* p = pixels + static_cast<std::size_t>(row) * info.rowBytes;
+        const int width = info.width;
+        int x = 0;
+        auto runAt = [&](int at) {
+            int n = 1;
+            while (at + n < width && p[at + n] == p[at] && n < 255)
+                ++n;
+            return n;
+        };
+        while (x < width) {
+            const int run = runAt(x);
+            if (run >= 3) {
+                codes.push_back(static_cast<std::uint8_t>(run));
+                codes.push_back(p[x]);
+                x += run;
+                continue;
+            }
+            int end = x;
+            while (end < width && end - x < 255 && runAt(end) < 3)
+                ++end;
+            const int n = end - x;
+            if (n < 3) {
+                for (int i = 0; i < n; ++i) {
+                    codes.push_back(1);
+                    codes.push_back(p[x + i]);
+                }
+            } else {
+                codes.push_back(0);
+                codes.push_back(static_cast<std::uint8_t>(n));
+                codes.insert(codes.end(), p + x, p + end);
+                if (n & 1) codes.push_back(0);
+            }
+            x = end;
+        }
+        codes.push_back(0);
+        codes.push_back(row + 1 == info.height ? 1 : 0);
+    }
+    auto out = StartOutput(plain, info.headerSize, kCompressionRle8,
+                           static_cast<std::uint32_t>(codes.size()), codes.size());
+    if (out) std::memcpy(out->data() + info.headerSize, codes.data(), codes.size());
+    return out;
+}
+
 std::optional<Bytes> DecodeRle8(ByteView rle8) {
     BitmapInfo info;
     if (!Parse(rle8, info) || info.bits != 8 || info.compression != kCompressionRle8) {

@@ -30,7 +30,7 @@ void ConsoleController::Toggle(int ch) {
     if (ch < 0 || ch >= kChannels) return;
     if (m_song.IsChannelPlaying(ch) != 0) {
         m_song.SwitchChannelOff(ch);
-    } else if (m_song.SwitchChannelOn(ch) == 0 && m_song.IsEffect(ch) != 0) {
+    } else if (m_song.SwitchChannelOn(ch) == engine::SongResult::Ok && m_song.IsEffect(ch) != 0) {
         // An effect plays once: its stop is a switch scheduled for its end.
         ScheduleAfter(ch, m_song.GetPreparedLength(ch));
     }
@@ -195,7 +195,7 @@ void ConsoleController::ApplyMaster(int value) {
 }
 
 void ConsoleController::Play() {
-    m_song.StartPlayback(m_target.get(), kMsgMixPlayback, 0);
+    m_song.StartPlayback(engine::Millis(0));
     m_dirty.text = true;
 }
 
@@ -225,6 +225,11 @@ void ConsoleController::Record() {
 
 void ConsoleController::Tick() {
     ++m_blink;
+    // What the audio thread did since the last tick reaches the song here;
+    // a playback that ran out ends as a stop does.
+    const bool wasPlaying = m_song.IsPlayingBack();
+    m_song.PollLive();
+    if (wasPlaying && !m_song.IsPlayingBack()) Stop();
     // A pad is repainted when its picture changes, whoever changed it: a
     // blink, an effect that ended, a loop loaded by the frame.
     for (int ch = 0; ch < kChannels; ++ch) {

@@ -4,40 +4,62 @@
 
 #include "audio/wave/Levels.h"
 #include "console/logic/ConsoleController.h"
-#include "tests/engine/SongFixture.h"
+#include "tests/engine/LiveRig.h"
 
 namespace tamboro::console {
 namespace {
 
-using engine::test::SongFixture;
-
-class Controller : public SongFixture {
+// The song plays on a real output device whose engine renders only when
+// the test says so (no audio thread): the clock moves by the frames the
+// test renders.
+class Controller : public ::testing::Test {
   protected:
+    Controller()
+        : rig(std::make_unique<engine::test::LiveRig>(engine::test::LiveCase{8000, 16, 2, 120.0})),
+          song(*rig->song),
+          loop(rig->loop) {}
     void SetUp() override {
-        SongFixture::SetUp();
-        ASSERT_EQ(Load(0, Bar()), 0);
-        ASSERT_EQ(Load(1, Bar()), 0);
-        ASSERT_EQ(Load(2, 2 * Bar()), 0);
-        ASSERT_EQ(Load(7, Bar() / 4, /*effect=*/true), 0);
+        rig->Load(0, Bar(), false, 1);
+        rig->Load(1, Bar(), false, 2);
+        rig->Load(2, 2 * Bar(), false, 3);
+        rig->Load(7, Bar() / 4, /*effect=*/true, 4);
         console = std::make_unique<ConsoleController>(song, loop);
     }
     void TearDown() override {
         console.reset();
-        SongFixture::TearDown();
+        rig.reset();
     }
+    std::uint32_t Bar() const { return rig->Bar(); }
     // Centre of a pad.
     static int Cx(int ch) { return PadRect(ch).x + PadRect(ch).w / 2; }
     static int Cy(int ch) { return PadRect(ch).y + PadRect(ch).h / 2; }
-    // Puts the tempo clock `ms` before the next boundary of a one-bar loop.
+    // Renders until the tempo clock is `ms` before the next boundary of a
+    // one-bar loop.
     void ClockBeforeBoundary(std::uint32_t ms) {
-        const std::uint32_t bytes = Bar() * 4;
-        device.position[Clock()] = bytes - ms * 8 * 4;
+        rig->Render(1);  // the clock starts with the first channel
+        const std::uint64_t want = Bar() - ms * 8;
+        const std::uint64_t at = song.ClockPosition().count % Bar();
+        rig->RenderTo(rig->Now() + (want + Bar() - at) % Bar());
+    }
+    // Lets the message loop and the sound run side by side for `ms`.
+    void RunFor(std::uint32_t ms) {
+        for (std::uint32_t t = 0; t < ms; t += 5) {
+            loop.Run(std::chrono::milliseconds(5));
+            rig->RenderTo(rig->Now() + 40);
+            console->Tick();
+        }
     }
     bool RunUntilPlaying(int ch, bool playing) {
-        return loop.RunUntil([&] { return (song.IsChannelPlaying(ch) != 0) == playing; },
-                             std::chrono::milliseconds(2000));
+        for (int t = 0; t < 2000; t += 5) {
+            if (song.IsChannelPlaying(ch) == playing) return true;
+            RunFor(5);
+        }
+        return false;
     }
 
+    std::unique_ptr<engine::test::LiveRig> rig;
+    engine::Song& song;
+    platform::EventLoop& loop;
     std::unique_ptr<ConsoleController> console;
 };
 
@@ -141,7 +163,7 @@ TEST_F(Controller, AnEffectStopsItselfUnlessItsStopIsCancelled) {
     console->Toggle(7);
     ASSERT_TRUE(console->Pending().IsPending(7));
     console->OnLeftDown(Cx(7), Cy(7), true);  // Shift+click cancels the stop
-    loop.Run(std::chrono::milliseconds(song.GetPreparedLength(7) + 100));
+    RunFor(song.GetPreparedLength(7) + 100);
     EXPECT_EQ(song.IsChannelPlaying(7), 1);
 }
 
@@ -216,9 +238,10 @@ TEST_F(Controller, ModeSwitchAreas) {
 TEST_F(Controller, PlaybackIgnoresPadsAndKeysAndItsEndStops) {
     console->Record();
     console->Toggle(0);
-    loop.Run(std::chrono::milliseconds(30));
+    RunFor(30);
     console->Toggle(0);
     console->Stop();
+    RunFor(10);
     ASSERT_EQ(song.IsRecording(), false);
     console->Play();
     ASSERT_TRUE(song.IsPlayingBack());
@@ -226,8 +249,9 @@ TEST_F(Controller, PlaybackIgnoresPadsAndKeysAndItsEndStops) {
     console->OnCommand(kCommandSwitchFirst + 1);
     console->OnLeftDown(Cx(1), Cy(1), false);
     EXPECT_EQ(song.IsChannelPlaying(1) != 0, before);
-    EXPECT_TRUE(
-        loop.RunUntil([&] { return !song.IsPlayingBack(); }, std::chrono::milliseconds(3000)));
+    for (int t = 0; t < 3000 && song.IsPlayingBack(); t += 5)
+        RunFor(5);
+    EXPECT_FALSE(song.IsPlayingBack());
     EXPECT_TRUE(console->TakeDirty().master);
 }
 

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "base/ByteOrder.h"
+#include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
-#include "gfx/BitmapHeader.h"
+#include "base/ByteOrder.h"
 #include "platform/Resources.h"
 
 namespace tamboro::console::test {

@@ -55,7 +55,6 @@ class SongFixture : public ::testing::Test {
         return song.ReplaceChannel(ch, wave.get(), effect);
     }
     int Slot(int ch) const { return static_cast<int>(song.GetVoice(ch)); }
-    int Clock() const { return static_cast<int>(song.GetClockVoice()); }
 
     tamboro::test::TempDir temp;
     platform::EventLoop loop;

@@ -71,11 +71,11 @@ TEST_F(SongLoops, ChannelKeepsNameFilesAndFlags) {
     EXPECT_EQ(device.loaded[Slot(3)].flags, 4u);
 
     // Replacing deletes the old files and the channel's events.
-    song.Events(3).push_back({5, kVolume, 3, 0, 0});
+    song.Events(3)->push_back({5, kVolume, 3, 0, 0});
     ASSERT_EQ(Load(3, 2 * Bar()), 0);
     EXPECT_FALSE(tamboro::test::FileExists(source));
     EXPECT_FALSE(tamboro::test::FileExists(prepared));
-    EXPECT_TRUE(song.GetEvents(3).empty());
+    EXPECT_TRUE(song.GetEvents(3)->empty());
 
     // Emptying deletes everything the channel had.
     const std::string source2 = song.GetSourceFile(3);

@@ -226,6 +226,45 @@ TEST(PackedImage, Rle8BitmapsLoadAsPlainPictures) {
     EXPECT_EQ(LoadBytes(img2, bad), GfxResult::BadArgument);
 }
 
+TEST(Rle8, EncodedPicturesDecodeToTheSameRowsAndEndEveryRow) {
+    // Widths around the escape lengths (1, 2) and the run caps (255), random
+    // and skin-like rows.
+    for (int width : {1, 2, 3, 4, 5, 7, 254, 255, 256, 300, 513}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            const int height = 1 + width % 5;
+            Bytes rows =
+                kind == 0   ? test::RandomRows(width, height, 8, static_cast<std::uint32_t>(width))
+                : kind == 1 ? test::SkinRows(width, height, static_cast<std::uint32_t>(width))
+                            : Bytes(RowBytesForBits(8, static_cast<std::uint32_t>(width)) *
+                                        static_cast<std::size_t>(height),
+                                    0);
+            // Padding bytes are not pixels; keep them zero so whole rows compare.
+            const std::uint32_t rb = RowBytesForBits(8, static_cast<std::uint32_t>(width));
+            for (int y = 0; y < height; ++y)
+                for (std::uint32_t x = static_cast<std::uint32_t>(width); x < rb; ++x)
+                    rows[y * rb + x] = 0;
+            const Bytes plain = MakeBitmap({.width = width, .height = height, .bits = 8}, rows);
+            auto rle = EncodeRle8(plain);
+            ASSERT_TRUE(rle) << width;
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 16), kCompressionRle8);
+            const std::size_t codes = rle->size() - (40 + 1024);
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 20), codes);
+            // The last code is the end of the picture.
+            EXPECT_EQ((*rle)[rle->size() - 2], 0);
+            EXPECT_EQ((*rle)[rle->size() - 1], 1);
+            auto back = DecodeRle8(*rle);
+            ASSERT_TRUE(back) << width;
+            EXPECT_EQ(Bytes(back->begin() + 40 + 1024, back->end()), rows)
+                << "width " << width << " kind " << kind;
+        }
+    }
+    // Flat rows shrink to a few codes per row; other formats are refused.
+    const Bytes flat = MakeBitmap({.width = 640, .height = 4, .bits = 8}, Bytes(640 * 4, 9));
+    EXPECT_LT(EncodeRle8(flat)->size(), std::size_t{40 + 1024 + 4 * 12});
+    EXPECT_FALSE(EncodeRle8(MakeBitmap({.width = 4, .height = 4, .bits = 24})));
+    EXPECT_FALSE(EncodeRle8(MakeBitmap({.width = 4, .height = 4, .bits = 8, .compression = 1})));
+}
+
 TEST(PackedImage, TinyRunLengthDataCannotAskForGigabytes) {
     // 65535 × 65534 pixels from a few bytes: refused, never allocated.
     Bytes rle = MakeBitmap({.width = 1, .height = 1, .bits = 8, .compression = 1});
