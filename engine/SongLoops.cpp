@@ -89,7 +89,8 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadC
     audio::Wave stretched;
     if (choice.stretch && !effect) {
         StretchPlan plan;
-        const TempoStretch done = StretchToTempo(wave, m_tempo, stretched, &plan, choice.progress);
+        const TempoStretch done =
+            StretchToTempo(wave, m_doc.tempo, stretched, &plan, choice.progress);
         report.stretchRatio = plan.ratio;
         report.stretchBars = plan.bars;
         switch (done) {
@@ -134,7 +135,8 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     audio::Wave copy;
     copy.AttachBorrowed(*wave->Format(), wave->Data(), wave->DataBytes());
     CopyInfo(*wave, copy);
-    if (audio::SaveWave(copy, path, audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) !=
+    if (audio::SaveWave(copy, path,
+                        audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) !=
         audio::SoundResult::Ok) {
         platform::DeleteFile(path);
         return ToInt(SongResult::TempFileFailed);

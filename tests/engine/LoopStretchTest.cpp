@@ -118,7 +118,7 @@ TEST_F(LoopStretch, ALoopWithinTheToleranceIsLeftToTheFitting) {
 TEST_F(LoopStretch, RatiosOutsideTheRangeAreRefusedAndChangeNothing) {
     song.NewSong(200.0);  // a bar of 1.2 s: 8 bars are 9.6 s
     ASSERT_EQ(Load(2, Bar()), 0);
-    song.Events(2).push_back({5, kVolume, 2, 0, 0});
+    song.Events(2)->push_back({5, kVolume, 2, 0, 0});
     const std::string name = song.GetChannelName(2);
     const std::string sourceFile = song.GetSourceFile(2);
     const std::string preparedFile = song.GetPreparedFile(2);
@@ -148,7 +148,7 @@ TEST_F(LoopStretch, RatiosOutsideTheRangeAreRefusedAndChangeNothing) {
         EXPECT_EQ(song.GetSourceFile(2), sourceFile);
         EXPECT_EQ(song.GetPreparedFile(2), preparedFile);
         EXPECT_TRUE(tamboro::test::FileExists(sourceFile));
-        EXPECT_EQ(song.GetEvents(2).size(), 1u);
+        EXPECT_EQ(song.GetEvents(2)->size(), 1u);
         EXPECT_EQ(SourceSamples(2), samples);
         EXPECT_EQ(device.loaded[Slot(2)].bytes, deviceBytes);
     }
@@ -222,8 +222,8 @@ TEST_F(LoopStretch, ASavedSongHoldsTheStretchedLoopAsAPlainWavAndRendersTheSame)
     ASSERT_TRUE(LoadStretched(5, ClickFile("clicks100", 100)).Ok());
     const std::vector<std::uint8_t> stretched = SourceSamples(5);
     ASSERT_FALSE(stretched.empty());
-    song.Events(5).push_back({0, kChannelOn, 5, 0, 0});
-    song.Events(5).push_back({3000, kChannelOff, 5, 0, 0});
+    song.Events(5)->push_back({0, kChannelOn, 5, 0, 0});
+    song.Events(5)->push_back({3000, kChannelOff, 5, 0, 0});
     // The rendered samples (the file's INAM text is its own name).
     const auto samples = [&](const std::string& path) {
         audio::Wave wave;
