@@ -93,6 +93,10 @@ Picture Compose(const SkinImage& spec, const QImage& back, QPoint at, const QIma
                 bool masked) {
     Picture pic;
     pic.spec = spec;
+    if (back.size() == QSize(L::kConsoleWidth, L::kConsoleHeight)) {
+        pic.placeX = at.x();
+        pic.placeY = at.y();
+    }
     QImage out =
         back.copy(QRect(at, sprite.size())).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
