@@ -93,6 +93,10 @@ Picture Compose(const SkinImage& spec, const QImage& back, QPoint at, const QIma
                 bool masked) {
     Picture pic;
     pic.spec = spec;
+    if (back.size() == QSize(L::kConsoleWidth, L::kConsoleHeight)) {
+        pic.placeX = at.x();
+        pic.placeY = at.y();
+    }
     QImage out =
         back.copy(QRect(at, sprite.size())).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
@@ -553,13 +557,13 @@ QImage PaintMainBack(const Theme& t) {
         Sunken(p, Rounded(track, 2.5), QColor(0x05, 0x05, 0x06), 1.5);
         for (int i = 0; i <= 10; ++i) {
             const double y = 391.0 - i * 6.3;
-            const double len = i % 5 == 0 ? 7 : 4;
+            const double len = i % 5 == 0 ? 6 : 3;
             p.setPen(QPen(ink, i % 5 == 0 ? 1.2 : 0.8));
-            p.drawLine(QPointF(kFaderX + 9, y), QPointF(kFaderX + 9 + len, y));
+            p.drawLine(QPointF(kFaderX + 8, y), QPointF(kFaderX + 8 + len, y));
         }
-        Label(p, QRectF(kFaderX + 12, 316, 20, 10), "10", SansFont(8.5, true), ink,
+        Label(p, QRectF(kFaderX + 16, 321, 16, 10), "10", SansFont(8.5, true), ink,
               Qt::AlignLeft | Qt::AlignVCenter, false);
-        Label(p, QRectF(kFaderX + 12, 386, 20, 10), "0", SansFont(8.5, true), ink,
+        Label(p, QRectF(kFaderX + 16, 386, 16, 10), "0", SansFont(8.5, true), ink,
               Qt::AlignLeft | Qt::AlignVCenter, false);
         for (int i = 0; i < kFaderDots; ++i) {
             Light(p, QPointF(kFaderDotX, FaderDotY(i)), 1.9, t, false, nullptr);
@@ -621,7 +625,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     QColor bodyCol = t.pad, hi = t.padHi, lo = t.padLo;
     if (state == PadState::Sounding) {
         bodyCol = Mix(lit, t.pad, 0.28);
-        hi = Mix(lit, Qt::white, 0.5);
+        hi = Mix(lit, Qt::white, 0.3);
         lo = Mix(lit, Qt::black, 0.4);
     } else if (state == PadState::SoundingBlink) {
         bodyCol = Mix(t.pad, lit, 0.18);
@@ -646,7 +650,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     if (state == PadState::Sounding) {
         // Lit from within: a bright centre.
         QRadialGradient inner(body.center() + QPointF(0, 3), body.width() * 0.6);
-        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.6), 190));
+        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.45), 160));
         inner.setColorAt(1, WithAlpha(lit, 0));
         p.setPen(Qt::NoPen);
         p.setBrush(inner);
@@ -1088,6 +1092,29 @@ QImage ProButton(const Theme& t, const L::ProButton& b, Look look) {
 QImage Texture(const Theme& t) {
     QImage tex(L::kTextureWidth, L::kTextureHeight, QImage::Format_ARGB32_Premultiplied);
     FillMaterial(tex, t, tex.rect(), 300 + t.index, true);
+    if (t.material == Material::Plastic) {
+        // Low studs like a toy building plate; 8 × 6 of them fit the tile exactly.
+        QPainter p(&tex);
+        Smooth(p);
+        for (int row = 0; row < 6; ++row) {
+            for (int col = 0; col < 8; ++col) {
+                const QPointF c(20 + col * 40, 20 + row * 40);
+                QPainterPath stud;
+                stud.addEllipse(c, 10, 10);
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(0, 0, 0, 40));
+                p.drawEllipse(c + QPointF(1.2, 2), 10, 10);
+                QLinearGradient g(c - QPointF(7, 7), c + QPointF(7, 7));
+                g.setColorAt(0, WithAlpha(t.faceHi, 200));
+                g.setColorAt(1, WithAlpha(t.face, 200));
+                p.setBrush(g);
+                p.drawPath(stud);
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(QColor(255, 255, 255, 60), 1));
+                p.drawArc(QRectF(c.x() - 8, c.y() - 8, 16, 16), 60 * 16, 90 * 16);
+            }
+        }
+    }
     if (t.material == Material::Disco) {
         // Stars, wrapped around the edges so the tiles join.
         QPainter p(&tex);
