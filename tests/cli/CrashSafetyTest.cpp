@@ -9,38 +9,17 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
-#include "audio/files/SoundFile.h"
 #include "tests/cli/ChildProcess.h"
+#include "tests/cli/CliFixture.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::cli {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// `seconds` of 44100 Hz 16-bit stereo: two detuned sines.
-void WriteLoop(const std::string& path, double seconds, double hz) {
-    const auto frames = static_cast<std::size_t>(44100 * seconds);
-    std::vector<std::uint8_t> samples(frames * 4);
-    for (std::size_t f = 0; f < frames; ++f) {
-        const double t = static_cast<double>(f) / 44100.0;
-        const auto l = static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * hz * t));
-        const auto r = static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * hz * 1.01 * t));
-        samples[f * 4] = static_cast<std::uint8_t>(l);
-        samples[f * 4 + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(l) >> 8);
-        samples[f * 4 + 2] = static_cast<std::uint8_t>(r);
-        samples[f * 4 + 3] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(r) >> 8);
-    }
-    audio::Wave wave;
-    audio::WAVEFORMATEX format;
-    audio::MakePcmFormat(format, 44100, 16, 2);
-    wave.AttachBorrowed(format, samples.data(), static_cast<std::uint32_t>(samples.size()));
-    ASSERT_EQ(audio::SaveWave(wave, path, 0), audio::SoundResult::Ok);
-}
 
 struct CommandCase {
     const char* label;
@@ -56,8 +35,8 @@ class CrashSafety : public ::testing::TestWithParam<CommandCase> {
         ASSERT_EQ(::mkdir(In().c_str(), 0755), 0);
         ASSERT_EQ(::mkdir(Out().c_str(), 0755), 0);
         ASSERT_EQ(::mkdir(Tmp().c_str(), 0755), 0);
-        WriteLoop(In() + "/loop.wav", 2.0, 220.0);
-        WriteLoop(In() + "/loop2.wav", 2.0, 330.0);
+        ASSERT_TRUE(test::WriteLoop(In() + "/loop.wav", 2.0, 220.0));
+        ASSERT_TRUE(test::WriteLoop(In() + "/loop2.wav", 2.0, 330.0));
         ASSERT_TRUE(tamboro::test::WriteAll(
             In() + "/mix.txt", ToBytes("0 on 0 0\n0 on 5 0\n2000 volume 0 -800\n6000 off 0 0\n"
                                        "7000 off 5 0\n")));
