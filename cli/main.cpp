@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "platform/StringTable.h"
 
 namespace {
 
@@ -26,6 +27,11 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Messages in English when the locale or `--lang en` asks for it.
+    if (!tamboro::platform::ApplyLanguageOption(args)) {
+        std::fprintf(stderr, "tamboro-cli: --lang takes en or it\n");
+        return 2;
+    }
     if (args.empty()) {
         PrintUsage(stderr);
         return 2;

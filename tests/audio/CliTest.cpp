@@ -19,10 +19,11 @@ std::string Text(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Runs the program; stdout and stderr go to files in `dir`.
+// Runs the program in its own language (whatever the user's locale);
+// stdout and stderr go to files in `dir`.
 int RunCli(const test::TempDir& dir, const std::string& args) {
-    return test::RunCommand("'" + kCli + "' " + args + " >'" + dir.File("out.txt") + "' 2>'" +
-                            dir.File("err.txt") + "'");
+    return test::RunCommand("LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C '" + kCli + "' " + args + " >'" +
+                            dir.File("out.txt") + "' 2>'" + dir.File("err.txt") + "'");
 }
 
 class Cli : public ::testing::Test {
@@ -99,6 +100,19 @@ TEST_F(Cli, ConvertWritesTheAskedFormatAndKeepsTheRest) {
     ASSERT_EQ(LoadWave(out, dir.File("out.aiff"), 0), SoundResult::Ok);
     EXPECT_EQ(out.Format()->wBitsPerSample, 8);
     EXPECT_EQ(out.DataBytes(), samples.size());
+}
+
+TEST_F(Cli, EnglishWhenTheLocaleOrTheOptionAsks) {
+    test::TempDir dir;
+    const std::string english =
+        "tamboro-cli: " + platform::LoadString(1012, platform::Language::English) + " (code 4)\n";
+    EXPECT_EQ(RunCli(dir, "--lang en info '" + dir.File("none.wav") + "'"), 1);
+    EXPECT_EQ(Text(dir.File("err.txt")), english);
+    EXPECT_EQ(test::RunCommand("LANGUAGE= LC_ALL=en_GB.UTF-8 '" + kCli + "' info '" +
+                               dir.File("none.wav") + "' 2>'" + dir.File("err.txt") + "'"),
+              1);
+    EXPECT_EQ(Text(dir.File("err.txt")), english);
+    EXPECT_EQ(RunCli(dir, "--lang xx info a.wav"), 2);
 }
 
 TEST_F(Cli, FailuresSayWhatWentWrongWithTheirCode) {
