@@ -8,6 +8,8 @@
 #                                 fuzz corpora replayed in both
 #   ./tamboro.sh bench [FILTER]   the benchmarks
 #   ./tamboro.sh fuzz [TARGET] [SECONDS]   libFuzzer runs (clang)
+#   ./tamboro.sh skins            paints the skin pictures and writes contact
+#                                 sheets and composed consoles for review
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -79,8 +81,16 @@ case "$cmd" in
                 -artifact_prefix="$root/fuzz/artifacts/$short/" "$corpus"
         done
         ;;
+    skins)
+        scripts/install-deps.sh build
+        cmake --preset release >/dev/null
+        cmake --build --preset release -j "$jobs" --target tamboro_skin_pictures
+        out="$root/build/release/skins"
+        QT_QPA_PLATFORM=offscreen "$root/build/release/tools/skins/tamboro-skins" "$out" --review "$out"
+        echo "Contact sheets (contact-N.png) and composed consoles (console-N.png, pro-N.png): $out"
+        ;;
     *)
-        echo "usage: $0 run|build|test|bench|fuzz" >&2
+        echo "usage: $0 run|build|test|bench|fuzz|skins" >&2
         exit 2
         ;;
 esac

@@ -1,5 +1,7 @@
 #include "base/MemoBlock.h"
 
+#include "base/ByteOrder.h"
+
 #include <zlib.h>
 
 #include <cstring>
@@ -15,18 +17,6 @@ constexpr std::uint8_t kMagic[4] = {'M', 'E', 'M', 'O'};
 // size above this bound for a given stream length is a lie; refusing it keeps
 // a damaged header from asking for gigabytes.
 constexpr std::uint64_t kMaxRatio = 1032;
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void WriteLe32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 bool HasMagic(std::span<const std::uint8_t> block) {
     return block.size() >= kMemoHeaderSize && std::memcmp(block.data(), kMagic, 4) == 0;
@@ -57,15 +47,15 @@ std::optional<std::vector<std::uint8_t>> PackMemory(std::span<const std::uint8_t
     block.resize(kMemoHeaderSize + packed);
     block.shrink_to_fit();
     std::memcpy(block.data(), kMagic, 4);
-    WriteLe32(block.data() + 4, static_cast<std::uint32_t>(block.size()));
-    WriteLe32(block.data() + 8, static_cast<std::uint32_t>(data.size()));
+    StoreLe<32>(block.data() + 4, static_cast<std::uint32_t>(block.size()));
+    StoreLe<32>(block.data() + 8, static_cast<std::uint32_t>(data.size()));
     return block;
 }
 
 std::optional<std::vector<std::uint8_t>> UnpackMemory(std::span<const std::uint8_t> block) {
     if (!HasMagic(block)) return std::nullopt;
-    const std::uint32_t total = ReadLe32(block.data() + 4);
-    const std::uint32_t unpacked = ReadLe32(block.data() + 8);
+    const std::uint32_t total = LoadLe<32>(block.data() + 4);
+    const std::uint32_t unpacked = LoadLe<32>(block.data() + 8);
     if (total < kMemoHeaderSize || total > block.size()) return std::nullopt;
     const std::uint64_t streamSize = total - kMemoHeaderSize;
     if (unpacked > streamSize * kMaxRatio + 64) return std::nullopt;
@@ -88,11 +78,11 @@ std::optional<std::vector<std::uint8_t>> UnpackMemory(std::span<const std::uint8
 }
 
 std::uint32_t PackedMemorySize(std::span<const std::uint8_t> block) {
-    return HasMagic(block) ? ReadLe32(block.data() + 4) : 0;
+    return HasMagic(block) ? LoadLe<32>(block.data() + 4) : 0;
 }
 
 std::uint32_t UnpackedMemorySize(std::span<const std::uint8_t> block) {
-    return HasMagic(block) ? ReadLe32(block.data() + 8) : 0;
+    return HasMagic(block) ? LoadLe<32>(block.data() + 8) : 0;
 }
 
 }  // namespace tamboro::base

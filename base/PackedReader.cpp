@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "base/ByteOrder.h"
 #include "platform/DebugLog.h"
 
 namespace tamboro::base {
@@ -17,11 +18,6 @@ namespace tamboro::base {
 namespace {
 
 std::atomic<ReaderError> g_lastError{ReaderError::Ok};
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Fails the operation: sets the last error and returns `result`.
 template <typename T>
@@ -71,7 +67,7 @@ std::unique_ptr<PackedReader> PackedReader::Finish(std::unique_ptr<PackedReader>
     std::uint8_t magic[4] = {};
     const std::int64_t got = reader->ReadAt(0, magic, sizeof magic);
     if (got < 0) return Fail(ReaderError::SeekFailed, nullptr);
-    if (got == static_cast<std::int64_t>(sizeof magic) && Le32(magic) == kMagic) {
+    if (got == static_cast<std::int64_t>(sizeof magic) && LoadLe<32>(magic) == kMagic) {
         // The failing step has set the last error.
         if (!reader->OpenPackedContent()) return nullptr;
     } else {
@@ -111,9 +107,9 @@ bool PackedReader::OpenPackedContent() {
     if (!ReadExactlyAt(0, m_header.data(), kHeaderSize)) {
         return Fail(ReaderError::DataCorrupt, false);
     }
-    const std::uint64_t blocks = Le32(&m_header[8]);
-    const std::uint64_t total = Le32(&m_header[16]);
-    const std::uint64_t tableOffset = Le32(&m_header[24]);
+    const std::uint64_t blocks = LoadLe<32>(&m_header[8]);
+    const std::uint64_t total = LoadLe<32>(&m_header[16]);
+    const std::uint64_t tableOffset = LoadLe<32>(&m_header[24]);
     // All in 64 bits: none of these sums can wrap.
     if (blocks != (total + kBlockSize - 1) / kBlockSize) {
         return Fail(ReaderError::DataCorrupt, false);
@@ -135,8 +131,8 @@ bool PackedReader::OpenPackedContent() {
     }
     for (std::size_t i = 0; i < m_table.size(); ++i) {
         BlockEntry& e = m_table[i];
-        e.offset = Le32(&raw[i * 8]);
-        e.size = Le32(&raw[i * 8 + 4]);
+        e.offset = LoadLe<32>(&raw[i * 8]);
+        e.size = LoadLe<32>(&raw[i * 8 + 4]);
         if (e.size == 0 || e.size > kMaxPackedBlock || e.offset > m_fileSize ||
             e.size > m_fileSize - e.offset) {
             return Fail(ReaderError::DataCorrupt, false);

@@ -1,5 +1,7 @@
 #include "base/UnfmArchive.h"
 
+#include "base/ByteOrder.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,49 +22,28 @@ int Code(ArchiveResult r) {
     return static_cast<int>(r);
 }
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
 }  // namespace
 
 UnfmArchive::~UnfmArchive() {
+    // An archive still being written is abandoned: the file it would have
+    // replaced stays as it was.
+    if (m_mode == kWriting) Discard();
     Close();
 }
 
 bool UnfmArchive::WriteAt(std::uint64_t offset, const void* bytes, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pwrite(m_fd.Get(), p + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return m_out.WriteAt(offset, bytes, size) == 0;
 }
 
 int UnfmArchive::Create(const std::string& path) {
     if (m_mode != kClosed) return Code(ArchiveResult::Busy);
-    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.Valid()) return Code(ArchiveResult::CreateFailed);
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    m_fd = std::move(fd);
+    // A song is written with its index last and its header patched at the
+    // end: it cannot go to a pipe or a device.
+    if (m_out.Open(path, false) != 0) return Code(ArchiveResult::CreateFailed);
+    ::posix_fadvise(m_out.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::uint8_t header[kHeaderSize] = {'U', 'N', 'F', 'M'};
     if (!WriteAt(0, header, sizeof header)) {
-        m_fd.Reset();
+        m_out.Abandon();
         return Code(ArchiveResult::CreateFailed);
     }
     m_index.clear();
@@ -70,6 +51,16 @@ int UnfmArchive::Create(const std::string& path) {
     m_writePos = kHeaderSize;
     m_mode = kWriting;
     return Code(ArchiveResult::Ok);
+}
+
+void UnfmArchive::Discard() {
+    if (m_mode != kWriting) return;
+    m_out.Abandon();
+    m_index.clear();
+    m_index.shrink_to_fit();
+    m_count = 0;
+    m_writePos = 0;
+    m_mode = kClosed;
 }
 
 int UnfmArchive::Append(const void* bytes, std::size_t size) {
@@ -114,12 +105,12 @@ int UnfmArchive::Close(bool flushToDisk) {
         }
         if (ok) {
             for (std::size_t i = 0; i < m_index.size(); ++i) {
-                PutLe32(&index[i * kEntrySize], m_index[i].offset);
-                PutLe32(&index[i * kEntrySize + 4], m_index[i].size);
+                StoreLe<32>(&index[i * kEntrySize], m_index[i].offset);
+                StoreLe<32>(&index[i * kEntrySize + 4], m_index[i].size);
             }
             std::uint8_t header[kHeaderSize] = {'U', 'N', 'F', 'M'};
-            PutLe32(&header[4], static_cast<std::uint32_t>(indexOffset));
-            PutLe32(&header[8], m_count);
+            StoreLe<32>(&header[4], static_cast<std::uint32_t>(indexOffset));
+            StoreLe<32>(&header[8], m_count);
             // The index first: a header that names an index must never be
             // on disk before the index itself.
             ok = WriteAt(indexOffset, index.data(), index.size()) &&
@@ -127,10 +118,16 @@ int UnfmArchive::Close(bool flushToDisk) {
             end += index.size();
         }
     }
-    // Cuts off what a failed append may have left after the last record.
-    if (ok && ::ftruncate(m_fd.Get(), static_cast<off_t>(end)) != 0) ok = false;
-    if (ok && flushToDisk && ::fdatasync(m_fd.Get()) != 0) ok = false;
-    if (::close(m_fd.Release()) != 0) ok = false;
+    // Cuts off what a failed append may have left after the last record,
+    // then the file takes the place of the old one (synced first, always:
+    // `flushToDisk` is kept for callers that ask for it).
+    (void)flushToDisk;
+    if (ok && m_out.Truncate(end) != 0) ok = false;
+    if (ok) {
+        ok = m_out.Commit() == 0;
+    } else {
+        m_out.Abandon();
+    }
     m_index.clear();
     m_index.shrink_to_fit();
     m_count = 0;
@@ -161,8 +158,8 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         reader->Close();
         return Code(ArchiveResult::NotArchive);
     }
-    const std::uint64_t indexOffset = Le32(&header[4]);
-    const std::uint64_t count = Le32(&header[8]);
+    const std::uint64_t indexOffset = LoadLe<32>(&header[4]);
+    const std::uint64_t count = LoadLe<32>(&header[8]);
     const std::uint64_t length = reader->Size();
     std::vector<IndexEntry> index;
     if (count > 0) {
@@ -189,8 +186,8 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         }
         for (std::size_t i = 0; i < index.size(); ++i) {
             IndexEntry& e = index[i];
-            e.offset = Le32(&raw[i * kEntrySize]);
-            e.size = Le32(&raw[i * kEntrySize + 4]);
+            e.offset = LoadLe<32>(&raw[i * kEntrySize]);
+            e.size = LoadLe<32>(&raw[i * kEntrySize + 4]);
             if (e.offset < kHeaderSize || e.offset > length || e.size > length - e.offset) {
                 reader->Close();
                 return Code(ArchiveResult::NotArchive);

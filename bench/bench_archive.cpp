@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/PackedReader.h"
 #include "base/UnfmArchive.h"
 #include "platform/TempFiles.h"
@@ -121,10 +122,7 @@ BENCHMARK(BM_PackedRead_Tamboro)->Unit(benchmark::kMillisecond);
 // Peer: zlib's whole-buffer uncompress of the same blocks, already in memory.
 void BM_Uncompress_Zlib(benchmark::State& state) {
     const auto& packed = TheFiles().packed;
-    auto le32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(packed[at]) | (packed[at + 1] << 8) |
-               (packed[at + 2] << 16) | (static_cast<std::uint32_t>(packed[at + 3]) << 24);
-    };
+    auto le32 = [&](std::size_t at) { return tamboro::base::LoadLe<32>(packed.data() + at); };
     const std::uint32_t blocks = le32(8);
     const std::uint32_t table = le32(24);
     std::vector<std::uint8_t> out(PackedReader::kBlockSize);

@@ -10,38 +10,34 @@
 //   BM_ReadFile_Peer          the peer: reading the same bytes with read()
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "audio/convert/FormatAdapter.h"
 #include "audio/files/SoundFile.h"
 #include "audio/wave/MemoryStream.h"
 #include "platform/TempFiles.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace tamboro::audio;
+using tamboro::bench::Spawn;
 
 struct Files {
-    std::string folder;
+    tamboro::bench::ScratchFolder scratch{"tamboro-bench-convert"};
+    std::string folder = scratch.Path();
     std::string loop;  // 20 s, 22050 Hz, 8-bit mono
     std::string big;   // 30 MB, 44100 Hz, 16-bit stereo
     std::string cli;   // tamboro-cli next to this program's build
     std::vector<std::uint8_t> loopSamples;
 
     Files() {
-        folder = tamboro::platform::TempFolder() + "/tamboro-bench-convert";
-        std::filesystem::create_directories(folder);
         loop = folder + "/loop.wav";
         big = folder + "/big.wav";
         loopSamples.resize(22050 * 20);
@@ -64,36 +60,13 @@ struct Files {
         MakePcmFormat(f, 44100, 16, 2);
         wave.AttachBorrowed(f, bigSamples.data(), static_cast<std::uint32_t>(bigSamples.size()));
         SaveWave(wave, big, 0);
-        const auto self = std::filesystem::read_symlink("/proc/self/exe");
-        cli = (self.parent_path().parent_path() / "cli" / "tamboro-cli").string();
-    }
-    ~Files() {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
+        cli = tamboro::bench::CliPath();
     }
 };
 
 Files& TheFiles() {
     static Files files;
     return files;
-}
-
-int Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void BM_Convert_Chain(benchmark::State& state) {

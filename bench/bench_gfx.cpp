@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "gfx/BitmapHeader.h"
 #include "gfx/Codecs.h"
 #include "gfx/DibSurface.h"
@@ -203,11 +204,11 @@ BENCHMARK(BM_Sprites80_Sdl)->Arg(0)->Arg(1);
 std::vector<std::uint8_t> PackedScreen() {
     const auto pixels = SkinPixels(kScreenW, kScreenH, 4);
     std::vector<std::uint8_t> b(40 + 1024 + pixels.size());
-    PutLe32(b.data(), 40);
-    PutLe32(b.data() + 4, kScreenW);
-    PutLe32(b.data() + 8, kScreenH);
-    PutLe16(b.data() + 12, 1);
-    PutLe16(b.data() + 14, 8);
+    tamboro::base::StoreLe<32>(b.data(), 40);
+    tamboro::base::StoreLe<32>(b.data() + 4, kScreenW);
+    tamboro::base::StoreLe<32>(b.data() + 8, kScreenH);
+    tamboro::base::StoreLe<16>(b.data() + 12, 1);
+    tamboro::base::StoreLe<16>(b.data() + 14, 8);
     std::memcpy(b.data() + 1064, pixels.data(), pixels.size());
     return b;
 }

@@ -88,7 +88,7 @@ struct BenchSong {
     void SetMix(double minutes) {
         const auto end = static_cast<std::uint32_t>(minutes * 60000);
         for (int ch = 0; ch < kChannels; ++ch) {
-            auto& events = song.Events(ch);
+            auto& events = (*song.Events(ch));
             events.clear();
             events.push_back({0, engine::kVolume, static_cast<std::uint32_t>(ch),
                               static_cast<std::uint32_t>(-2000), 0});

@@ -19,8 +19,10 @@
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "engine/LoopFitting.h"
+#include "engine/LoopStretch.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
+#include "platform/FileFault.h"
 #include "platform/Messages.h"
 #include "platform/StringTable.h"
 
@@ -36,19 +38,22 @@ audio::WAVEFORMATEX DefaultDeviceFormat() {
     return f;
 }
 
-int SongFail(int result) {
-    return Fail(static_cast<engine::SongResult>(result));
+int SongFail(int result, const std::string& path) {
+    return Fail(static_cast<engine::SongResult>(result), path);
 }
 
 // "Tamboro non può importare melodie lunghe più di 20 secondi."
 constexpr unsigned kTooLongText = 1014;
 
 // The text the desktop program's progress dialog shows for a phase of the
-// song's progress: loading, converting (with the channel and the count of
-// channels) or saving.
+// song's progress: loading, converting, stretching (with the channel and the
+// count of channels) or saving.
 std::string ProgressText(int phase, int ch) {
     constexpr unsigned kLoading = 140, kConverting = 141, kSaving = 142;
-    const unsigned id = phase == 1 ? kLoading : phase == 2 ? kConverting : kSaving;
+    const unsigned id = phase == 1   ? kLoading
+                        : phase == 2 ? kConverting
+                        : phase == 4 ? engine::kStretchingText
+                                     : kSaving;
     const std::string& format = platform::LoadString(id);
     char text[256];
     std::snprintf(text, sizeof text, format.c_str(), ch + 1, engine::kChannelCount);
@@ -138,12 +143,43 @@ int LoadSongOffline(OfflineSong& offline, const std::string& path) {
         path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
 }
 
+// The choices of one load; a stretch shows its progress on `bar`.
+Song::LoadChoice StretchChoice(bool effect, bool stretch, ProgressBar& bar) {
+    Song::LoadChoice choice{effect, stretch, {}};
+    if (stretch) {
+        choice.progress = [&bar](int percent) {
+            bar.Show(ProgressText(4, 0).c_str(), percent);
+            return true;
+        };
+    }
+    return choice;
+}
+
+// The exit for a load-loop report that is not Ok (0 for one that is).
+int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
+    if (report.fileResult != 0) {
+        return Fail(static_cast<audio::SoundResult>(report.fileResult), path);
+    }
+    if (report.tooLong) {
+        return Fail(platform::LoadString(kTooLongText),
+                    engine::ToInt(engine::SongResult::BadArgument), path);
+    }
+    if (report.stretchRefused) {
+        char ratio[32];
+        std::snprintf(ratio, sizeof ratio, " (ratio %.3f)", report.stretchRatio);
+        return Fail(platform::LoadString(engine::kStretchRefusedText) + ratio,
+                    engine::ToInt(engine::SongResult::BadArgument), path);
+    }
+    if (report.songResult != 0) return SongFail(report.songResult, path);
+    return 0;
+}
+
 }  // namespace
 
 int RunSongInfo(const std::string& path) {
     OfflineSong offline(DefaultDeviceFormat());
     const int result = offline.song.LoadSong(path, 0);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, path);
     Song& song = offline.song;
     std::printf("type: song\n");
     std::printf("tempo: %.3f\n", song.GetTempo());
@@ -163,20 +199,23 @@ int RunSongInfo(const std::string& path) {
             "sample-bytes=%u\n",
             ch, song.IsChannelEmpty(ch) ? 0 : 1, song.IsEffect(ch),
             Escaped(song.GetChannelName(ch)).c_str(), song.GetInitialVolume(ch),
-            song.GetInitialPan(ch), song.GetEvents(ch).size(), sampleBytes);
+            song.GetInitialPan(ch), song.GetEvents(ch)->size(), sampleBytes);
     }
     return kExitOk;
 }
 
 int RunPrepare(const std::vector<std::string>& args) {
     static const char* kUsage =
-        "tamboro-cli prepare IN OUT --tempo BPM [--rate HZ] [--bits N] [--channels N] [--effect]";
+        "tamboro-cli prepare IN OUT --tempo BPM [--rate HZ] [--bits N] [--channels N] "
+        "[--effect | --stretch]";
     std::optional<double> tempoOption;
     std::optional<long> rateOption, bitsOption, channelsOption;
     bool effect = false;
+    bool stretch = false;
     Options options(kUsage);
     options.Decimal("tempo", 1.0, 1000.0, tempoOption)
         .Flag("effect", effect)
+        .Flag("stretch", stretch)
         .Integer("rate", 1000, 192000, rateOption)
         .Custom("bits", "8 or 16",
                 [&](const std::string& value) {
@@ -186,6 +225,7 @@ int RunPrepare(const std::vector<std::string>& args) {
         .Integer("channels", 1, 2, channelsOption);
     if (const auto exit = options.Parse(args, 2, 2)) return *exit;
     if (!tempoOption) return options.Error("--tempo is required");
+    if (effect && stretch) return options.Error("an effect is never stretched");
     const double tempo = *tempoOption;
     const long rate = rateOption.value_or(44100);
     const long bits = bitsOption.value_or(16);
@@ -197,23 +237,24 @@ int RunPrepare(const std::vector<std::string>& args) {
                          static_cast<std::uint16_t>(channels));
     OfflineSong offline(format);
     offline.song.NewSong(tempo);
-    const Song::LoadLoopReport report = offline.song.LoadLoop(0, paths[0], effect);
-    if (report.fileResult != 0) {
-        return Fail(static_cast<audio::SoundResult>(report.fileResult), paths[0]);
+    if (!IsReadableInput(paths[0])) return Fail(audio::SoundResult::OpenFailed, paths[0]);
+    platform::ClearFileFault();
+    Song::LoadLoopReport report;
+    {
+        ProgressBar bar;
+        report = offline.song.LoadLoop(0, paths[0], StretchChoice(effect, stretch, bar));
     }
-    if (report.tooLong) {
-        return Fail(platform::LoadString(kTooLongText),
-                    engine::ToInt(engine::SongResult::BadArgument), paths[0]);
-    }
-    if (report.songResult != 0) return SongFail(report.songResult);
+    if (const int failed = LoadLoopFail(report, paths[0])) return failed;
     auto prepared = offline.song.OpenChannelPrepared(0);
     if (!prepared) return Fail(engine::SongResult::TempFileFailed);
+    platform::ClearFileFault();
     const audio::SoundResult saved = audio::SaveWave(*prepared, paths[1], audio::kTypeWav);
     if (saved != audio::SoundResult::Ok) return Fail(saved, paths[1]);
     const std::uint32_t bar = engine::SamplesPerBar(format.nSamplesPerSec, tempo);
     const std::uint32_t bars =
         effect || bar == 0 ? 0 : static_cast<std::uint32_t>(prepared->FrameCount()) / bar;
     std::printf("bars: %u\n", bars);
+    if (stretch) std::printf("ratio: %.6f\n", report.stretchRatio);
     return kExitOk;
 }
 
@@ -232,7 +273,8 @@ int RunRender(const std::vector<std::string>& args) {
     }
     OfflineSong offline(DefaultDeviceFormat());
     int result = LoadSongOffline(offline, paths[0]);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[0]);
+    platform::ClearFileFault();
     {
         ProgressBar bar;
         result = offline.song.SaveSong(paths[1], Song::kSaveMixdown, format ? &*format : nullptr,
@@ -243,14 +285,14 @@ int RunRender(const std::vector<std::string>& args) {
                                                     percent);
                                        });
     }
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[1]);
     return kExitOk;
 }
 
 int RunMakeSong(const std::vector<std::string>& args) {
     static const char* kUsage =
         "tamboro-cli make-song OUT.tbo --tempo BPM [--title T] [--author A] [--mixed-by M] "
-        "[--notes N] [--loop CH:FILE[:effect]]... [--volume CH:V]... [--pan CH:P]... "
+        "[--notes N] [--loop CH:FILE[:effect|:stretch]]... [--volume CH:V]... [--pan CH:P]... "
         "[--master V] [--mix EVENTS.txt]";
     std::optional<double> tempo;
     std::optional<std::string> title, author, mixedBy, notes, mixPath;
@@ -259,6 +301,7 @@ int RunMakeSong(const std::vector<std::string>& args) {
         int ch;
         std::string path;
         bool effect;
+        bool stretch;
     };
     std::vector<LoopArg> loops;
     std::map<int, long> volumes, pans;
@@ -270,14 +313,19 @@ int RunMakeSong(const std::vector<std::string>& args) {
         .Text("notes", notes)
         .Text("mix", mixPath)
         .Integer("master", -10000, 0, master)
-        .Custom("loop", "CH:FILE or CH:FILE:effect with CH in 0..19",
-                [&](const std::string& value) {
-                    const auto f = Fields(value, 3);
-                    const auto ch = f.size() >= 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
-                    if (!ch || f[1].empty() || (f.size() == 3 && f[2] != "effect")) return false;
-                    loops.push_back({static_cast<int>(*ch), f[1], f.size() == 3});
-                    return true;
-                })
+        .Custom(
+            "loop", "CH:FILE, CH:FILE:effect or CH:FILE:stretch with CH in 0..19",
+            [&](const std::string& value) {
+                const auto f = Fields(value, 3);
+                const auto ch = f.size() >= 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
+                const std::string kind = f.size() == 3 ? f[2] : std::string();
+                if (!ch || f[1].empty() ||
+                    (f.size() == 3 && kind != "effect" && kind != "stretch")) {
+                    return false;
+                }
+                loops.push_back({static_cast<int>(*ch), f[1], kind == "effect", kind == "stretch"});
+                return true;
+            })
         .Custom("volume", "CH:V with CH in 0..19 and V in -10000..0",
                 [&](const std::string& value) {
                     const auto f = Fields(value, 2);
@@ -302,10 +350,13 @@ int RunMakeSong(const std::vector<std::string>& args) {
 
     std::vector<engine::MixEvent> events;
     if (mixPath) {
-        std::ifstream in(*mixPath, std::ios::binary);
-        if (!in) return Fail(engine::SongResult::OpenFailed, *mixPath);
-        const std::string text((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+        // Millions of events fit in 64 MB; more is not a mix.
+        constexpr std::size_t kMaxMixBytes = std::size_t{64} << 20;
+        std::string text;
+        platform::ClearFileFault();
+        if (!ReadInputText(*mixPath, kMaxMixBytes, text)) {
+            return Fail(engine::SongResult::OpenFailed, *mixPath);
+        }
         std::string error;
         auto parsed = engine::ParseEventText(text, &error);
         if (!parsed) return options.Error(*mixPath + ": " + error);
@@ -321,15 +372,14 @@ int RunMakeSong(const std::vector<std::string>& args) {
     song.SetMixedBy(mixedBy.value_or(""));
     song.SetNotes(notes.value_or(""));
     for (const LoopArg& l : loops) {
-        const Song::LoadLoopReport report = song.LoadLoop(l.ch, l.path, l.effect);
-        if (report.fileResult != 0) {
-            return Fail(static_cast<audio::SoundResult>(report.fileResult), l.path);
+        if (!IsReadableInput(l.path)) return Fail(audio::SoundResult::OpenFailed, l.path);
+        platform::ClearFileFault();
+        Song::LoadLoopReport report;
+        {
+            ProgressBar bar;
+            report = song.LoadLoop(l.ch, l.path, StretchChoice(l.effect, l.stretch, bar));
         }
-        if (report.tooLong) {
-            return Fail(platform::LoadString(kTooLongText),
-                        engine::ToInt(engine::SongResult::BadArgument), l.path);
-        }
-        if (report.songResult != 0) return SongFail(report.songResult);
+        if (const int failed = LoadLoopFail(report, l.path)) return failed;
     }
     for (const auto& [ch, v] : volumes)
         song.SetInitialVolume(ch, static_cast<int>(v));
@@ -338,10 +388,11 @@ int RunMakeSong(const std::vector<std::string>& args) {
     if (master) song.SetInitialMasterVolume(static_cast<int>(*master));
     for (const engine::MixEvent& e : events) {
         engine::InsertEvent(
-            song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel)), e);
+            (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
+    platform::ClearFileFault();
     const int result = song.SaveSong(out, 0, nullptr);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, out);
     return kExitOk;
 }
 
@@ -376,23 +427,20 @@ int RunPlaySong(const std::vector<std::string>& args) {
     }
     if (result != 0) {
         song.DetachDevice();
-        return SongFail(result);
+        return SongFail(result, path);
     }
-    constexpr std::uint32_t kNotify = 1126;
-    bool ended = false;
-    auto notify = loop.CreateTarget([&](std::uint32_t, platform::WParam, platform::LParam l) {
-        if (l == 0) ended = true;
-        return platform::LParam{0};
-    });
-    result = song.StartPlayback(notify.get(), kNotify, static_cast<std::uint32_t>(from));
-    if (result != 0 || !song.IsPlayingBack()) {
+    const engine::SongResult started =
+        song.StartPlayback(engine::Millis(static_cast<std::uint32_t>(from)));
+    if (started != engine::SongResult::Ok || !song.IsPlayingBack()) {
         song.DetachDevice();
-        return result != 0 ? SongFail(result) : Fail(engine::SongResult::NoMix);
+        return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started), path)
+                                                 : Fail(engine::SongResult::NoMix, path);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     InterruptGuard interrupt;
-    while (!ended && !interrupt.Interrupted()) {
-        loop.RunUntil([&] { return ended; }, std::chrono::milliseconds(100));
+    while (song.IsPlayingBack() && !interrupt.Interrupted()) {
+        loop.RunUntil([] { return false; }, std::chrono::milliseconds(50));
+        song.PollLive();
         device.Service();
         if (terminal) {
             std::string sounding;

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "base/ByteOrder.h"
+
 namespace tamboro::engine {
 namespace {
 
@@ -14,12 +16,6 @@ constexpr KindName kKindNames[] = {{kChannelOn, "on"},
                                    {kVolume, "volume"},
                                    {kPan, "pan"},
                                    {kMasterVolume, "master"}};
-
-std::uint32_t Get32(std::span<const std::uint8_t> in, std::size_t at) {
-    return static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
-           static_cast<std::uint32_t>(in[at + 2]) << 16 |
-           static_cast<std::uint32_t>(in[at + 3]) << 24;
-}
 
 template <typename T>
 bool ParseNumber(std::string_view word, T& out) {
@@ -55,8 +51,7 @@ std::vector<std::uint8_t> SerializeEvents(const EventList& events) {
     out.reserve(events.size() * sizeof(MixEvent));
     for (const MixEvent& e : events) {
         for (const std::uint32_t word : {e.time, e.kind, e.channel, e.value, e.reserved}) {
-            for (int i = 0; i < 4; ++i)
-                out.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+            base::AppendLe<32>(out, word);
         }
     }
     return out;
@@ -67,8 +62,10 @@ std::optional<std::vector<MixEvent>> ParseEvents(std::span<const std::uint8_t> r
     std::vector<MixEvent> events(record.size() / sizeof(MixEvent));
     for (std::size_t i = 0; i < events.size(); ++i) {
         const std::size_t at = i * sizeof(MixEvent);
-        events[i] = {Get32(record, at), Get32(record, at + 4), Get32(record, at + 8),
-                     Get32(record, at + 12), Get32(record, at + 16)};
+        events[i] = {base::LoadLe<32>(record.data() + at), base::LoadLe<32>(record.data() + at + 4),
+                     base::LoadLe<32>(record.data() + at + 8),
+                     base::LoadLe<32>(record.data() + at + 12),
+                     base::LoadLe<32>(record.data() + at + 16)};
         if (!IsValidEvent(events[i])) return std::nullopt;
     }
     return events;

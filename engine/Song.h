@@ -10,16 +10,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "audio/output/OutputDeviceInterface.h"
-#include "audio/timer/TempoTimer.h"
 #include "audio/wave/Wave.h"
 #include "audio/wave/WaveFormat.h"
 #include "base/Storage.h"
 #include "base/UnfmArchive.h"
+#include "engine/LiveMix.h"
+#include "engine/SongDocument.h"
 #include "engine/SongTypes.h"
+#include "engine/Units.h"
 #include "platform/Messages.h"
 
 namespace tamboro::engine {
@@ -29,11 +32,8 @@ using ProgressFn = std::function<void(int phase, int channel, int percent)>;
 
 class Song {
   public:
-    // The callback target's message: apply a channel's next recorded events.
-    static constexpr std::uint32_t kMsgApplyEvents = 0x500;
-
-    // Creates the song's callback target on `loop` (the owner thread's loop).
-    // `mainWindow` may be null; it is handed on to the offline mixer.
+    // `loop` is the owner thread's message loop. `mainWindow` may be null;
+    // it is handed on to the offline mixer.
     explicit Song(platform::MessageLoop& loop, platform::MessageTarget* mainWindow = nullptr);
     ~Song();
     Song(const Song&) = delete;
@@ -63,15 +63,15 @@ class Song {
     // Reset, then the tempo, mode Ready, and a new tempo clock.
     void NewSong(double tempo);
 
-    const std::string& GetAuthor() const { return m_author; }
-    const std::string& GetTitle() const { return m_title; }
-    const std::string& GetMixedBy() const { return m_mixedBy; }
-    const std::string& GetNotes() const { return m_notes; }
-    void SetAuthor(std::string text) { m_author = std::move(text); }
-    void SetTitle(std::string text) { m_title = std::move(text); }
-    void SetMixedBy(std::string text) { m_mixedBy = std::move(text); }
-    void SetNotes(std::string text) { m_notes = std::move(text); }
-    double GetTempo() const { return m_tempo; }
+    const std::string& GetAuthor() const { return m_doc.author; }
+    const std::string& GetTitle() const { return m_doc.title; }
+    const std::string& GetMixedBy() const { return m_doc.mixedBy; }
+    const std::string& GetNotes() const { return m_doc.notes; }
+    void SetAuthor(std::string text) { m_doc.author = std::move(text); }
+    void SetTitle(std::string text) { m_doc.title = std::move(text); }
+    void SetMixedBy(std::string text) { m_doc.mixedBy = std::move(text); }
+    void SetNotes(std::string text) { m_doc.notes = std::move(text); }
+    double GetTempo() const { return m_doc.tempo; }
     MixMode GetMixMode() const { return m_mixMode; }
 
     bool MonoSources() const { return m_monoSources; }
@@ -94,13 +94,22 @@ class Song {
     std::uint32_t GetChannelFlags(int ch) const;
     // The device slot of a channel, kNoVoice when none.
     std::uint32_t GetVoice(int ch) const;
-    std::uint32_t GetClockVoice() const { return m_clockVoice; }
     const std::string& GetPreparedFile(int ch) const;
     const std::string& GetSourceFile(int ch) const;
 
-    // The recorded mix of a channel (channel 0 also carries master events).
-    const EventList& GetEvents(int ch) const;
-    EventList& Events(int ch);
+    // The document: texts, tempo, channels and their recorded mix.
+    const SongDocument& Document() const { return m_doc; }
+    // Takes the texts, levels at rest and events of `snapshot` (an earlier
+    // copy of Document(): the mix editor's undo); loops stay as they are.
+    // WrongMode while a take runs.
+    SongResult RestoreMix(const SongDocument& snapshot);
+    // The recorded mix of a channel (channel 0 also carries master events);
+    // null for an index outside 0..19.
+    const EventList* GetEvents(int ch) const { return m_doc.Events(ch); }
+    EventList* Events(int ch) { return m_doc.Events(ch); }
+    // The latest event of any kind (the mix editor scrolls to it); nothing
+    // for an empty mix.
+    std::optional<Millis> LatestEventTime() const { return m_doc.LatestEventTime(); }
 
     // --- Loops ---------------------------------------------------------------------
     // Puts a copy of `wave` into the channel (kept in a temporary source
@@ -132,11 +141,56 @@ class Song {
         bool tooLong = false;   // refused: message 1014
         int songResult = 0;     // result of ReplaceChannel
         bool tempoSet = false;  // the tempo was fitted to this first loop
-        bool Ok() const { return fileResult == 0 && !tooLong && songResult == 0; }
+        // With the stretch asked for: refused (message kStretchRefusedText),
+        // or cancelled through the progress callback. Either way the song
+        // is as it was.
+        bool stretchRefused = false;
+        bool stretchCancelled = false;
+        // The stretch made (or refused): target / source frames and the bars
+        // aimed at; 0 when no stretch was asked for. A ratio within 0.2 % of
+        // 1 leaves the loop as it was.
+        double stretchRatio = 0.0;
+        std::uint32_t stretchBars = 0;
+        bool Ok() const {
+            return fileResult == 0 && !tooLong && songResult == 0 && !stretchRefused &&
+                   !stretchCancelled;
+        }
     };
     LoadLoopReport LoadLoop(int ch, const std::string& path, bool effect,
                             const std::function<bool(unsigned messageId)>& ask = {},
                             const std::function<void(unsigned messageId)>& tell = {});
+    // The choices of one load: an effect channel, or a loop time-stretched
+    // to whole bars at the song's tempo (never for an effect). `progress`
+    // reports the stretch in percent and cancels it by answering false.
+    struct LoadChoice {
+        bool effect = false;
+        bool stretch = false;
+        std::function<bool(int percent)> progress;
+    };
+    LoadLoopReport LoadLoop(int ch, const std::string& path, const LoadChoice& choice,
+                            const std::function<bool(unsigned messageId)>& ask = {},
+                            const std::function<void(unsigned messageId)>& tell = {});
+
+    // LoadLoop in the three steps that let a worker thread do the slow one:
+    //   ReadLoop     owner thread: reads, checks and names the loop, asks the
+    //                first-loop tempo question, notes the tempo to fit.
+    //   StretchLoop  any thread, touches no song: the stretch, when chosen,
+    //                reporting through choice.progress (which may cancel).
+    //   PutLoop      owner thread: the loop goes into the channel.
+    // ReadLoop and StretchLoop answer false when the load ends there (the
+    // report says why); the song is then as it was.
+    struct LoopLoad {
+        int ch = 0;
+        LoadChoice choice;
+        double tempo = 0.0;                 // the tempo the loop is stretched to
+        std::unique_ptr<audio::Wave> wave;  // the loop as read, then as stretched
+        LoadLoopReport report;
+    };
+    bool ReadLoop(int ch, const std::string& path, LoadChoice choice, LoopLoad& load,
+                  const std::function<bool(unsigned messageId)>& ask = {},
+                  const std::function<void(unsigned messageId)>& tell = {});
+    static bool StretchLoop(LoopLoad& load);
+    LoadLoopReport PutLoop(LoopLoad& load);
 
     // --- Song file and mixdown ---------------------------------------------------
     static constexpr std::uint32_t kSaveMixdown = 1;  // render the mix to a WAV file
@@ -158,8 +212,8 @@ class Song {
     // 10 cannot be opened; 8 not a song file or damaged; 4 other archive
     // failures; a failed full load leaves an empty song at tempo 120.
     int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
-    // Milliseconds of the recorded mix: the latest on/off event.
-    std::uint32_t MixLength() const;
+    // Length of the recorded mix: the latest on/off event.
+    Millis MixLength() const { return m_doc.MixLength(); }
     // The channel's loop converted to `format` and fitted as for playing;
     // null on failure. In the device's format it is the prepared loop the
     // device plays, otherwise ConvertChannelLoop's; the two agree.
@@ -185,58 +239,85 @@ class Song {
     void SetInitialPan(int ch, int pan);
     int GetInitialPan(int ch) const;
     void SetInitialMasterVolume(int volume);
-    int GetInitialMasterVolume() const { return m_initialMasterVolume; }
+    int GetInitialMasterVolume() const { return m_doc.initialMasterVolume; }
     // Set while the user holds a control: playback then leaves the control
     // to the user and records the user's values in place of the old ones.
     void SetVolumeHeld(int ch, bool held);
     bool IsVolumeHeld(int ch) const;
     void SetPanHeld(int ch, bool held);
     bool IsPanHeld(int ch) const;
-    void SetMasterHeld(bool held) { m_masterHeld = held; }
+    void SetMasterHeld(bool held);
     bool IsMasterHeld() const { return m_masterHeld; }
 
     // --- Live mix -----------------------------------------------------------------
+    // The live mix runs in the output engine's render calls (LiveMix.h): a
+    // command takes effect in the audio thread at an exact frame, and what
+    // it did comes back through PollLive. Switches need a device with a
+    // real-time engine (OutputDevice); without one they answer NoDevice.
+    //
     // Starts the channel's loop in phase with the tempo clock (an effect from
-    // its start). 1 bad index; 2 no device, slot or sample.
-    int SwitchChannelOn(int ch);
-    // 1 bad index; 2 no device; 0 otherwise (also when it was not playing).
-    int SwitchChannelOff(int ch);
-    int IsChannelPlaying(int ch) const;
+    // its start). BadArgument, NoDevice (no device, slot or sample).
+    SongResult SwitchChannelOn(int ch);
+    // BadArgument, NoDevice; Ok otherwise (also when it was not playing).
+    SongResult SwitchChannelOff(int ch);
+    // Switches on (or off) at the channel's next loop boundary; at most one
+    // such switch is pending per channel. BadArgument, NoDevice.
+    SongResult SwitchChannelInTime(int ch, bool on);
+    // Cancels a pending in-time switch or effect self-stop. BadArgument,
+    // NoDevice.
+    SongResult CancelChannelInTime(int ch);
+    // Switches an effect channel on and arms its self-stop at the end of its
+    // prepared length (pending, cancellable). BadArgument, NoDevice.
+    SongResult SwitchEffectOn(int ch);
+    // As asked, until the audio thread has carried the switch out; then as
+    // it last reported (after its last render call).
+    bool IsChannelPlaying(int ch) const;
+    bool IsSwitchPending(int ch) const;
     int PlayingCount() const;
     // The channel's play position in frames.
     std::uint32_t ChannelPosition(int ch) const;
     // Milliseconds until the channel's loop, in phase with the tempo clock,
     // next passes its start; 0 without device, sample or running clock.
     std::uint32_t TimeToLoopStart(int ch) const;
+    // The tempo clock: its period (8 bars of the device rate at the song's
+    // tempo) and its position, as published after the last render call.
+    Frames ClockPeriod() const;
+    Frames ClockPosition() const;
+    // Per-channel and master levels of the last render call; lock-free.
+    MeterSnapshot Meters() const;
 
-    // Recording and playback of the mix. 3 when the mix mode is not Ready.
-    int StartRecording();
-    // Plays the recorded mix from `startMs`. While it plays, `notify` (may
-    // be null) is sent `notifyMessage` with (channel, const MixEvent*) for
-    // every applied event and (0, 0) once at the end. A song without events
-    // at or after `startMs` stays Ready and answers 0.
-    int StartPlayback(platform::MessageTarget* notify, std::uint32_t notifyMessage,
-                      std::uint32_t startMs);
-    // Stops recording or playback and every channel; drops pending playback
-    // messages. 0.
-    int StopMix();
+    // Recording and playback of the mix. WrongMode when the mix mode is not
+    // Ready. A recording starts from silence with the levels at rest; its
+    // first switch-on is mix time 0.
+    SongResult StartRecording();
+    // Plays the recorded mix from `from` (a snapshot of the events now;
+    // later edits do not reach this playback). A song without events at or
+    // after `from` stays Ready and answers Ok.
+    SongResult StartPlayback(Millis from);
+    // Stops recording or playback and every channel. Ok.
+    SongResult StopMix();
+    // Owner thread, often (the console's tick): delivers what the audio
+    // thread did since the last call to the document and to the listener.
+    void PollLive();
+    // Hears every notice PollLive delivers (null: nobody). Borrowed.
+    void SetLiveListener(LiveListener* listener) { m_listener = listener; }
     bool IsPlayingBack() const { return m_mixMode == MixMode::Playing; }
     bool IsRecording() const { return m_mixMode == MixMode::Recording; }
+    // Mix time of the running take, in ms (0 when none runs).
     std::uint32_t PlaybackTime() const;
     std::uint32_t RecordingTime() const;
-    // Deletes the channel's events of the kinds in `kindMask`. 1 bad index.
-    int ClearEvents(int ch, std::uint32_t kindMask);
+    // Deletes the channel's events of the kinds in `kindMask`. BadArgument.
+    SongResult ClearEvents(int ch, std::uint32_t kindMask);
+    // The live mix itself (commands and state beyond the above).
+    LiveMix& Live() { return *m_live; }
 
     // The main window given at construction (may be null).
     platform::MessageTarget* MainWindow() const { return m_mainWindow; }
-    // The callback target that receives the scheduler's messages.
-    platform::MessageTarget& CallbackTarget() const { return *m_callback; }
 
   private:
     static bool ValidChannel(int ch) { return ch >= 0 && ch < kChannelCount; }
     void ClearFile(std::string& path);
     void RebuildTempoClock();
-    void DestroyClock();
     platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
                                        platform::LParam l);
     int BindDevice(audio::OutputDeviceInterface* device);
@@ -254,36 +335,20 @@ class Song {
     bool IsOpenSongFile(const std::string& path) const;
     int Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,
                 const ProgressFn& progress);
-    int EffectiveLevel(int ch) const;
-    void Record(int ch, std::uint32_t kind, std::uint32_t channel, std::uint32_t value);
-    std::uint32_t MixClock() const;
-    int StartTempoClock(std::uint32_t ms);
-    void StopTempoClock();
-    void ScheduleApply(int ch);
-    void ApplyDueEvents(int ch);
-    bool HasCursor(int ch) const { return m_cursor[ch] != m_events[ch].end(); }
+    bool LiveReady(int ch) const;
+    void OnLiveNotice(const LiveNotice& notice);
 
     platform::MessageTarget* m_mainWindow;
 
-    std::array<EventList, kChannelCount> m_events;
+    SongDocument m_doc;
     std::array<std::string, kChannelCount> m_preparedFile;
     // The song file the song was loaded from, kept open for the loops that
     // still lie in it.
     std::unique_ptr<base::UnfmArchive> m_archive;
     std::string m_archivePath;
     std::array<std::string, kChannelCount> m_sourceFile;
-    std::array<std::string, kChannelCount> m_name;
-    std::string m_author;
-    std::string m_title;
-    std::string m_mixedBy;
-    std::string m_notes;
-    std::array<std::uint32_t, kChannelCount> m_flags{};
-    std::array<std::uint32_t, kChannelCount> m_sourceLength{};
-    std::array<std::uint32_t, kChannelCount> m_preparedLength{};
     std::array<std::uint32_t, kChannelCount> m_voice{};
-    std::array<int, kChannelCount> m_initialVolume{};
-    std::array<int, kChannelCount> m_initialPan{};
-    int m_initialMasterVolume = 0;
+    // The live levels as the owner last set them or playback reported them.
     std::array<int, kChannelCount> m_volume{};
     std::array<int, kChannelCount> m_pan{};
     int m_masterVolume = 0;
@@ -291,30 +356,17 @@ class Song {
     std::array<bool, kChannelCount> m_volumeHeld{};
     std::array<bool, kChannelCount> m_panHeld{};
 
-    std::unique_ptr<base::GlobalStorage> m_clockBuffer;
-    audio::WAVEFORMATEX m_clockFormat;
-    std::uint32_t m_clockVoice = kNoVoice;
     audio::OutputDeviceInterface* m_device = nullptr;
     std::unique_ptr<audio::OutputDeviceInterface> m_ownedDevice;
     bool m_monoSources = false;
     bool m_softwareMixing = false;
     int m_outputDeviceIndex = -1;
-    double m_tempo = 0.0;
     MixMode m_mixMode = MixMode::NoSong;
-    bool m_recordingStarted = false;
-    // During playback, each channel's next event (end() when none).
-    std::array<EventList::iterator, kChannelCount> m_cursor;
-    // Events the user recorded by hand during this playback; the playback
-    // passes over them instead of taking them for recorded values to drop.
-    std::array<std::vector<const MixEvent*>, kChannelCount> m_handRecorded;
-    platform::MessageTarget* m_notify = nullptr;
-    std::uint32_t m_notifyMessage = 0;
-
-    // The timer posts to the callback target, so it is declared after it and
-    // destroyed (its thread joined) first.
-    std::unique_ptr<platform::MessageTarget> m_callback;
-    std::unique_ptr<audio::TempoTimer> m_scheduler;
-    int m_mixClock = -1;  // the scheduler's stopwatch slot that measures mix time
+    Frames m_clockPeriod;
+    LiveListener* m_listener = nullptr;
+    // Declared after the document it records into; detached before the
+    // device goes.
+    std::unique_ptr<LiveMix> m_live;
 };
 
 }  // namespace tamboro::engine

@@ -11,6 +11,7 @@
 #include "audio/convert/FormatTags.h"
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
+#include "base/Cp1252.h"
 #include "base/Storage.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
@@ -18,21 +19,6 @@
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {
-namespace {
-
-// Flushes a folder so that a rename in it is on the disk too.
-void SyncFolder(const std::string& path) {
-    std::string folder;
-    platform::SplitPath(path, &folder, nullptr, nullptr);
-    if (folder.empty()) folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-}  // namespace
 
 int Song::SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
                    const ProgressFn& progress) {
@@ -58,30 +44,31 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
         return ToInt(SongResult::BadArgument);
     }
     SongHeader header;
-    header.tempo = m_tempo;
-    header.initialMasterVolume = m_initialMasterVolume;
-    header.author = m_author;
-    header.title = m_title;
-    header.mixedBy = m_mixedBy;
+    header.tempo = m_doc.tempo;
+    header.initialMasterVolume = m_doc.initialMasterVolume;
+    header.author = m_doc.author;
+    header.title = m_doc.title;
+    header.mixedBy = m_doc.mixedBy;
     std::int32_t next = 1;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        header.names[ch] = m_name[ch];
-        header.initialVolume[ch] = m_initialVolume[ch];
-        header.initialPan[ch] = m_initialPan[ch];
-        header.flags[ch] = m_flags[ch];
-        if (!mixOnly && (m_flags[ch] & kLoaded) != 0) header.sampleRecord[ch] = next++;
+        header.names[ch] = m_doc.channels[ch].name;
+        header.initialVolume[ch] = m_doc.channels[ch].initialVolume;
+        header.initialPan[ch] = m_doc.channels[ch].initialPan;
+        header.flags[ch] = m_doc.channels[ch].flags;
+        if (!mixOnly && (m_doc.channels[ch].flags & kLoaded) != 0) header.sampleRecord[ch] = next++;
     }
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (m_events[ch].empty()) continue;
+        if (m_doc.channels[ch].events.empty()) continue;
         header.eventRecord[ch] = next++;
-        header.eventCount[ch] = static_cast<std::int32_t>(m_events[ch].size());
+        header.eventCount[ch] = static_cast<std::int32_t>(m_doc.channels[ch].events.size());
     }
-    if (!m_notes.empty()) header.notesRecord = next++;
+    if (!m_doc.notes.empty()) header.notesRecord = next++;
 
     base::UnfmArchive archive;
     if (archive.Create(path) != 0) return ToInt(SongResult::CreateFailed);
+    // A failed save leaves the file it would have replaced as it was.
     const auto failWith = [&](SongResult r) {
-        archive.Close();
+        archive.Discard();
         return ToInt(r);
     };
     const auto bytes = SerializeSongHeader(header);
@@ -90,7 +77,7 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
     if (!mixOnly) {
         for (int ch = 0; ch < kChannelCount; ++ch) {
             if (progress) progress(3, ch, ch * 5);
-            if ((m_flags[ch] & kLoaded) == 0) continue;
+            if ((m_doc.channels[ch].flags & kLoaded) == 0) continue;
             if (format == nullptr) {
                 // Kept in its own format: the loop's WAV image goes into the
                 // file as it is, once it is known to be one.
@@ -98,9 +85,12 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
                 audio::Wave check;
                 if (!image ||
                     !audio::ParseRiffWave(check, static_cast<const std::uint8_t*>(image->Data()),
-                                          image->Size()) ||
-                    archive.Append(image->Data(), image->Size()) != 0) {
+                                          image->Size())) {
                     return failWith(SongResult::TempFileFailed);
+                }
+                // A failed append is a failed write of the song (a full disk).
+                if (archive.Append(image->Data(), image->Size()) != 0) {
+                    return failWith(SongResult::WriteFailed);
                 }
                 continue;
             }
@@ -114,26 +104,29 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
                 return failWith(SongResult::TempFileFailed);
             }
             const bool written =
-                audio::SaveWave(*loop, temp, audio::kTypeWav | audio::kSaveScratch) ==
+                audio::SaveWave(*loop, temp,
+                                audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) ==
                 audio::SoundResult::Ok;
             loop.reset();
             base::GlobalStorage image(temp);
             platform::DeleteFile(temp);
-            if (!written || image.Data() == nullptr ||
-                archive.Append(image.Data(), image.Size()) != 0) {
-                return failWith(SongResult::TempFileFailed);
+            if (!written || image.Data() == nullptr) return failWith(SongResult::TempFileFailed);
+            if (archive.Append(image.Data(), image.Size()) != 0) {
+                return failWith(SongResult::WriteFailed);
             }
         }
     }
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (m_events[ch].empty()) continue;
-        const auto events = SerializeEvents(m_events[ch]);
+        if (m_doc.channels[ch].events.empty()) continue;
+        const auto events = SerializeEvents(m_doc.channels[ch].events);
         if (archive.Append(events.data(), events.size()) != 0) {
             return failWith(SongResult::WriteFailed);
         }
     }
-    if (!m_notes.empty()) {
-        if (archive.Append(m_notes.c_str(), m_notes.size() + 1) != 0) {
+    if (!m_doc.notes.empty()) {
+        // Like every text of the file, the notes are Windows-1252.
+        const std::string notes = base::Utf8ToCp1252(m_doc.notes);
+        if (archive.Append(notes.c_str(), notes.size() + 1) != 0) {
             return failWith(SongResult::WriteFailed);
         }
     }
@@ -148,25 +141,12 @@ int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* forma
 
 int Song::ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
                           const ProgressFn& progress, bool reload) {
-    std::string folder;
-    platform::SplitPath(path, &folder, nullptr, nullptr);
-    std::string temp;
-    if (platform::MakeTempFileName("TB", temp, folder.empty() ? "." : folder) == 0) {
-        return ToInt(SongResult::CreateFailed);
-    }
-    const int result = WriteSongFile(temp, mixOnly, format, progress, true);
-    if (result != 0) {
-        platform::DeleteFile(temp);
-        return result;
-    }
-    // The new file replaces the old one in one step. The song's open archive
-    // keeps reading the old file's data until the reload below, so a failed
-    // rename leaves both the old file and the song as they were.
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        platform::DeleteFile(temp);
-        return ToInt(SongResult::ArchiveFailed);
-    }
-    SyncFolder(path);
+    // The archive replaces the file in one step when it is complete. The
+    // song's open archive keeps reading the old file's data until the
+    // reload below, so a failed save leaves both the old file and the song
+    // as they were.
+    const int result = WriteSongFile(path, mixOnly, format, progress, true);
+    if (result != 0) return result;
     if (!reload) return ToInt(SongResult::Ok);
     Reset();
     return LoadSong(path, 0, progress);
@@ -210,7 +190,11 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         valid = archive->ReadRecord(header->notesRecord, record) == 0;
         if (valid) {
             const auto* text = reinterpret_cast<const char*>(record.data());
-            notes.assign(text, strnlen(text, record.size()));
+            // Windows-1252 as written; a file whose notes are UTF-8 (as this
+            // program once wrote them) is read as UTF-8.
+            std::string decoded =
+                base::FileTextToUtf8(std::string_view(text, strnlen(text, record.size())));
+            notes.swap(decoded);
         }
     }
     if (!valid) {
@@ -223,52 +207,54 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
 
     if (mixOnly) {
         StopMix();
-        m_author = header->author;
-        m_title = header->title;
-        m_mixedBy = header->mixedBy;
-        m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+        m_doc.author = header->author;
+        m_doc.title = header->title;
+        m_doc.mixedBy = header->mixedBy;
+        m_doc.initialMasterVolume = m_masterVolume = header->initialMasterVolume;
         // Events keep their bar positions: a stored time at the stored tempo
         // is the same bar at the current tempo after scaling by the ratio of
         // the tempos.
-        const double scale = m_tempo > 0.0 ? header->tempo / m_tempo : 1.0;
+        const double scale = m_doc.tempo > 0.0 ? header->tempo / m_doc.tempo : 1.0;
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            m_flags[ch] = (m_flags[ch] & ~std::uint32_t{kEffect}) | (header->flags[ch] & kEffect);
-            m_initialVolume[ch] = m_volume[ch] = header->initialVolume[ch];
-            m_initialPan[ch] = m_pan[ch] = header->initialPan[ch];
+            m_doc.channels[ch].flags = (m_doc.channels[ch].flags & ~std::uint32_t{kEffect}) |
+                                       (header->flags[ch] & kEffect);
+            m_doc.channels[ch].initialVolume = m_volume[ch] = header->initialVolume[ch];
+            m_doc.channels[ch].initialPan = m_pan[ch] = header->initialPan[ch];
             if (progress) progress(1, ch, ch * 5);
-            m_events[ch].clear();
-            m_cursor[ch] = m_events[ch].end();
+            m_doc.channels[ch].events.clear();
             for (MixEvent e : events[ch]) {
                 const double t = std::floor(static_cast<double>(e.time) * scale);
                 e.time = t >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(t);
-                InsertEvent(m_events[ch], e);
+                InsertEvent(m_doc.channels[ch].events, e);
             }
         }
-        m_notes = notes;
+        m_doc.notes = notes;
         archive->Close();
         return ToInt(SongResult::Ok);
     }
 
     StopMix();
     NewSong(header->tempo);
-    m_author = header->author;
-    m_title = header->title;
-    m_mixedBy = header->mixedBy;
+    m_doc.author = header->author;
+    m_doc.title = header->title;
+    m_doc.mixedBy = header->mixedBy;
     m_archive = std::move(archive);
     m_archivePath = path;
-    m_initialMasterVolume = m_masterVolume = header->initialMasterVolume;
+    m_doc.initialMasterVolume = m_masterVolume = header->initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        m_name[ch] = header->names[ch];
+        m_doc.channels[ch].name = header->names[ch];
         // Only the Effect bit is taken as stored: Loaded and InArchive are
         // set below for the channels whose loop really is in the file. (A
         // mix-only file opened this way keeps its loaded bits, but there is
         // no loop behind them: such channels open empty, with their names.)
-        m_flags[ch] = header->flags[ch] & kEffect;
-        m_initialVolume[ch] = m_volume[ch] = std::clamp(header->initialVolume[ch], -10000, 0);
-        m_initialPan[ch] = m_pan[ch] = std::clamp(header->initialPan[ch], -10000, 10000);
+        m_doc.channels[ch].flags = header->flags[ch] & kEffect;
+        m_doc.channels[ch].initialVolume = m_volume[ch] =
+            std::clamp(header->initialVolume[ch], -10000, 0);
+        m_doc.channels[ch].initialPan = m_pan[ch] =
+            std::clamp(header->initialPan[ch], -10000, 10000);
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
-            m_flags[ch] |= kLoaded | kInArchive;
+            m_doc.channels[ch].flags |= kLoaded | kInArchive;
             // Without a device the loop waits in the file (attaching one
             // prepares it), but it must be readable all the same.
             int result = 0;
@@ -289,9 +275,9 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
             // The source length comes from the loop read by PrepareChannel.
         }
         for (const MixEvent& e : events[ch])
-            InsertEvent(m_events[ch], e);
+            InsertEvent(m_doc.channels[ch].events, e);
     }
-    m_notes = notes;
+    m_doc.notes = notes;
     return ToInt(SongResult::Ok);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/Cp1252.h"
 
 namespace tamboro::engine {
@@ -22,17 +23,6 @@ constexpr std::size_t kMixedBy = 1600;
 constexpr std::size_t kNotesRecord = 1652;
 constexpr std::size_t kReserved1 = 1656;
 
-void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t Get32(std::span<const std::uint8_t> in, std::size_t at) {
-    return static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
-           static_cast<std::uint32_t>(in[at + 2]) << 16 |
-           static_cast<std::uint32_t>(in[at + 3]) << 24;
-}
-
 void PutText(std::vector<std::uint8_t>& out, std::size_t at, const std::string& text) {
     const std::string bytes = base::Utf8ToCp1252(text, kSongTextField - 1);
     std::memcpy(out.data() + at, bytes.data(), bytes.size());
@@ -48,26 +38,31 @@ std::string GetText(std::span<const std::uint8_t> in, std::size_t at) {
 
 std::vector<std::uint8_t> SerializeSongHeader(const SongHeader& h) {
     std::vector<std::uint8_t> out(kSongHeaderBytes, 0);
-    Put32(out, 0, kSongHeaderBytes);
+    base::StoreLe<32>(out.data() + 0, kSongHeaderBytes);
     std::uint64_t tempoBits;
     std::memcpy(&tempoBits, &h.tempo, 8);
-    Put32(out, 8, static_cast<std::uint32_t>(tempoBits));
-    Put32(out, 12, static_cast<std::uint32_t>(tempoBits >> 32));
+    base::StoreLe<32>(out.data() + 8, static_cast<std::uint32_t>(tempoBits));
+    base::StoreLe<32>(out.data() + 12, static_cast<std::uint32_t>(tempoBits >> 32));
     for (int ch = 0; ch < kChannelCount; ++ch) {
         PutText(out, kNames + ch * kSongTextField, h.names[ch]);
-        Put32(out, kSampleRecords + 4 * ch, static_cast<std::uint32_t>(h.sampleRecord[ch]));
-        Put32(out, kEventRecords + 4 * ch, static_cast<std::uint32_t>(h.eventRecord[ch]));
-        Put32(out, kEventCounts + 4 * ch, static_cast<std::uint32_t>(h.eventCount[ch]));
-        Put32(out, kVolumes + 4 * ch, static_cast<std::uint32_t>(h.initialVolume[ch]));
-        Put32(out, kPans + 4 * ch, static_cast<std::uint32_t>(h.initialPan[ch]));
-        Put32(out, kFlags + 4 * ch, h.flags[ch] | kInArchive);
+        base::StoreLe<32>(out.data() + kSampleRecords + 4 * ch,
+                          static_cast<std::uint32_t>(h.sampleRecord[ch]));
+        base::StoreLe<32>(out.data() + kEventRecords + 4 * ch,
+                          static_cast<std::uint32_t>(h.eventRecord[ch]));
+        base::StoreLe<32>(out.data() + kEventCounts + 4 * ch,
+                          static_cast<std::uint32_t>(h.eventCount[ch]));
+        base::StoreLe<32>(out.data() + kVolumes + 4 * ch,
+                          static_cast<std::uint32_t>(h.initialVolume[ch]));
+        base::StoreLe<32>(out.data() + kPans + 4 * ch,
+                          static_cast<std::uint32_t>(h.initialPan[ch]));
+        base::StoreLe<32>(out.data() + kFlags + 4 * ch, h.flags[ch] | kInArchive);
     }
-    Put32(out, kMaster, static_cast<std::uint32_t>(h.initialMasterVolume));
+    base::StoreLe<32>(out.data() + kMaster, static_cast<std::uint32_t>(h.initialMasterVolume));
     PutText(out, kAuthor, h.author);
     PutText(out, kTitle, h.title);
     PutText(out, kMixedBy, h.mixedBy);
-    Put32(out, kNotesRecord, static_cast<std::uint32_t>(h.notesRecord));
-    Put32(out, kReserved1, 0xFFFFFFFFu);
+    base::StoreLe<32>(out.data() + kNotesRecord, static_cast<std::uint32_t>(h.notesRecord));
+    base::StoreLe<32>(out.data() + kReserved1, 0xFFFFFFFFu);
     return out;
 }
 
@@ -75,26 +70,30 @@ std::optional<SongHeader> ParseSongHeader(std::span<const std::uint8_t> in,
                                           std::uint32_t recordCount) {
     if (in.size() != kSongHeaderBytes) return std::nullopt;
     SongHeader h;
-    const std::uint64_t tempoBits = Get32(in, 8) | static_cast<std::uint64_t>(Get32(in, 12)) << 32;
+    const std::uint64_t tempoBits = base::LoadLe<32>(in.data() + 8) |
+                                    static_cast<std::uint64_t>(base::LoadLe<32>(in.data() + 12))
+                                        << 32;
     std::memcpy(&h.tempo, &tempoBits, 8);
     if (!std::isfinite(h.tempo) || h.tempo < 1.0 || h.tempo > 10000.0) return std::nullopt;
     const auto index = [&](std::size_t at, std::int32_t& out) {
-        out = static_cast<std::int32_t>(Get32(in, at));
+        out = static_cast<std::int32_t>(base::LoadLe<32>(in.data() + at));
         return out == -1 || (out > 0 && static_cast<std::uint32_t>(out) < recordCount);
     };
     for (int ch = 0; ch < kChannelCount; ++ch) {
         h.names[ch] = GetText(in, kNames + ch * kSongTextField);
         if (!index(kSampleRecords + 4 * ch, h.sampleRecord[ch])) return std::nullopt;
         if (!index(kEventRecords + 4 * ch, h.eventRecord[ch])) return std::nullopt;
-        h.eventCount[ch] = static_cast<std::int32_t>(Get32(in, kEventCounts + 4 * ch));
+        h.eventCount[ch] =
+            static_cast<std::int32_t>(base::LoadLe<32>(in.data() + kEventCounts + 4 * ch));
         if (h.eventCount[ch] < 0 || (h.eventCount[ch] > 0 && h.eventRecord[ch] == -1)) {
             return std::nullopt;
         }
-        h.initialVolume[ch] = static_cast<std::int32_t>(Get32(in, kVolumes + 4 * ch));
-        h.initialPan[ch] = static_cast<std::int32_t>(Get32(in, kPans + 4 * ch));
-        h.flags[ch] = Get32(in, kFlags + 4 * ch);
+        h.initialVolume[ch] =
+            static_cast<std::int32_t>(base::LoadLe<32>(in.data() + kVolumes + 4 * ch));
+        h.initialPan[ch] = static_cast<std::int32_t>(base::LoadLe<32>(in.data() + kPans + 4 * ch));
+        h.flags[ch] = base::LoadLe<32>(in.data() + kFlags + 4 * ch);
     }
-    h.initialMasterVolume = static_cast<std::int32_t>(Get32(in, kMaster));
+    h.initialMasterVolume = static_cast<std::int32_t>(base::LoadLe<32>(in.data() + kMaster));
     h.author = GetText(in, kAuthor);
     h.title = GetText(in, kTitle);
     h.mixedBy = GetText(in, kMixedBy);

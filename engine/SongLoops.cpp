@@ -3,6 +3,7 @@
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
 #include "engine/LoopFitting.h"
+#include "engine/LoopStretch.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
@@ -47,16 +48,34 @@ bool WaveFromImage(std::unique_ptr<base::GlobalStorage> image, audio::Wave& wave
 Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect,
                                     const std::function<bool(unsigned)>& ask,
                                     const std::function<void(unsigned)>& tell) {
-    LoadLoopReport report;
-    audio::Wave wave;
+    return LoadLoop(ch, path, LoadChoice{effect, false, {}}, ask, tell);
+}
+
+Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadChoice& choice,
+                                    const std::function<bool(unsigned)>& ask,
+                                    const std::function<void(unsigned)>& tell) {
+    LoopLoad load;
+    if (!ReadLoop(ch, path, choice, load, ask, tell) || !StretchLoop(load)) return load.report;
+    return PutLoop(load);
+}
+
+bool Song::ReadLoop(int ch, const std::string& path, LoadChoice choice, LoopLoad& load,
+                    const std::function<bool(unsigned)>& ask,
+                    const std::function<void(unsigned)>& tell) {
+    load = LoopLoad{};
+    load.ch = ch;
+    load.choice = std::move(choice);
+    LoadLoopReport& report = load.report;
+    load.wave = std::make_unique<audio::Wave>();
+    audio::Wave& wave = *load.wave;
     const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
     if (read != audio::SoundResult::Ok) {
         report.fileResult = audio::ToInt(read);
-        return report;
+        return false;
     }
     if (WholeSeconds(wave) > kMaxLoopSeconds) {
         report.tooLong = true;
-        return report;
+        return false;
     }
     if (wave.GetInfo("INAM") == nullptr) {
         std::string title;
@@ -69,15 +88,53 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect
     if (first && ask && ask(164)) {
         const double tempo = FirstLoopTempo(wave);
         if (tempo > 0.0) {
-            m_tempo = tempo;
+            m_doc.tempo = tempo;
             RebuildTempoClock();
             report.tempoSet = true;
         } else if (tell) {
             tell(1015);
         }
     }
-    report.songResult = ReplaceChannel(ch, &wave, effect);
-    return report;
+    load.tempo = m_doc.tempo;
+    return true;
+}
+
+bool Song::StretchLoop(LoopLoad& load) {
+    // Effects are never stretched.
+    if (!load.choice.stretch || load.choice.effect || !load.wave) return true;
+    LoadLoopReport& report = load.report;
+    auto stretched = std::make_unique<audio::Wave>();
+    StretchPlan plan;
+    const TempoStretch done =
+        StretchToTempo(*load.wave, load.tempo, *stretched, &plan, load.choice.progress);
+    report.stretchRatio = plan.ratio;
+    report.stretchBars = plan.bars;
+    switch (done) {
+        case TempoStretch::Stretched:
+            // The stretched loop is the loop as loaded: the channel's source,
+            // its sample record in the song file and every later preparation
+            // see it.
+            load.wave = std::move(stretched);
+            return true;
+        case TempoStretch::LeftAlone:
+            return true;
+        case TempoStretch::Refused:
+            report.stretchRefused = true;
+            return false;
+        case TempoStretch::Cancelled:
+            report.stretchCancelled = true;
+            return false;
+        case TempoStretch::Failed:
+            break;
+    }
+    report.songResult = ToInt(SongResult::OutOfMemory);
+    return false;
+}
+
+Song::LoadLoopReport Song::PutLoop(LoopLoad& load) {
+    if (!load.wave || !load.report.Ok()) return load.report;
+    load.report.songResult = ReplaceChannel(load.ch, load.wave.get(), load.choice.effect);
+    return load.report;
 }
 
 int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
@@ -87,13 +144,13 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     }
     ClearFile(m_sourceFile[ch]);
     ClearFile(m_preparedFile[ch]);
-    m_flags[ch] = 0;
-    m_name[ch].clear();
-    m_events[ch].clear();
-    m_cursor[ch] = m_events[ch].end();
-    m_handRecorded[ch].clear();
-    m_sourceLength[ch] = 0;
-    m_preparedLength[ch] = 0;
+    m_doc.channels[ch].flags = 0;
+    m_doc.channels[ch].name.clear();
+    // Master events live in channel 0's list and stay with the mix.
+    std::erase_if(m_doc.channels[ch].events,
+                  [](const MixEvent& e) { return e.kind != kMasterVolume; });
+    m_doc.channels[ch].sourceLength = 0;
+    m_doc.channels[ch].preparedLength = 0;
     if (wave == nullptr || !wave->HasSamples()) return ToInt(SongResult::Ok);
 
     std::string path;
@@ -103,16 +160,17 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     audio::Wave copy;
     copy.AttachBorrowed(*wave->Format(), wave->Data(), wave->DataBytes());
     CopyInfo(*wave, copy);
-    if (audio::SaveWave(copy, path, audio::kTypeWav | audio::kSaveScratch) !=
+    if (audio::SaveWave(copy, path,
+                        audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) !=
         audio::SoundResult::Ok) {
         platform::DeleteFile(path);
         return ToInt(SongResult::TempFileFailed);
     }
     m_sourceFile[ch] = path;
     const std::string* name = wave->GetInfo("INAM");
-    m_name[ch] = name != nullptr ? *name : std::string();
-    m_sourceLength[ch] = LengthMs(*wave);
-    m_flags[ch] = kLoaded | (effect ? std::uint32_t{kEffect} : 0u);
+    m_doc.channels[ch].name = name != nullptr ? *name : std::string();
+    m_doc.channels[ch].sourceLength = LengthMs(*wave);
+    m_doc.channels[ch].flags = kLoaded | (effect ? std::uint32_t{kEffect} : 0u);
     if (m_device != nullptr) {
         const int result = PrepareChannel(ch, wave);
         if (result != 0) {
@@ -126,24 +184,24 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
 std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
     if (IsChannelEmpty(ch)) return nullptr;
     auto wave = std::make_unique<audio::Wave>();
-    if ((m_flags[ch] & kInArchive) == 0) {
+    if ((m_doc.channels[ch].flags & kInArchive) == 0) {
         const std::uint32_t flags = mapped ? audio::kTypeWav | audio::kLoadMapped : kReadFlags;
         if (audio::LoadWave(*wave, m_sourceFile[ch], flags) != audio::SoundResult::Ok) {
             return nullptr;
         }
-        wave->SetInfo("INAM", m_name[ch]);
+        wave->SetInfo("INAM", m_doc.channels[ch].name);
     } else {
         auto image = ChannelSourceImage(ch);
         if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
     }
-    m_sourceLength[ch] = LengthMs(*wave);
+    m_doc.channels[ch].sourceLength = LengthMs(*wave);
     return wave;
 }
 
 std::unique_ptr<base::GlobalStorage> Song::ChannelSourceImage(int ch) {
     if (IsChannelEmpty(ch)) return nullptr;
     std::unique_ptr<base::GlobalStorage> image;
-    if ((m_flags[ch] & kInArchive) == 0) {
+    if ((m_doc.channels[ch].flags & kInArchive) == 0) {
         image = std::make_unique<base::GlobalStorage>(m_sourceFile[ch]);
     } else {
         if (!m_archive) return nullptr;
@@ -164,7 +222,7 @@ std::unique_ptr<audio::Wave> Song::OpenChannelPrepared(int ch) {
     if (audio::LoadWave(*wave, m_preparedFile[ch], kReadFlags) != audio::SoundResult::Ok) {
         return nullptr;
     }
-    wave->SetInfo("INAM", m_name[ch]);
+    wave->SetInfo("INAM", m_doc.channels[ch].name);
     return wave;
 }
 
@@ -213,9 +271,9 @@ int Song::PrepareChannel(int ch, const audio::Wave* given) {
     const audio::WAVEFORMATEX target = PreparedFormat();
     const auto frames = static_cast<std::uint32_t>(loop.FrameCount());
     const std::uint32_t fitted =
-        (m_flags[ch] & kEffect) != 0
+        (m_doc.channels[ch].flags & kEffect) != 0
             ? frames
-            : FittedFrameCount(frames, SamplesPerBar(target.nSamplesPerSec, m_tempo));
+            : FittedFrameCount(frames, SamplesPerBar(target.nSamplesPerSec, m_doc.tempo));
     const audio::Wave* write = &loop;
     audio::Wave fit;
     if (fitted != frames) {
@@ -227,8 +285,10 @@ int Song::PrepareChannel(int ch, const audio::Wave* given) {
                         audio::kTypeWav | audio::kSaveScratch) != audio::SoundResult::Ok) {
         return fail(SongResult::OutOfMemory);
     }
-    m_preparedLength[ch] = LengthMs(*write);
+    m_doc.channels[ch].preparedLength = LengthMs(*write);
     m_preparedFile[ch] = path;
+    // The live mix starts an effect at its first frame, a loop in phase.
+    m_live->SetEffect(ch, m_doc.channels[ch].IsEffect());
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
         m_device->LoadFile(static_cast<int>(m_voice[ch]), path, 0, 1, m_softwareMixing ? 5u : 4u);
     }

@@ -1,13 +1,12 @@
-// Live mix: switching channels in phase with the tempo clock, levels, and
-// recording and playing back the mix as timed events.
+// Live mix on the song: levels, switches, recording and playback, carried
+// out by the live mix in the audio thread (engine/LiveMix.h).
 #include <algorithm>
 
+#include "engine/LoopFitting.h"
 #include "engine/Song.h"
 
 namespace tamboro::engine {
 namespace {
-
-constexpr int kUnchanged = audio::OutputDeviceInterface::kUnchanged;
 
 int ClampVolume(int v) {
     return std::clamp(v, -10000, 0);
@@ -20,32 +19,10 @@ int ClampPan(int p) {
 
 // --- Levels --------------------------------------------------------------------------
 
-int Song::EffectiveLevel(int ch) const {
-    const int level = m_volume[ch] + m_masterVolume;
-    return level < -9999 ? -10000 : level;
-}
-
-std::uint32_t Song::MixClock() const {
-    // Before the first channel of a recording starts, the mix clock has not
-    // started either: what the user does then counts as time 0.
-    if (m_mixMode == MixMode::Recording && !m_recordingStarted) return 0;
-    return m_scheduler->Elapsed(m_mixClock);
-}
-
-void Song::Record(int ch, std::uint32_t kind, std::uint32_t channel, std::uint32_t value) {
-    const auto node = InsertEvent(m_events[ch], {MixClock(), kind, channel, value, 0});
-    if (m_mixMode == MixMode::Playing) m_handRecorded[ch].push_back(&*node);
-}
-
 void Song::SetChannelVolume(int ch, int volume) {
     if (!ValidChannel(ch) || m_device == nullptr) return;
     m_volume[ch] = ClampVolume(volume);
-    if (m_mixMode == MixMode::Recording || (m_mixMode == MixMode::Playing && m_volumeHeld[ch])) {
-        Record(ch, kVolume, static_cast<std::uint32_t>(ch),
-               static_cast<std::uint32_t>(m_volume[ch]));
-    }
-    if (m_voice[ch] != kNoVoice)
-        m_device->SetVolume(static_cast<int>(m_voice[ch]), EffectiveLevel(ch));
+    m_live->SetVolume(ch, m_volume[ch]);
 }
 
 int Song::GetChannelVolume(int ch) const {
@@ -55,10 +32,7 @@ int Song::GetChannelVolume(int ch) const {
 void Song::SetChannelPan(int ch, int pan) {
     if (!ValidChannel(ch) || m_device == nullptr) return;
     m_pan[ch] = ClampPan(pan);
-    if (m_mixMode == MixMode::Recording || (m_mixMode == MixMode::Playing && m_panHeld[ch])) {
-        Record(ch, kPan, static_cast<std::uint32_t>(ch), static_cast<std::uint32_t>(m_pan[ch]));
-    }
-    if (m_voice[ch] != kNoVoice) m_device->SetPan(static_cast<int>(m_voice[ch]), m_pan[ch]);
+    m_live->SetPan(ch, m_pan[ch]);
 }
 
 int Song::GetChannelPan(int ch) const {
@@ -68,122 +42,99 @@ int Song::GetChannelPan(int ch) const {
 void Song::SetMasterVolume(int volume) {
     if (m_device == nullptr) return;
     m_masterVolume = ClampVolume(volume);
-    if (m_mixMode == MixMode::Recording || (m_mixMode == MixMode::Playing && m_masterHeld)) {
-        Record(0, kMasterVolume, 0, static_cast<std::uint32_t>(m_masterVolume));
-    }
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        if (m_voice[ch] != kNoVoice) {
-            m_device->SetVolume(static_cast<int>(m_voice[ch]), EffectiveLevel(ch));
-        }
-    }
+    m_live->SetMaster(m_masterVolume);
 }
 
 void Song::SetInitialVolume(int ch, int volume) {
-    if (ValidChannel(ch)) m_initialVolume[ch] = ClampVolume(volume);
+    if (ValidChannel(ch)) m_doc.channels[ch].initialVolume = ClampVolume(volume);
 }
 
 int Song::GetInitialVolume(int ch) const {
-    return ValidChannel(ch) && m_device != nullptr ? m_initialVolume[ch] : 0;
+    return ValidChannel(ch) && m_device != nullptr ? m_doc.channels[ch].initialVolume : 0;
 }
 
 void Song::SetInitialPan(int ch, int pan) {
-    if (ValidChannel(ch)) m_initialPan[ch] = ClampPan(pan);
+    if (ValidChannel(ch)) m_doc.channels[ch].initialPan = ClampPan(pan);
 }
 
 int Song::GetInitialPan(int ch) const {
-    return ValidChannel(ch) && m_device != nullptr ? m_initialPan[ch] : 0;
+    return ValidChannel(ch) && m_device != nullptr ? m_doc.channels[ch].initialPan : 0;
 }
 
 void Song::SetInitialMasterVolume(int volume) {
-    m_initialMasterVolume = ClampVolume(volume);
+    m_doc.initialMasterVolume = ClampVolume(volume);
 }
 
 void Song::SetVolumeHeld(int ch, bool held) {
-    if (ValidChannel(ch)) m_volumeHeld[ch] = held;
+    if (!ValidChannel(ch)) return;
+    m_volumeHeld[ch] = held;
+    m_live->SetVolumeHeld(ch, held);
 }
 bool Song::IsVolumeHeld(int ch) const {
     return ValidChannel(ch) && m_volumeHeld[ch];
 }
 void Song::SetPanHeld(int ch, bool held) {
-    if (ValidChannel(ch)) m_panHeld[ch] = held;
+    if (!ValidChannel(ch)) return;
+    m_panHeld[ch] = held;
+    m_live->SetPanHeld(ch, held);
 }
 bool Song::IsPanHeld(int ch) const {
     return ValidChannel(ch) && m_panHeld[ch];
 }
+void Song::SetMasterHeld(bool held) {
+    m_masterHeld = held;
+    m_live->SetMasterHeld(held);
+}
 
 // --- Switching ---------------------------------------------------------------------------
 
-int Song::StartTempoClock(std::uint32_t ms) {
-    if (m_device == nullptr || m_clockVoice == kNoVoice) return ToInt(SongResult::NoDevice);
-    const int clock = static_cast<int>(m_clockVoice);
-    const std::uint64_t bytesPerSecond =
-        std::uint64_t{m_device->GetBytesPerFrame(clock)} * m_device->GetRate(clock);
-    const std::uint32_t length = m_device->GetDataBytes(clock);
-    std::uint64_t position = bytesPerSecond * ms / 1000;
-    if (length != 0) position %= length;
-    m_device->Play(clock, static_cast<std::int32_t>(position), kUnchanged, kUnchanged, kUnchanged,
-                   1);
-    return ToInt(SongResult::Ok);
+bool Song::LiveReady(int ch) const {
+    return m_device != nullptr && m_live->Attached() && m_voice[ch] != kNoVoice &&
+           m_device->IsLoaded(static_cast<int>(m_voice[ch])) != 0;
 }
 
-void Song::StopTempoClock() {
-    if (m_device != nullptr && m_clockVoice != kNoVoice) {
-        m_device->Stop(static_cast<int>(m_clockVoice));
-    }
+SongResult Song::SwitchChannelOn(int ch) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (!LiveReady(ch) || !m_live->SwitchOn(ch)) return SongResult::NoDevice;
+    return SongResult::Ok;
 }
 
-int Song::SwitchChannelOn(int ch) {
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
-    if (m_device == nullptr || m_voice[ch] == kNoVoice ||
-        !m_device->IsLoaded(static_cast<int>(m_voice[ch]))) {
-        return ToInt(SongResult::NoDevice);
-    }
-    if (m_mixMode == MixMode::Recording) {
-        if (!m_recordingStarted) {
-            StartTempoClock(0);
-            m_recordingStarted = true;
-            m_scheduler->Restart(m_mixClock);
-        }
-        Record(ch, kChannelOn, static_cast<std::uint32_t>(ch), 0);
-    } else if (m_mixMode != MixMode::Playing && PlayingCount() == 0) {
-        StartTempoClock(0);
-    }
-    const int slot = static_cast<int>(m_voice[ch]);
-    std::uint32_t start = 0;
-    if ((m_flags[ch] & kEffect) == 0) {
-        const std::uint32_t length = m_device->GetDataBytes(slot);
-        const std::uint32_t clock = m_device->GetPosition(static_cast<int>(m_clockVoice));
-        start = length != 0 ? clock % length : 0;
-    }
-    m_device->Play(slot, static_cast<std::int32_t>(start), m_pan[ch], EffectiveLevel(ch),
-                   kUnchanged, 1);
-    return ToInt(SongResult::Ok);
+SongResult Song::SwitchChannelOff(int ch) {
+    if (m_device == nullptr) return SongResult::NoDevice;
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (!m_live->Attached()) return SongResult::NoDevice;
+    m_live->SwitchOff(ch);
+    return SongResult::Ok;
 }
 
-int Song::SwitchChannelOff(int ch) {
-    if (m_device == nullptr) return ToInt(SongResult::NoDevice);
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
-    if (!IsChannelPlaying(ch)) return ToInt(SongResult::Ok);
-    m_device->Stop(static_cast<int>(m_voice[ch]));
-    if (m_mixMode == MixMode::Recording) {
-        Record(ch, kChannelOff, static_cast<std::uint32_t>(ch), 0);
-        return ToInt(SongResult::Ok);
-    }
-    if (m_mixMode == MixMode::Playing) return ToInt(SongResult::Ok);
-    if (PlayingCount() == 0) StopTempoClock();
-    return ToInt(SongResult::Ok);
+SongResult Song::SwitchChannelInTime(int ch, bool on) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (!LiveReady(ch) || !m_live->SwitchInTime(ch, on)) return SongResult::NoDevice;
+    return SongResult::Ok;
 }
 
-int Song::IsChannelPlaying(int ch) const {
-    if (!ValidChannel(ch) || m_device == nullptr || m_voice[ch] == kNoVoice) return 0;
-    return m_device->IsPlaying(static_cast<int>(m_voice[ch])) ? 1 : 0;
+SongResult Song::CancelChannelInTime(int ch) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (m_device == nullptr || !m_live->CancelInTime(ch)) return SongResult::NoDevice;
+    return SongResult::Ok;
+}
+
+SongResult Song::SwitchEffectOn(int ch) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (!LiveReady(ch) || !m_live->SwitchEffectOn(ch)) return SongResult::NoDevice;
+    return SongResult::Ok;
+}
+
+bool Song::IsChannelPlaying(int ch) const {
+    return ValidChannel(ch) && m_device != nullptr && m_live->IsChannelOn(ch);
+}
+
+bool Song::IsSwitchPending(int ch) const {
+    return ValidChannel(ch) && m_device != nullptr && m_live->IsPending(ch);
 }
 
 int Song::PlayingCount() const {
-    int count = 0;
-    for (int ch = 0; ch < kChannelCount; ++ch)
-        count += IsChannelPlaying(ch);
-    return count;
+    return m_device != nullptr ? m_live->OnCount() : 0;
 }
 
 std::uint32_t Song::ChannelPosition(int ch) const {
@@ -195,216 +146,135 @@ std::uint32_t Song::ChannelPosition(int ch) const {
 
 std::uint32_t Song::TimeToLoopStart(int ch) const {
     if (!ValidChannel(ch) || m_device == nullptr || m_voice[ch] == kNoVoice ||
-        m_clockVoice == kNoVoice) {
+        !m_live->ClockRunning()) {
         return 0;
     }
     const int slot = static_cast<int>(m_voice[ch]);
-    const int clock = static_cast<int>(m_clockVoice);
-    const std::uint32_t length = m_device->GetDataBytes(slot);
-    const std::uint32_t rate = m_device->GetRate(slot);
-    const std::uint32_t bytesPerFrame = m_device->GetBytesPerFrame(slot);
-    if (!m_device->IsLoaded(slot) || length == 0 || rate == 0 || bytesPerFrame == 0 ||
-        !m_device->IsPlaying(clock)) {
-        return 0;
-    }
-    std::uint32_t r = m_device->GetPosition(clock) % length;
-    if (r != 0) r = length - r;
-    return static_cast<std::uint32_t>(std::uint64_t{r} * 1000 / rate / bytesPerFrame);
+    const std::uint32_t frames = m_device->GetFrameCount(slot);
+    const std::uint32_t rate = m_live->Rate();
+    if (m_device->IsLoaded(slot) == 0 || frames == 0 || rate == 0) return 0;
+    std::uint64_t r = ClockPosition().count % frames;
+    if (r != 0) r = frames - r;
+    return static_cast<std::uint32_t>(r * 1000 / rate);
+}
+
+Frames Song::ClockPeriod() const {
+    return m_clockPeriod;
+}
+
+Frames Song::ClockPosition() const {
+    return m_live->ClockPosition();
+}
+
+MeterSnapshot Song::Meters() const {
+    return m_live->Meters();
 }
 
 // --- Recording and playback ----------------------------------------------------------
 
-int Song::StartRecording() {
-    if (m_mixMode != MixMode::Ready) return ToInt(SongResult::WrongMode);
-    StopMix();
-    m_mixMode = MixMode::Recording;
-    m_recordingStarted = false;
-    for (auto& list : m_events)
-        list.clear();
-    InsertEvent(m_events[0],
-                {0, kMasterVolume, 0, static_cast<std::uint32_t>(m_initialMasterVolume), 0});
+SongResult Song::StartRecording() {
+    if (m_mixMode != MixMode::Ready) return SongResult::WrongMode;
+    if (m_device == nullptr || !m_live->Attached()) return SongResult::NoDevice;
+    for (ChannelDoc& c : m_doc.channels)
+        c.events.clear();
+    InsertEvent(m_doc.channels[0].events,
+                {0, kMasterVolume, 0, static_cast<std::uint32_t>(m_doc.initialMasterVolume), 0});
+    // The live levels become the ones recorded at time 0.
+    MixLevels levels;
+    levels.master = m_doc.initialMasterVolume;
+    m_masterVolume = levels.master;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if ((m_flags[ch] & kLoaded) == 0) continue;
+        ChannelDoc& c = m_doc.channels[ch];
+        levels.volume[ch] = c.initialVolume;
+        levels.pan[ch] = c.initialPan;
+        m_volume[ch] = c.initialVolume;
+        m_pan[ch] = c.initialPan;
+        if (!c.IsLoaded()) continue;
         const auto channel = static_cast<std::uint32_t>(ch);
-        InsertEvent(m_events[ch],
-                    {0, kVolume, channel, static_cast<std::uint32_t>(m_initialVolume[ch]), 0});
-        InsertEvent(m_events[ch],
-                    {0, kPan, channel, static_cast<std::uint32_t>(m_initialPan[ch]), 0});
+        InsertEvent(c.events,
+                    {0, kVolume, channel, static_cast<std::uint32_t>(c.initialVolume), 0});
+        InsertEvent(c.events, {0, kPan, channel, static_cast<std::uint32_t>(c.initialPan), 0});
     }
-    return ToInt(SongResult::Ok);
+    if (!m_live->StartRecording(levels)) return SongResult::NoDevice;
+    m_mixMode = MixMode::Recording;
+    return SongResult::Ok;
 }
 
-int Song::StopMix() {
-    if (m_mixMode == MixMode::NoSong) return ToInt(SongResult::Ok);
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        SwitchChannelOff(ch);
-        m_cursor[ch] = m_events[ch].end();
-        m_handRecorded[ch].clear();
-    }
-    m_scheduler->CancelAll();
-    m_callback->RemovePosted(kMsgApplyEvents, kMsgApplyEvents);
+SongResult Song::StartPlayback(Millis from) {
+    if (m_mixMode != MixMode::Ready) return SongResult::WrongMode;
+    const auto latest = m_doc.LatestEventTime();
+    if (!latest || *latest < from) return SongResult::Ok;
+    if (m_device == nullptr || !m_live->Attached()) return SongResult::NoDevice;
+    m_masterHeld = false;
+    m_volumeHeld.fill(false);
+    m_panHeld.fill(false);
+    if (!m_live->StartPlayback(m_doc, from)) return SongResult::NoDevice;
+    m_mixMode = MixMode::Playing;
+    return SongResult::Ok;
+}
+
+SongResult Song::StopMix() {
+    if (m_mixMode == MixMode::NoSong) return SongResult::Ok;
+    if (m_live->Attached()) m_live->Stop();
     m_mixMode = MixMode::Ready;
-    m_recordingStarted = false;
-    StopTempoClock();
-    return ToInt(SongResult::Ok);
+    return SongResult::Ok;
+}
+
+void Song::PollLive() {
+    struct Relay final : LiveListener {
+        Song& song;
+        explicit Relay(Song& s) : song(s) {}
+        void OnLiveNotice(LiveNotice notice) override { song.OnLiveNotice(notice); }
+    } relay(*this);
+    m_live->Poll(&relay);
+}
+
+void Song::OnLiveNotice(const LiveNotice& notice) {
+    const MixEvent& e = notice.event;
+    if (notice.kind == LiveNotice::kPlayed &&
+        e.channel < static_cast<std::uint32_t>(kChannelCount)) {
+        // The controls follow what playback applies.
+        if (e.kind == kVolume) m_volume[e.channel] = static_cast<int>(e.value);
+        if (e.kind == kPan) m_pan[e.channel] = static_cast<int>(e.value);
+        if (e.kind == kMasterVolume) m_masterVolume = static_cast<int>(e.value);
+    }
+    if ((notice.kind == LiveNotice::kPlaybackEnded && m_mixMode == MixMode::Playing) ||
+        (notice.kind == LiveNotice::kTakeEnded && m_mixMode == MixMode::Recording)) {
+        m_mixMode = MixMode::Ready;
+    }
+    if (m_listener != nullptr) m_listener->OnLiveNotice(notice);
 }
 
 std::uint32_t Song::PlaybackTime() const {
-    return m_mixMode == MixMode::Playing ? m_scheduler->Elapsed(m_mixClock) : 0;
+    return m_mixMode == MixMode::Playing ? m_live->MixTime().count : 0;
 }
 
 std::uint32_t Song::RecordingTime() const {
-    return m_mixMode == MixMode::Recording && m_recordingStarted ? m_scheduler->Elapsed(m_mixClock)
-                                                                 : 0;
+    return m_mixMode == MixMode::Recording ? m_live->MixTime().count : 0;
 }
 
-int Song::ClearEvents(int ch, std::uint32_t kindMask) {
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
-    auto& list = m_events[ch];
-    for (auto it = list.begin(); it != list.end();) {
-        if ((it->kind & kindMask) == 0) {
-            ++it;
-            continue;
-        }
-        if (m_cursor[ch] == it) ++m_cursor[ch];
-        std::erase(m_handRecorded[ch], &*it);
-        it = list.erase(it);
+SongResult Song::ClearEvents(int ch, std::uint32_t kindMask) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    std::erase_if(m_doc.channels[ch].events,
+                  [&](const MixEvent& e) { return (e.kind & kindMask) != 0; });
+    return SongResult::Ok;
+}
+
+SongResult Song::RestoreMix(const SongDocument& snapshot) {
+    if (m_mixMode == MixMode::Playing || m_mixMode == MixMode::Recording) {
+        return SongResult::WrongMode;
     }
-    return ToInt(SongResult::Ok);
-}
-
-int Song::StartPlayback(platform::MessageTarget* notify, std::uint32_t notifyMessage,
-                        std::uint32_t startMs) {
-    if (m_mixMode != MixMode::Ready) return ToInt(SongResult::WrongMode);
-
-    // Where each channel stands at startMs: the next event to apply, the
-    // levels last set before it, and whether the channel is on then.
-    struct Found {
-        const MixEvent* master = nullptr;
-        const MixEvent* volume = nullptr;
-        const MixEvent* pan = nullptr;
-        bool onAtStart = false;
-    };
-    std::array<Found, kChannelCount> found;
-    bool any = false;
-    for (auto& hand : m_handRecorded)
-        hand.clear();
+    m_doc.author = snapshot.author;
+    m_doc.title = snapshot.title;
+    m_doc.mixedBy = snapshot.mixedBy;
+    m_doc.notes = snapshot.notes;
+    m_doc.initialMasterVolume = snapshot.initialMasterVolume;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        auto& list = m_events[ch];
-        auto cursor = std::find_if(list.begin(), list.end(),
-                                   [&](const MixEvent& e) { return e.time >= startMs; });
-        m_cursor[ch] = cursor;
-        if (cursor == list.end()) continue;
-        any = true;
-        if (startMs == 0) continue;
-        for (auto it = cursor; it != list.begin();) {
-            --it;
-            if (it->kind == kMasterVolume && found[ch].master == nullptr) found[ch].master = &*it;
-            if (it->kind == kVolume && found[ch].volume == nullptr) found[ch].volume = &*it;
-            if (it->kind == kPan && found[ch].pan == nullptr) found[ch].pan = &*it;
-        }
-        auto onOff = std::find_if(cursor, list.end(),
-                                  [](const MixEvent& e) { return (e.kind & kOnOffKinds) != 0; });
-        found[ch].onAtStart = onOff != list.end() && onOff->kind == kChannelOff;
+        m_doc.channels[ch].initialVolume = snapshot.channels[ch].initialVolume;
+        m_doc.channels[ch].initialPan = snapshot.channels[ch].initialPan;
+        m_doc.channels[ch].events = snapshot.channels[ch].events;
     }
-    if (!any) {
-        for (int ch = 0; ch < kChannelCount; ++ch)
-            m_cursor[ch] = m_events[ch].end();
-        return ToInt(SongResult::Ok);
-    }
-
-    m_mixMode = MixMode::Playing;
-    StartTempoClock(startMs);
-    m_scheduler->SetElapsed(m_mixClock, startMs);
-    m_masterHeld = false;
-    m_notify = notify;
-    m_notifyMessage = notifyMessage;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        m_volumeHeld[ch] = false;
-        m_panHeld[ch] = false;
-        if (startMs > 0) {
-            if (found[ch].master) SetMasterVolume(static_cast<int>(found[ch].master->value));
-            if (found[ch].volume) SetChannelVolume(ch, static_cast<int>(found[ch].volume->value));
-            if (found[ch].pan) SetChannelPan(ch, static_cast<int>(found[ch].pan->value));
-            if (found[ch].onAtStart) SwitchChannelOn(ch);
-        }
-        if (HasCursor(ch)) ScheduleApply(ch);
-    }
-    return ToInt(SongResult::Ok);
-}
-
-void Song::ScheduleApply(int ch) {
-    const std::uint32_t now = m_scheduler->Elapsed(m_mixClock);
-    const std::uint32_t due = m_cursor[ch]->time;
-    if (due <= now) {
-        m_callback->Post(kMsgApplyEvents, static_cast<platform::WParam>(ch), 0);
-    } else {
-        m_scheduler->PostAfter(m_callback.get(), kMsgApplyEvents, static_cast<platform::WParam>(ch),
-                               0, due - now);
-    }
-}
-
-platform::LParam Song::OnCallbackMessage(std::uint32_t message, platform::WParam w,
-                                         platform::LParam /*l*/) {
-    if (message != kMsgApplyEvents || w >= static_cast<platform::WParam>(kChannelCount)) return 0;
-    ApplyDueEvents(static_cast<int>(w));
-    return 0;
-}
-
-void Song::ApplyDueEvents(int ch) {
-    if (m_mixMode != MixMode::Playing || !HasCursor(ch)) return;
-    auto& list = m_events[ch];
-    for (;;) {
-        const auto node = m_cursor[ch];
-        const MixEvent event = *node;
-        bool held = false;
-        switch (event.kind) {
-            case kChannelOn:
-                SwitchChannelOn(ch);
-                break;
-            case kChannelOff:
-                SwitchChannelOff(ch);
-                break;
-            case kVolume:
-                held = m_volumeHeld[ch];
-                if (!held) SetChannelVolume(ch, static_cast<int>(event.value));
-                break;
-            case kPan:
-                held = m_panHeld[ch];
-                if (!held) SetChannelPan(ch, static_cast<int>(event.value));
-                break;
-            case kMasterVolume:
-                held = m_masterHeld;
-                if (!held) SetMasterVolume(static_cast<int>(event.value));
-                break;
-            default:
-                break;
-        }
-        if (m_notify != nullptr) {
-            m_notify->Send(m_notifyMessage, static_cast<platform::WParam>(ch),
-                           reinterpret_cast<platform::LParam>(&*node));
-            // The receiver may have stopped the mix.
-            if (m_mixMode != MixMode::Playing) return;
-        }
-        ++m_cursor[ch];
-        // A held control's recorded value gives way to what the user sets;
-        // the setter records that in its place (and that one stays).
-        const auto& hand = m_handRecorded[ch];
-        if (held && std::find(hand.begin(), hand.end(), &*node) == hand.end()) list.erase(node);
-        if (!HasCursor(ch) || m_cursor[ch]->time > m_scheduler->Elapsed(m_mixClock)) break;
-    }
-    if (HasCursor(ch)) {
-        ScheduleApply(ch);
-        return;
-    }
-    for (int other = 0; other < kChannelCount; ++other) {
-        if (HasCursor(other)) return;
-    }
-    platform::MessageTarget* notify = m_notify;
-    const std::uint32_t notifyMessage = m_notifyMessage;
-    StopMix();
-    m_notify = nullptr;
-    if (notify != nullptr) notify->Send(notifyMessage, 0, 0);
+    return SongResult::Ok;
 }
 
 }  // namespace tamboro::engine

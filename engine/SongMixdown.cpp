@@ -7,6 +7,7 @@
 #include "audio/files/SoundFile.h"
 #include "audio/mixer/SoftMixer.h"
 #include "engine/LoopFitting.h"
+#include "engine/MixRules.h"
 #include "engine/Song.h"
 #include "platform/Cpu.h"
 
@@ -26,19 +27,6 @@ audio::WAVEFORMATEX MixingFormatFor(const audio::WAVEFORMATEX* output) {
     return format;
 }
 
-std::uint32_t Song::MixLength() const {
-    std::uint32_t length = 0;
-    for (const auto& list : m_events) {
-        for (auto it = list.rbegin(); it != list.rend(); ++it) {
-            if ((it->kind & kOnOffKinds) != 0) {
-                length = std::max(length, it->time);
-                break;
-            }
-        }
-    }
-    return length;
-}
-
 std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     // The device plays every loop already converted to its format and
     // fitted, from a file of ours: in that format, the file is the loop.
@@ -56,10 +44,10 @@ std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFO
 std::unique_ptr<audio::Wave> Song::ConvertChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     auto loop = OpenChannelSource(ch, true);
     if (!loop || audio::ConvertWave(*loop, format) != audio::SoundResult::Ok) return nullptr;
-    if ((m_flags[ch] & kEffect) != 0) return loop;
+    if ((m_doc.channels[ch].flags & kEffect) != 0) return loop;
     const auto frames = static_cast<std::uint32_t>(loop->FrameCount());
     const std::uint32_t fitted =
-        FittedFrameCount(frames, SamplesPerBar(format.nSamplesPerSec, m_tempo));
+        FittedFrameCount(frames, SamplesPerBar(format.nSamplesPerSec, m_doc.tempo));
     if (fitted == frames) return loop;
     auto fit = std::make_unique<audio::Wave>();
     if (!FitWave(*loop, fitted, *fit)) return nullptr;
@@ -77,14 +65,12 @@ namespace {
 class MixdownStream final : public audio::ByteStream {
   public:
     using Loops = std::array<std::unique_ptr<audio::Wave>, kChannelCount>;
-    using Flags = std::array<std::uint32_t, kChannelCount>;
-    using Events = std::array<EventList, kChannelCount>;
 
+    // `document` is the stream's own copy of the mix.
     MixdownStream(const audio::WAVEFORMATEX& format, std::uint32_t frames, Loops loops,
-                  const Flags& flags, const Events& events)
+                  SongDocument document)
         : m_loops(std::move(loops)),
-          m_flags(flags),
-          m_events(events),
+          m_doc(std::move(document)),
           m_mixer(format, !platform::ForcePlainKernels()),
           m_rate(format.nSamplesPerSec),
           m_frameBytes(format.nBlockAlign),
@@ -94,7 +80,7 @@ class MixdownStream final : public audio::ByteStream {
         m_mixer.ApplyLatency();
         for (int ch = 0; ch < kChannelCount; ++ch) {
             if (m_loops[ch]) m_voices[ch] = m_mixer.CreateVoice(m_loops[ch].get(), false);
-            m_cursor[ch] = m_events[ch].cbegin();
+            m_cursor[ch] = m_doc.channels[ch].events.cbegin();
         }
         Advance();
     }
@@ -164,11 +150,11 @@ class MixdownStream final : public audio::ByteStream {
     void Advance() {
         m_haveNext = false;
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            for (; m_cursor[ch] != m_events[ch].cend() && m_cursor[ch]->time <= m_now;
+            for (; m_cursor[ch] != m_doc.channels[ch].events.cend() && m_cursor[ch]->time <= m_now;
                  ++m_cursor[ch]) {
                 Apply(ch, *m_cursor[ch]);
             }
-            if (m_cursor[ch] != m_events[ch].cend() &&
+            if (m_cursor[ch] != m_doc.channels[ch].events.cend() &&
                 (!m_haveNext || m_cursor[ch]->time < m_next)) {
                 m_next = m_cursor[ch]->time;
                 m_haveNext = true;
@@ -182,51 +168,41 @@ class MixdownStream final : public audio::ByteStream {
         m_until = static_cast<std::uint32_t>(std::min<std::uint64_t>(until, m_frames));
     }
 
-    void Apply(int ch, const MixEvent& e) {
-        audio::MixVoice* voice = m_voices[ch];
-        switch (e.kind) {
-            case kChannelOn:
-                if (voice != nullptr) {
-                    const auto loopFrames = static_cast<std::uint32_t>(m_loops[ch]->FrameCount());
-                    const std::uint32_t start = (m_flags[ch] & kEffect) != 0 || loopFrames == 0
-                                                    ? 0
-                                                    : m_rendered % loopFrames;
-                    voice->Play(start, true);
-                }
-                break;
-            case kChannelOff:
-                if (voice != nullptr) voice->Stop();
-                break;
-            case kVolume:
-                m_volume[ch] = static_cast<int>(e.value);
-                if (voice != nullptr) voice->SetAttenuation(m_volume[ch] + m_master);
-                break;
-            case kPan:
-                if (voice != nullptr) voice->SetPan(static_cast<int>(e.value));
-                break;
-            case kMasterVolume:
-                m_master = static_cast<int>(e.value);
-                for (int other = 0; other < kChannelCount; ++other) {
-                    if (m_voices[other] != nullptr) {
-                        m_voices[other]->SetAttenuation(m_volume[other] + m_master);
-                    }
-                }
-                break;
-            default:
-                break;
+    // The voices of the mix rules (engine/MixRules.h): the mixer's voices.
+    struct Voices {
+        MixdownStream& stream;
+        bool IsEffect(int ch) const { return stream.m_doc.channels[ch].IsEffect(); }
+        std::uint32_t LoopFrames(int ch) const {
+            return stream.m_voices[ch] != nullptr
+                       ? static_cast<std::uint32_t>(stream.m_loops[ch]->FrameCount())
+                       : 0;
         }
+        void Start(int ch, std::uint32_t start, int /*attenuation*/, int /*pan*/) {
+            // The voice already holds the channel's levels.
+            stream.m_voices[ch]->Play(start, true);
+        }
+        void Stop(int ch) {
+            if (stream.m_voices[ch] != nullptr) stream.m_voices[ch]->Stop();
+        }
+        void Levels(int ch, int attenuation, int pan) {
+            audio::MixVoice* voice = stream.m_voices[ch];
+            if (voice == nullptr) return;
+            voice->SetAttenuation(attenuation);
+            voice->SetPan(pan);
+        }
+    };
+
+    void Apply(int /*ch*/, const MixEvent& e) {
+        Voices voices{*this};
+        ApplyMixEvent(e, m_rendered, m_levels, voices);
     }
 
     Loops m_loops;  // declared before the mixer, so they outlive its voices
-    const Flags& m_flags;
-    const Events& m_events;
+    const SongDocument m_doc;
     audio::SoftMixer m_mixer;
     std::array<audio::MixVoice*, kChannelCount> m_voices{};
-    std::array<int, kChannelCount> m_volume{};
+    MixLevels m_levels;  // the running levels; the master starts at full level
     std::array<EventList::const_iterator, kChannelCount> m_cursor;
-    // The running master level starts at full level until the first master
-    // event sets it.
-    int m_master = 0;
     const std::uint32_t m_rate;
     const std::uint32_t m_frameBytes;
     const std::uint8_t m_silence;
@@ -247,7 +223,7 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
                   const ProgressFn& progress) {
     if (output != nullptr && !audio::IsUsableFormat(*output)) return ToInt(SongResult::BadArgument);
     const audio::WAVEFORMATEX format = MixingFormatFor(output);
-    const std::uint32_t length = MixLength();
+    const std::uint32_t length = MixLength().count;
     if (length == 0) return ToInt(SongResult::NoMix);
 
     const std::uint64_t frames64 = std::uint64_t{format.nSamplesPerSec} * length / 1000;
@@ -259,7 +235,7 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
 
     MixdownStream::Loops loops;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        if ((m_flags[ch] & kLoaded) == 0) continue;
+        if ((m_doc.channels[ch].flags & kLoaded) == 0) continue;
         if (progress) progress(1, ch, ch * 33 / 20);
         loops[ch] = RenderChannelLoop(ch, format);
         if (!loops[ch]) return ToInt(SongResult::ArchiveFailed);
@@ -271,8 +247,7 @@ int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
         const auto& p = *static_cast<const ProgressFn*>(context);
         if (p) p(3, 0, static_cast<int>(33 + percent * 67 / 100));
     };
-    auto stream =
-        std::make_unique<MixdownStream>(format, frames, std::move(loops), m_flags, m_events);
+    auto stream = std::make_unique<MixdownStream>(format, frames, std::move(loops), m_doc);
     const audio::SoundResult written =
         audio::SaveWaveStream(std::move(stream), format, frames * format.nBlockAlign, path, output,
                               relay, const_cast<ProgressFn*>(&progress));

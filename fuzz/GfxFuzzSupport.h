@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "gfx/BitmapHeader.h"
 
 namespace tamboro::gfx::fuzz {
@@ -24,13 +25,13 @@ inline std::vector<std::uint8_t> WrapCodecData(const std::uint8_t* data, std::si
     const int bits = chooseBits ? bitsChoice[data[2] & 3] : 8;
     const std::size_t header = 40 + (bits == 8 ? 1024 : 0);
     std::vector<std::uint8_t> out(header + size - 3);
-    PutLe32(out.data(), 40);
-    PutLe32(out.data() + 4, static_cast<std::uint32_t>(width));
-    PutLe32(out.data() + 8, static_cast<std::uint32_t>(height));
-    PutLe16(out.data() + 12, 1);
-    PutLe16(out.data() + 14, static_cast<std::uint16_t>(bits));
-    PutLe32(out.data() + 16, compression);
-    PutLe32(out.data() + 20, static_cast<std::uint32_t>(size - 3));
+    base::StoreLe<32>(out.data(), 40);
+    base::StoreLe<32>(out.data() + 4, static_cast<std::uint32_t>(width));
+    base::StoreLe<32>(out.data() + 8, static_cast<std::uint32_t>(height));
+    base::StoreLe<16>(out.data() + 12, 1);
+    base::StoreLe<16>(out.data() + 14, static_cast<std::uint16_t>(bits));
+    base::StoreLe<32>(out.data() + 16, compression);
+    base::StoreLe<32>(out.data() + 20, static_cast<std::uint32_t>(size - 3));
     for (std::size_t i = 3; i < size; ++i)
         out[header + i - 3] = data[i];
     return out;

@@ -46,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (song.SaveSong(again, 0, nullptr) != 0) std::abort();
         std::size_t events = 0;
         for (int ch = 0; ch < engine::kChannelCount; ++ch)
-            events += song.GetEvents(ch).size();
+            events += song.GetEvents(ch)->size();
         if (song.LoadSong(again, 0) != 0) std::abort();
         std::size_t eventsAgain = 0;
         for (int ch = 0; ch < engine::kChannelCount; ++ch) {
-            eventsAgain += song.GetEvents(ch).size();
+            eventsAgain += song.GetEvents(ch)->size();
         }
         if (events != eventsAgain) std::abort();
         platform::DeleteFile(again);

@@ -1,5 +1,7 @@
 #include "gfx/BitmapHeader.h"
 
+#include "base/ByteOrder.h"
+
 namespace tamboro::gfx {
 
 std::uint32_t HeaderSizeFor(int bits, std::uint32_t compression, std::uint32_t entryCount) {
@@ -49,22 +51,22 @@ GfxResult ParseBitmap(std::span<const std::uint8_t> data, BitmapInfo& info, bool
     }
     if (data.size() < info.infoOffset + kInfoHeaderSize) return GfxResult::BadArgument;
     const std::uint8_t* h = data.data() + info.infoOffset;
-    if (Le32(h + bih::kSize) != kInfoHeaderSize) return GfxResult::BadArgument;
-    const auto width = static_cast<std::int32_t>(Le32(h + bih::kWidth));
-    const auto height = static_cast<std::int32_t>(Le32(h + bih::kHeight));
+    if (base::LoadLe<32>(h + bih::kSize) != kInfoHeaderSize) return GfxResult::BadArgument;
+    const auto width = static_cast<std::int32_t>(base::LoadLe<32>(h + bih::kWidth));
+    const auto height = static_cast<std::int32_t>(base::LoadLe<32>(h + bih::kHeight));
     if (width < 1 || width > 65535 || height < 1 || height > 65535) return GfxResult::BadArgument;
     info.width = width;
     info.height = height;
-    info.bits = Le16(h + bih::kBitCount);
-    info.compression = Le32(h + bih::kCompression);
-    info.imageSizeField = Le32(h + bih::kImageSize);
+    info.bits = base::LoadLe<16>(h + bih::kBitCount);
+    info.compression = base::LoadLe<32>(h + bih::kCompression);
+    info.imageSizeField = base::LoadLe<32>(h + bih::kImageSize);
     switch (info.bits) {
         case 1:
         case 2:
         case 4:
         case 8: {
             const std::uint32_t full = 1u << info.bits;
-            const std::uint32_t used = Le32(h + bih::kColoursUsed);
+            const std::uint32_t used = base::LoadLe<32>(h + bih::kColoursUsed);
             if (used > full) return GfxResult::BadArgument;
             info.entryCount = used == 0 ? full : used;
             break;
@@ -89,7 +91,7 @@ GfxResult ParseBitmap(std::span<const std::uint8_t> data, BitmapInfo& info, bool
     // Masks sit right after the info header (also where the TRLE prefix keeps them).
     if (info.bits >= 16 && data.size() >= info.infoOffset + 52) {
         for (int i = 0; i < 3; ++i)
-            info.masks[i] = Le32(h + 40 + 4 * i);
+            info.masks[i] = base::LoadLe<32>(h + 40 + 4 * i);
     }
     info.format = FormatOf(info.bits, info.compression, info.masks[1]);
     return GfxResult::Ok;
@@ -100,19 +102,19 @@ std::size_t BuildHeader(int width, int height, PixelFormat format, std::uint8_t*
     const int bits = BitsPerPixel(format);
     std::size_t size = kInfoHeaderSize;
     std::memset(out, 0, kHeaderBufferSize);
-    PutLe32(out + bih::kSize, kInfoHeaderSize);
-    PutLe32(out + bih::kWidth, static_cast<std::uint32_t>(width));
-    PutLe32(out + bih::kHeight, static_cast<std::uint32_t>(height));
-    PutLe16(out + bih::kPlanes, 1);
-    PutLe16(out + bih::kBitCount, static_cast<std::uint16_t>(bits));
+    base::StoreLe<32>(out + bih::kSize, kInfoHeaderSize);
+    base::StoreLe<32>(out + bih::kWidth, static_cast<std::uint32_t>(width));
+    base::StoreLe<32>(out + bih::kHeight, static_cast<std::uint32_t>(height));
+    base::StoreLe<16>(out + bih::kPlanes, 1);
+    base::StoreLe<16>(out + bih::kBitCount, static_cast<std::uint16_t>(bits));
     if (bits <= 8) {
         size += 4u << bits;
     } else if (bits == 16) {
-        PutLe32(out + bih::kCompression, kCompressionMasks);
+        base::StoreLe<32>(out + bih::kCompression, kCompressionMasks);
         const bool is565 = format == PixelFormat::Rgb565;
-        PutLe32(out + 40, is565 ? 0xF800 : 0x7C00);
-        PutLe32(out + 44, is565 ? 0x07E0 : 0x03E0);
-        PutLe32(out + 48, 0x001F);
+        base::StoreLe<32>(out + 40, is565 ? 0xF800 : 0x7C00);
+        base::StoreLe<32>(out + 44, is565 ? 0x07E0 : 0x03E0);
+        base::StoreLe<32>(out + 48, 0x001F);
         size += 12;
     }
     return size;

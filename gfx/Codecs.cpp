@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/ByteOrder.h"
 #include "base/MemoBlock.h"
 #include "gfx/BitmapHeader.h"
 
@@ -33,8 +34,8 @@ std::optional<Bytes> StartOutput(ByteView in, std::size_t headerBytes, std::uint
         return std::nullopt;
     }
     std::memcpy(out.data(), in.data(), std::min(headerBytes, in.size()));
-    PutLe32(out.data() + bih::kCompression, compression);
-    PutLe32(out.data() + bih::kImageSize, imageSize);
+    base::StoreLe<32>(out.data() + bih::kCompression, compression);
+    base::StoreLe<32>(out.data() + bih::kImageSize, imageSize);
     return out;
 }
 
@@ -119,8 +120,8 @@ std::optional<Bytes> EncodeArle(ByteView plain) {
         codes.reserve(table + static_cast<std::size_t>(info.height) * (info.rowBytes + 2));
         codes.resize(table);
         for (int row = 0; row < info.height; ++row) {
-            PutLe32(codes.data() + static_cast<std::size_t>(row) * 4,
-                    static_cast<std::uint32_t>(codes.size()));
+            base::StoreLe<32>(codes.data() + static_cast<std::size_t>(row) * 4,
+                              static_cast<std::uint32_t>(codes.size()));
             EncodeArleRow(StoredRow(pixels, info, row), info.width, codes);
         }
     } catch (const std::bad_alloc&) {
@@ -148,7 +149,7 @@ std::optional<Bytes> DecodeArle(ByteView arle) {
     if (!out) return std::nullopt;
     std::uint8_t* pixels = out->data() + info.headerSize;
     for (int i = 0; i < info.height; ++i) {
-        const std::uint32_t offset = Le32(codes + static_cast<std::size_t>(i) * 4);
+        const std::uint32_t offset = base::LoadLe<32>(codes + static_cast<std::size_t>(i) * 4);
         if (offset < table || offset >= size) return std::nullopt;
         std::uint8_t* row = pixels + static_cast<std::size_t>(info.height - 1 - i) * info.rowBytes;
         if (!DecodeArleRow(codes, offset, size, row, info.width)) return std::nullopt;
@@ -237,9 +238,9 @@ std::optional<Bytes> EncodeTrle(ByteView plain) {
     }
     if (info.bits > 8) {
         for (int i = 0; i < 3; ++i)
-            PutLe32(data.data() + 4 * i, info.masks[i]);
+            base::StoreLe<32>(data.data() + 4 * i, info.masks[i]);
     }
-    PutLe32(data.data() + 12, info.compression);
+    base::StoreLe<32>(data.data() + 12, info.compression);
     auto isZero = [&](const std::uint8_t* p) {
         for (std::size_t k = 0; k < bpp; ++k) {
             if (p[k] != 0) return false;
@@ -258,9 +259,9 @@ std::optional<Bytes> EncodeTrle(ByteView plain) {
         }
         const int count = info.width - skip - trail;
         std::uint8_t* entry = data.data() + 16 + static_cast<std::size_t>(row) * 8;
-        PutLe32(entry, static_cast<std::uint32_t>(data.size()));
-        PutLe16(entry + 4, static_cast<std::uint16_t>(skip));
-        PutLe16(entry + 6, static_cast<std::uint16_t>(count));
+        base::StoreLe<32>(entry, static_cast<std::uint32_t>(data.size()));
+        base::StoreLe<16>(entry + 4, static_cast<std::uint16_t>(skip));
+        base::StoreLe<16>(entry + 6, static_cast<std::uint16_t>(count));
         const std::uint8_t* from = p + static_cast<std::size_t>(skip) * bpp;
         data.insert(data.end(), from, from + static_cast<std::size_t>(count) * bpp);
     }
@@ -282,7 +283,7 @@ std::optional<Bytes> DecodeTrle(ByteView trle) {
     const std::size_t size = static_cast<std::size_t>(info.imageSize);
     const std::size_t table = 16 + static_cast<std::size_t>(info.height) * 8;
     if (size < table) return std::nullopt;
-    const std::uint32_t plainCode = Le32(data + 12);
+    const std::uint32_t plainCode = base::LoadLe<32>(data + 12);
     if (plainCode != kCompressionNone && plainCode != kCompressionMasks) return std::nullopt;
     if (info.bits == 8 && plainCode != kCompressionNone) return std::nullopt;
     const std::size_t outHeader =
@@ -296,15 +297,71 @@ std::optional<Bytes> DecodeTrle(ByteView trle) {
     std::uint8_t* pixels = out->data() + outHeader;
     for (int i = 0; i < info.height; ++i) {
         const std::uint8_t* entry = data + 16 + static_cast<std::size_t>(i) * 8;
-        const std::uint32_t offset = Le32(entry);
-        const int skip = Le16(entry + 4);
-        const int count = Le16(entry + 6);
+        const std::uint32_t offset = base::LoadLe<32>(entry);
+        const int skip = base::LoadLe<16>(entry + 4);
+        const int count = base::LoadLe<16>(entry + 6);
         if (skip + count > info.width) return std::nullopt;
         const std::size_t bytes = static_cast<std::size_t>(count) * bpp;
         if (offset > size || bytes > size - offset) return std::nullopt;
         std::uint8_t* row = pixels + static_cast<std::size_t>(info.height - 1 - i) * info.rowBytes;
         std::memcpy(row + static_cast<std::size_t>(skip) * bpp, data + offset, bytes);
     }
+    return out;
+}
+
+std::optional<Bytes> EncodeRle8(ByteView plain) {
+    BitmapInfo info;
+    if (!Parse(plain, info) || info.bits != 8 || info.compression != kCompressionNone) {
+        return std::nullopt;
+    }
+    const std::uint8_t* pixels = plain.data() + info.headerSize;
+    Bytes codes;
+    // Stored rows in storage order (bottom-up), each ended by 00 00; the
+    // picture by 00 01. Runs of three or more equal bytes become encoded
+    // runs; what lies between goes out as absolute runs of at least three
+    // bytes (shorter ones as runs of one or two, since 00 01 and 00 02 are
+    // escapes), padded to an even length.
+    for (int row = 0; row < info.height; ++row) {
+        const std::uint8_t* p = pixels + static_cast<std::size_t>(row) * info.rowBytes;
+        const int width = info.width;
+        int x = 0;
+        auto runAt = [&](int at) {
+            int n = 1;
+            while (at + n < width && p[at + n] == p[at] && n < 255)
+                ++n;
+            return n;
+        };
+        while (x < width) {
+            const int run = runAt(x);
+            if (run >= 3) {
+                codes.push_back(static_cast<std::uint8_t>(run));
+                codes.push_back(p[x]);
+                x += run;
+                continue;
+            }
+            int end = x;
+            while (end < width && end - x < 255 && runAt(end) < 3)
+                ++end;
+            const int n = end - x;
+            if (n < 3) {
+                for (int i = 0; i < n; ++i) {
+                    codes.push_back(1);
+                    codes.push_back(p[x + i]);
+                }
+            } else {
+                codes.push_back(0);
+                codes.push_back(static_cast<std::uint8_t>(n));
+                codes.insert(codes.end(), p + x, p + end);
+                if (n & 1) codes.push_back(0);
+            }
+            x = end;
+        }
+        codes.push_back(0);
+        codes.push_back(row + 1 == info.height ? 1 : 0);
+    }
+    auto out = StartOutput(plain, info.headerSize, kCompressionRle8,
+                           static_cast<std::uint32_t>(codes.size()), codes.size());
+    if (out) std::memcpy(out->data() + info.headerSize, codes.data(), codes.size());
     return out;
 }
 

@@ -46,6 +46,7 @@ std::optional<Bytes> EncodePkc(ByteView plain);   // compression 0 or 3 → "PKC
 std::optional<Bytes> DecodePkc(ByteView pkc);     // "PKC1"/"PKC2" → 0/3
 std::optional<Bytes> EncodeTrle(ByteView plain);  // 8/16/24/32 bits, compression 0 or 3
 std::optional<Bytes> DecodeTrle(ByteView trle);   // "TRLE" → the prefix's compression
+std::optional<Bytes> EncodeRle8(ByteView plain);  // 8 bits, compression 0 → 1
 std::optional<Bytes> DecodeRle8(ByteView rle8);   // compression 1 → 0
 
 }  // namespace tamboro::gfx

@@ -1,6 +1,7 @@
 // Pixel format conversion of plain packed bitmaps.
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "gfx/ColorOctree.h"
 #include "gfx/PackedImage.h"
 #include "gfx/Palette.h"
@@ -47,7 +48,7 @@ Rgb ReadPixel(PixelFormat f, const std::uint8_t* row, int x, const std::uint8_t*
         }
         case PixelFormat::Rgb555:
         case PixelFormat::Bgr555: {
-            const unsigned p = Le16(row + 2 * x);
+            const unsigned p = base::LoadLe<16>(row + 2 * x);
             c = {static_cast<std::uint8_t>((p >> 7) & 0xF8),
                  static_cast<std::uint8_t>((p >> 2) & 0xF8),
                  static_cast<std::uint8_t>((p << 3) & 0xFF)};
@@ -55,7 +56,7 @@ Rgb ReadPixel(PixelFormat f, const std::uint8_t* row, int x, const std::uint8_t*
         }
         case PixelFormat::Rgb565:
         case PixelFormat::Bgr565: {
-            const unsigned p = Le16(row + 2 * x);
+            const unsigned p = base::LoadLe<16>(row + 2 * x);
             c = {static_cast<std::uint8_t>((p >> 8) & 0xF8),
                  static_cast<std::uint8_t>((p >> 3) & 0xFC),
                  static_cast<std::uint8_t>((p << 3) & 0xFF)};
@@ -137,12 +138,14 @@ std::optional<Bytes> ConvertBitmap(ByteView plain, PixelFormat target, const Pal
                     }
                     break;
                 case PixelFormat::Rgb555:
-                    PutLe16(drow + 2 * x, static_cast<std::uint16_t>((c.r & 0xF8) << 7 |
-                                                                     (c.g & 0xF8) << 2 | c.b >> 3));
+                    base::StoreLe<16>(drow + 2 * x,
+                                      static_cast<std::uint16_t>((c.r & 0xF8) << 7 |
+                                                                 (c.g & 0xF8) << 2 | c.b >> 3));
                     break;
                 case PixelFormat::Rgb565:
-                    PutLe16(drow + 2 * x, static_cast<std::uint16_t>((c.r & 0xF8) << 8 |
-                                                                     (c.g & 0xFC) << 3 | c.b >> 3));
+                    base::StoreLe<16>(drow + 2 * x,
+                                      static_cast<std::uint16_t>((c.r & 0xF8) << 8 |
+                                                                 (c.g & 0xFC) << 3 | c.b >> 3));
                     break;
                 case PixelFormat::Bgr24:
                     drow[3 * x] = c.b;

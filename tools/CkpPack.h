@@ -19,19 +19,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/ByteOrder.h"
+
 namespace tamboro::tools {
 
 struct CkpOptions {
     bool tableAtEnd = false;  // the table after the blocks instead of before
     int level = Z_DEFAULT_COMPRESSION;
 };
-
-inline void CkpPutLe32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    out[at + 2] = static_cast<std::uint8_t>(v >> 16);
-    out[at + 3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 // The packed file of `size` bytes at `data`; empty when zlib fails or the
 // result would not fit the 32-bit fields.
@@ -63,15 +58,16 @@ inline std::vector<std::uint8_t> PackCkp(const std::uint8_t* data, std::size_t s
     out[1] = 'K';
     out[2] = 'P';
     out[3] = 0;
-    CkpPutLe32(out, 4, kBlock);
-    CkpPutLe32(out, 8, static_cast<std::uint32_t>(blocks));
-    CkpPutLe32(out, 12, 0);
-    CkpPutLe32(out, 16, static_cast<std::uint32_t>(size));
-    CkpPutLe32(out, 20, static_cast<std::uint32_t>(packedTotal));
-    CkpPutLe32(out, 24, static_cast<std::uint32_t>(tableOffset));
+    base::StoreLe<32>(out.data() + 4, kBlock);
+    base::StoreLe<32>(out.data() + 8, static_cast<std::uint32_t>(blocks));
+    base::StoreLe<32>(out.data() + 12, 0);
+    base::StoreLe<32>(out.data() + 16, static_cast<std::uint32_t>(size));
+    base::StoreLe<32>(out.data() + 20, static_cast<std::uint32_t>(packedTotal));
+    base::StoreLe<32>(out.data() + 24, static_cast<std::uint32_t>(tableOffset));
     for (std::size_t i = 0; i < blocks; ++i) {
-        CkpPutLe32(out, tableOffset + i * 8, static_cast<std::uint32_t>(at));
-        CkpPutLe32(out, tableOffset + i * 8 + 4, static_cast<std::uint32_t>(packed[i].size()));
+        base::StoreLe<32>(out.data() + tableOffset + i * 8, static_cast<std::uint32_t>(at));
+        base::StoreLe<32>(out.data() + tableOffset + i * 8 + 4,
+                          static_cast<std::uint32_t>(packed[i].size()));
         for (std::uint8_t b : packed[i])
             out[at++] = b;
     }

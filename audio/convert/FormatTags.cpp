@@ -3,29 +3,17 @@
 #include <algorithm>
 
 #include "audio/convert/codecs/MsAdpcm.h"
+#include "base/ByteOrder.h"
 
 namespace tamboro::audio {
 namespace {
 
 using codecs::Coding;
 
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // The fixed tail of every tag-family sub-format GUID
 // {xxxxxxxx-0000-0010-8000-00AA00389B71}, as its bytes lie in the record.
 constexpr std::uint8_t kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
 
 }  // namespace
 
@@ -40,7 +28,7 @@ std::optional<std::uint16_t> EffectiveTag(const WAVEFORMATEX& format) {
     // Extra bytes: valid bits (2), channel mask (4), sub-format GUID (16).
     if (format.extra.size() < 22) return std::nullopt;
     const std::uint8_t* guid = format.extra.data() + 6;
-    const std::uint32_t data1 = Le32(guid);
+    const std::uint32_t data1 = base::LoadLe<32>(guid);
     if (data1 > 0xFFFF || data1 == kFormatExtensible) return std::nullopt;
     if (!std::equal(std::begin(kGuidTail), std::end(kGuidTail), guid + 4)) return std::nullopt;
     return static_cast<std::uint16_t>(data1);
@@ -80,7 +68,7 @@ std::optional<codecs::CodecParams> DescribeFormat(const WAVEFORMATEX& format) {
         case kFormatImaAdpcm: {
             if (bits != 4) return std::nullopt;
             const std::uint32_t perBlock = format.extra.size() >= 2 && format.wFormatTag == *tag
-                                               ? Le16(format.extra.data())
+                                               ? base::LoadLe<16>(format.extra.data())
                                                : 0;
             return codecs::MakeCodecParams(Coding::ImaAdpcm, channels, align, perBlock);
         }
@@ -89,13 +77,13 @@ std::optional<codecs::CodecParams> DescribeFormat(const WAVEFORMATEX& format) {
             std::uint32_t perBlock = 0;
             std::vector<codecs::MsCoef> coefs;
             if (format.extra.size() >= 4) {
-                perBlock = Le16(format.extra.data());
-                const std::size_t count = Le16(format.extra.data() + 2);
+                perBlock = base::LoadLe<16>(format.extra.data());
+                const std::size_t count = base::LoadLe<16>(format.extra.data() + 2);
                 if (count == 0 || format.extra.size() < 4 + 4 * count) return std::nullopt;
                 for (std::size_t i = 0; i < count; ++i) {
                     const std::uint8_t* p = format.extra.data() + 4 + 4 * i;
-                    coefs.push_back({static_cast<std::int16_t>(Le16(p)),
-                                     static_cast<std::int16_t>(Le16(p + 2))});
+                    coefs.push_back({static_cast<std::int16_t>(base::LoadLe<16>(p)),
+                                     static_cast<std::int16_t>(base::LoadLe<16>(p + 2))});
                 }
             }
             return codecs::MakeCodecParams(Coding::MsAdpcm, channels, align, perBlock,
@@ -174,12 +162,12 @@ bool MakeFormat(WAVEFORMATEX& format, std::uint16_t tag, std::uint32_t rate, std
             f.nAvgBytesPerSec = static_cast<std::uint32_t>(
                 (std::uint64_t{rate} * blockBytes + perBlock / 2) / perBlock);
             if (f.nAvgBytesPerSec == 0) f.nAvgBytesPerSec = 1;
-            Put16(f.extra, static_cast<std::uint16_t>(perBlock));
+            base::AppendLe<16>(f.extra, static_cast<std::uint16_t>(perBlock));
             if (tag == kFormatMsAdpcm) {
-                Put16(f.extra, 7);
+                base::AppendLe<16>(f.extra, 7);
                 for (const auto& c : codecs::kMsStandardCoefs) {
-                    Put16(f.extra, static_cast<std::uint16_t>(c.c1));
-                    Put16(f.extra, static_cast<std::uint16_t>(c.c2));
+                    base::AppendLe<16>(f.extra, static_cast<std::uint16_t>(c.c1));
+                    base::AppendLe<16>(f.extra, static_cast<std::uint16_t>(c.c2));
                 }
             }
             f.cbSize = static_cast<std::uint16_t>(f.extra.size());

@@ -25,6 +25,7 @@
 #include "audio/files/ConvertWave.h"
 #include "audio/files/FileWriter.h"
 #include "audio/files/SoundFileInternal.h"
+#include "base/ByteOrder.h"
 
 namespace tamboro::audio::detail {
 namespace {
@@ -48,7 +49,7 @@ constexpr RateEntry kRates[] = {
 // the field is negative or its exponent is outside 0x3FFF..0x4011 (rates
 // 1 to 524287 Hz).
 std::uint32_t DecodeExtendedRate(const std::uint8_t* p) {
-    const std::uint16_t word = Be16(p);
+    const std::uint16_t word = base::LoadBe<16>(p);
     if (word & 0x8000) return 0;
     const int exponent = word;
     if (exponent < 0x3FFF || exponent > 0x4011) return 0;
@@ -89,7 +90,7 @@ SoundResult ReadAiffImage(Wave& wave, const std::uint8_t* image, std::size_t byt
     if (image == nullptr || bytes < 12 || !IdIs(image, "FORM")) return SoundResult::Damaged;
     const bool aifc = IdIs(image + 8, "AIFC");
     if (!aifc && !IdIs(image + 8, "AIFF")) return SoundResult::Damaged;
-    const std::uint64_t declared = Be32(image + 4);
+    const std::uint64_t declared = base::LoadBe<32>(image + 4);
     const std::size_t end =
         declared == 0 ? bytes
                       : static_cast<std::size_t>(std::min<std::uint64_t>(8 + declared, bytes));
@@ -98,7 +99,7 @@ SoundResult ReadAiffImage(Wave& wave, const std::uint8_t* image, std::size_t byt
     std::size_t pos = 12;
     for (int n = 0; n < kMaxChunks && pos + 8 <= end; ++n) {
         const std::uint8_t* h = image + pos;
-        const std::uint64_t size = Be32(h + 4);
+        const std::uint64_t size = base::LoadBe<32>(h + 4);
         if (pos + 8 + size > end) break;  // the walk ends at a chunk that overruns
         if (IdIs(h, "COMM") && comm == 0) {
             comm = pos + 8;
@@ -111,9 +112,9 @@ SoundResult ReadAiffImage(Wave& wave, const std::uint8_t* image, std::size_t byt
     }
     if (comm == 0 || ssnd == 0 || commSize < 18 || ssndSize < 8) return SoundResult::Damaged;
     const std::uint8_t* c = image + comm;
-    const std::uint32_t channels = Be16(c);
-    const std::uint32_t commFrames = Be32(c + 2);
-    const std::uint32_t bits = Be16(c + 6);
+    const std::uint32_t channels = base::LoadBe<16>(c);
+    const std::uint32_t commFrames = base::LoadBe<32>(c + 2);
+    const std::uint32_t bits = base::LoadBe<16>(c + 6);
     const std::uint32_t rate = DecodeExtendedRate(c + 8);
     if (rate == 0) return SoundResult::Damaged;
     bool littleEndian = false;
@@ -136,7 +137,7 @@ SoundResult ReadAiffImage(Wave& wave, const std::uint8_t* image, std::size_t byt
         wave.Create(format, 0);
         return SoundResult::Ok;
     }
-    const std::uint32_t offset = Be32(image + ssnd);
+    const std::uint32_t offset = base::LoadBe<32>(image + ssnd);
     if (offset > ssndSize - 8) return SoundResult::Damaged;
     const std::uint64_t available = (ssndSize - 8 - offset) / frameBytes;
     const auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(commFrames, available));

@@ -21,6 +21,7 @@
 #include "audio/files/FileWriter.h"
 #include "audio/files/SoundFileInternal.h"
 #include "audio/wave/MemoryStream.h"
+#include "base/ByteOrder.h"
 
 namespace tamboro::audio::detail {
 namespace {
@@ -35,12 +36,13 @@ constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
 SoundResult ReadAuImage(Wave& wave, const std::uint8_t* image, std::size_t bytes,
                         std::uint32_t flags, SoundProgress progress, void* context) {
     wave.Reset();
-    if (image == nullptr || bytes < 24 || Be32(image) != kMagic) return SoundResult::Damaged;
-    const std::uint32_t offset = Be32(image + 4);
-    std::uint64_t size = Be32(image + 8);
-    const std::uint32_t encoding = Be32(image + 12);
-    const std::uint32_t rate = Be32(image + 16);
-    const std::uint32_t channels = Be32(image + 20);
+    if (image == nullptr || bytes < 24 || base::LoadBe<32>(image) != kMagic)
+        return SoundResult::Damaged;
+    const std::uint32_t offset = base::LoadBe<32>(image + 4);
+    std::uint64_t size = base::LoadBe<32>(image + 8);
+    const std::uint32_t encoding = base::LoadBe<32>(image + 12);
+    const std::uint32_t rate = base::LoadBe<32>(image + 16);
+    const std::uint32_t channels = base::LoadBe<32>(image + 20);
     std::uint16_t bits;
     switch (encoding) {
         case 1:
@@ -82,7 +84,7 @@ SoundResult ReadAuImage(Wave& wave, const std::uint8_t* image, std::size_t bytes
                     // 8-bit: the signed byte s is stored as s x 256, which
                     // the wave's 8-bit layout keeps exactly (s + 128).
                     s[c] = width == 1 ? static_cast<std::int8_t>(p[c]) * 256
-                                      : static_cast<std::int16_t>(Be16(p + 2 * c));
+                                      : static_cast<std::int16_t>(base::LoadBe<16>(p + 2 * c));
                 }
                 if (channels == 1) s[1] = s[0];
                 wave.SetFrame(static_cast<std::int32_t>(f),

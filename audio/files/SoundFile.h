@@ -36,7 +36,11 @@ enum SoundFileFlags : std::uint32_t {
     kLoadMappingOption = 0x20,  // passed to the mapping when samples stay mapped
     // Save flag: the file is one of the program's temporary files, which
     // nobody else reads: WAV written in place, without syncing to the disk.
-    kSaveScratch = 0x100
+    kSaveScratch = 0x100,
+    // Save flag: a WAV file's INFO texts are written in Windows-1252 (a
+    // character it lacks becomes '?'), as every text inside a song file is.
+    // Without it they are written in UTF-8. The reader takes both.
+    kSaveCp1252Texts = 0x200
 };
 
 enum class SoundFileType : std::uint32_t { Unknown = 0, Wav = 1, Au = 2, Aiff = 3 };

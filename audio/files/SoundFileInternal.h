@@ -11,20 +11,6 @@
 
 namespace tamboro::audio::detail {
 
-inline std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-inline std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline std::uint16_t Be16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-inline std::uint32_t Be32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
-}
 inline bool IdIs(const std::uint8_t* p, const char (&id)[5]) {
     return p[0] == static_cast<std::uint8_t>(id[0]) && p[1] == static_cast<std::uint8_t>(id[1]) &&
            p[2] == static_cast<std::uint8_t>(id[2]) && p[3] == static_cast<std::uint8_t>(id[3]);
@@ -52,13 +38,15 @@ struct RiffWaveParts {
     std::size_t dataOffset = 0;
     std::uint32_t dataBytes = 0;
     std::array<std::optional<std::string>, 23> info;
+    // What is wrong with an image that was refused, in words for the user.
+    const char* fault = nullptr;
 };
 SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, RiffWaveParts& out);
 
 SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flags,
                          SoundProgress progress, void* context);
 SoundResult SaveRiffWave(Wave& wave, const std::string& path, const WAVEFORMATEX* outputFormat,
-                         SoundProgress progress, void* context, bool scratch = false);
+                         SoundProgress progress, void* context, std::uint32_t saveFlags = 0);
 SoundResult SaveRiffWaveStream(std::unique_ptr<ByteStream> samples, const WAVEFORMATEX& format,
                                std::uint32_t bytes, const std::string& path,
                                const WAVEFORMATEX* outputFormat, SoundProgress progress,

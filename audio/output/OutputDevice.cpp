@@ -224,6 +224,14 @@ void OutputDevice::MakeBuffers(int slot) {
         b->frames.resize(std::size_t{b->frameCount} * b->frameBytes);
     }
     s.buffer = std::move(b);
+    // The voices know their buffer before any start, so that a sequencer can
+    // start them inside a render call.
+    EngineCommand attach;
+    attach.kind = EngineCommand::kAttach;
+    attach.slot = static_cast<std::uint8_t>(slot);
+    attach.instance = EngineCommand::kAllInstances;
+    attach.buffer = s.buffer.get();
+    Send(attach);
     s.nextInstance = -1;
     for (Instance& in : s.inst) {
         in = Instance{};
@@ -280,6 +288,29 @@ std::uint32_t OutputDevice::Send(const EngineCommand& command) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void OutputDevice::WaitApplied(std::uint32_t seq) {
+    for (int attempt = 0; !Applied(seq); ++attempt) {
+        if (!ConsumerRuns() || !m_backend->Threaded()) {
+            m_engine.ApplyCommands();
+            continue;
+        }
+        if (attempt > 200 || m_backend->Lost()) {
+            m_backend->Close();
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool OutputDevice::SetSequencer(BlockSequencer* sequencer, std::uint64_t meteredSlots) {
+    EngineCommand c;
+    c.kind = EngineCommand::kSetSequencer;
+    c.sequencer = sequencer;
+    c.meteredSlots = meteredSlots;
+    WaitApplied(Send(c));
+    return true;
 }
 
 // --- activation ------------------------------------------------------------

@@ -86,6 +86,7 @@ class OutputDevice final : public OutputDeviceInterface {
     int SelectedDevice() override { return m_selectedDevice; }
     int DeviceCount() override { return static_cast<int>(m_devices.size()); }
     std::string DeviceName(int index) override;
+    bool SetSequencer(BlockSequencer* sequencer, std::uint64_t meteredSlots) override;
 
     // Refills the ring of every streaming slot that plays and frees buffers
     // the audio thread has let go of. Call it often (the console's periodic
@@ -96,6 +97,8 @@ class OutputDevice final : public OutputDeviceInterface {
     std::uint32_t GrantedFrames() const { return m_grantedFrames; }
     // The loudest output sample (16-bit scale) since the last call.
     std::uint32_t TakePeak() { return m_engine.TakePeak(); }
+    // Frames the engine has rendered since the last activation. Any thread.
+    std::uint64_t FramesRendered() const { return m_engine.FramesRendered(); }
     std::uint32_t Instances(int slot) const;
     OutputBackend* Backend() const { return m_backend.get(); }
 
@@ -146,6 +149,8 @@ class OutputDevice final : public OutputDeviceInterface {
     void Refill(int slot, bool restart);
     void SendGains(int slot, int instance);
     bool Applied(std::uint32_t seq) const;
+    // Returns once the consumer has applied command `seq`.
+    void WaitApplied(std::uint32_t seq);
     std::uint32_t FrameToBytes(const Slot& s, std::uint64_t frame) const;
     std::uint32_t BytesToFrame(const Slot& s, std::uint32_t bytes) const;
     std::unique_ptr<ByteStream> MakeSource(const Slot& s) const;

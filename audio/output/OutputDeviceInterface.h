@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "audio/output/BlockSequencer.h"
 #include "audio/wave/WaveFormat.h"
 
 namespace tamboro::audio {
@@ -90,6 +91,14 @@ class OutputDeviceInterface {
     virtual int SelectedDevice() { return -1; }
     virtual int DeviceCount() { return 0; }
     virtual std::string DeviceName(int /*index*/) { return {}; }
+    // Installs the sequencer that the real-time engine consults inside every
+    // render call (null removes it), with the slots whose levels it measures
+    // (bit s for slot s). Returns once the render side has taken it, so a
+    // removed sequencer may then be destroyed. False when the device has no
+    // real-time engine (nothing is installed).
+    virtual bool SetSequencer(BlockSequencer* /*sequencer*/, std::uint64_t /*meteredSlots*/) {
+        return false;
+    }
 };
 
 }  // namespace tamboro::audio

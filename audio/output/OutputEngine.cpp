@@ -70,6 +70,9 @@ bool OutputEngine::Configure(const WAVEFORMATEX& format) {
             Publish(s, i);
         }
     }
+    m_orderCount = 0;
+    m_frame = 0;
+    m_pubFrames.store(0, std::memory_order_release);
     return true;
 }
 
@@ -99,6 +102,11 @@ void OutputEngine::ApplyCommands() {
 }
 
 void OutputEngine::Apply(const EngineCommand& c) {
+    if (c.kind == EngineCommand::kSetSequencer) {
+        m_sequencer = c.sequencer;
+        m_metered = c.meteredSlots;
+        return;
+    }
     if (c.slot >= kSlots) return;
     if (c.kind == EngineCommand::kStopAll) {
         for (int s = 0; s < kSlots; ++s) {
@@ -129,27 +137,15 @@ void OutputEngine::Apply(const EngineCommand& c) {
                     v.rampLeft = 0;
                 }
                 if (c.hasStep) v.step = c.step;
-                v.playing = true;
                 v.playSeq = c.seq;
+                Sound(c.slot, i);
                 break;
             }
             case EngineCommand::kStop:
                 v.playing = false;
                 break;
             case EngineCommand::kSetGains:
-                v.targetLeft = c.gainLeft;
-                v.targetRight = c.gainRight;
-                if (v.playing) {
-                    // Settle over a few milliseconds so that a turned knob
-                    // never clicks.
-                    v.rampLeft = m_rampFrames;
-                    v.deltaLeft = ((std::int64_t{c.gainLeft} << 16) - v.gainLeft) / m_rampFrames;
-                    v.deltaRight = ((std::int64_t{c.gainRight} << 16) - v.gainRight) / m_rampFrames;
-                } else {
-                    v.gainLeft = std::int64_t{c.gainLeft} << 16;
-                    v.gainRight = std::int64_t{c.gainRight} << 16;
-                    v.rampLeft = 0;
-                }
+                SetGains(v, c.gainLeft, c.gainRight);
                 break;
             case EngineCommand::kSetStep:
                 v.step = c.step;
@@ -167,11 +163,91 @@ void OutputEngine::Apply(const EngineCommand& c) {
                 v.buffer = nullptr;
                 v.pos = 0;
                 break;
+            case EngineCommand::kAttach:
+                v.playing = false;
+                v.buffer = c.buffer;
+                v.pos = 0;
+                break;
             case EngineCommand::kStopAll:
+            case EngineCommand::kSetSequencer:
                 break;
         }
         Publish(c.slot, i);
     }
+}
+
+void OutputEngine::SetGains(Voice& v, int left, int right) {
+    v.targetLeft = left;
+    v.targetRight = right;
+    if (v.playing) {
+        // Settle over a few milliseconds so that a turned knob never clicks.
+        v.rampLeft = m_rampFrames;
+        v.deltaLeft = ((std::int64_t{left} << 16) - v.gainLeft) / m_rampFrames;
+        v.deltaRight = ((std::int64_t{right} << 16) - v.gainRight) / m_rampFrames;
+    } else {
+        v.gainLeft = std::int64_t{left} << 16;
+        v.gainRight = std::int64_t{right} << 16;
+        v.rampLeft = 0;
+    }
+}
+
+void OutputEngine::Sound(int slot, int instance) {
+    const auto id = static_cast<std::uint16_t>(slot * kInstances + instance);
+    // A restarted voice moves to the end, as in the software mixer.
+    auto* end = m_order.data() + m_orderCount;
+    auto* at = std::find(m_order.data(), end, id);
+    if (at != end) {
+        std::copy(at + 1, end, at);
+        --m_orderCount;
+    }
+    m_order[m_orderCount++] = id;
+    m_voices[slot][instance].playing = true;
+}
+
+void OutputEngine::Silence(int slot, int instance) {
+    // Left in the order until the next block drops it.
+    m_voices[slot][instance].playing = false;
+}
+
+bool OutputEngine::StartVoice(int slot, std::uint32_t frame, int volume, int pan) {
+    if (slot < 0 || slot >= kSlots) return false;
+    Voice& v = m_voices[slot][0];
+    if (v.buffer == nullptr || v.buffer->streaming || v.buffer->frameCount == 0) return false;
+    v.pos = std::uint64_t{frame % v.buffer->frameCount} << 32;
+    v.loop = true;
+    v.step = (std::uint64_t{v.buffer->rate} << 32) / m_format.nSamplesPerSec;
+    const StereoGains g = GainsOf(volume, m_channels == 2 ? pan : 0);
+    v.playing = false;  // levels at once, no ramp
+    SetGains(v, g.left, g.right);
+    Sound(slot, 0);
+    return true;
+}
+
+void OutputEngine::StopVoice(int slot) {
+    if (slot < 0 || slot >= kSlots) return;
+    for (int i = 0; i < kInstances; ++i)
+        Silence(slot, i);
+}
+
+void OutputEngine::SetVoiceLevels(int slot, int volume, int pan) {
+    if (slot < 0 || slot >= kSlots) return;
+    const StereoGains g = GainsOf(volume, m_channels == 2 ? pan : 0);
+    for (Voice& v : m_voices[slot])
+        SetGains(v, g.left, g.right);
+}
+
+std::uint32_t OutputEngine::VoiceFrames(int slot) const {
+    if (slot < 0 || slot >= kSlots) return 0;
+    const SlotBuffer* b = m_voices[slot][0].buffer;
+    return b != nullptr && !b->streaming ? b->frameCount : 0;
+}
+
+bool OutputEngine::VoicePlaying(int slot) const {
+    if (slot < 0 || slot >= kSlots) return false;
+    for (const Voice& v : m_voices[slot]) {
+        if (v.playing) return true;
+    }
+    return false;
 }
 
 void OutputEngine::Publish(int slot, int instance) {
@@ -182,7 +258,7 @@ void OutputEngine::Publish(int slot, int instance) {
 
 void OutputEngine::End(int slot, int instance) {
     Voice& v = m_voices[slot][instance];
-    v.playing = false;
+    Silence(slot, instance);
     // A static buffer that played to its end is rewound, so that the next
     // start from "where it is" plays it again from the beginning.
     if (v.buffer && !v.buffer->streaming) v.pos = 0;
@@ -205,15 +281,27 @@ void OutputEngine::Render(std::uint8_t* out, std::uint32_t bytes) {
         return;
     }
     const std::uint32_t frames = bytes / m_frameBytes;
+    BlockSequencer* const sequencer = m_sequencer;
+    if (sequencer != nullptr) {
+        for (std::uint64_t mask = m_metered; mask != 0; mask &= mask - 1)
+            m_meters[static_cast<std::size_t>(__builtin_ctzll(mask))] = SlotMeter{};
+        sequencer->BeginBlock(m_frame, frames, *this);
+    }
     std::uint32_t done = 0;
     while (done < frames) {
-        const std::uint32_t n = std::min(kMaxBlockFrames, frames - done);
+        // The sequencer splits the call at the frames where it acts.
+        std::uint32_t n = frames - done;
+        if (sequencer != nullptr) n = std::clamp(sequencer->Sequence(m_frame, n, *this), 1u, n);
+        n = std::min(kMaxBlockFrames, n);
         RenderBlock(out + std::size_t{done} * m_frameBytes, n);
         done += n;
+        m_frame += n;
     }
+    m_pubFrames.store(m_frame, std::memory_order_release);
     const std::uint32_t tail = bytes - frames * m_frameBytes;
     if (tail)
         std::memset(out + std::size_t{frames} * m_frameBytes, Is8Bit(m_layout) ? 0x80 : 0, tail);
+    if (sequencer != nullptr) sequencer->Rendered(m_frame - frames, out, frames, m_meters.data());
     for (int s = 0; s < kSlots; ++s) {
         for (int i = 0; i < kInstances; ++i)
             Publish(s, i);
@@ -226,24 +314,32 @@ void OutputEngine::RenderBlock(std::uint8_t* out, std::uint32_t frames) {
     const std::size_t bytes = std::size_t{frames} * m_frameBytes;
     std::memset(out, 0, bytes);  // signed silence; 8-bit turns unsigned at the end
     std::uint8_t* scratch = m_scratch.data();
+    // Voices that stopped since the last block leave the order.
+    std::uint32_t kept = 0;
+    for (std::uint32_t k = 0; k < m_orderCount; ++k) {
+        const std::uint16_t id = m_order[k];
+        if (m_voices[id / kInstances][id % kInstances].playing) m_order[kept++] = id;
+    }
+    m_orderCount = kept;
+    const std::uint32_t count = m_orderCount;
     if (eightBit) {
-        for (int s = 0; s < kSlots; ++s) {
-            for (int i = 0; i < kInstances; ++i) {
-                Voice& v = m_voices[s][i];
-                if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
-                const bool more = Produce(v, scratch, frames);
-                int ge = kFullGain;
-                int go = kFullGain;
-                if (v.rampLeft > 0) {
-                    ApplyRamp(v, scratch, frames);
-                } else {
-                    ge = v.targetLeft;
-                    go = m_channels == 2 ? v.targetRight : v.targetLeft;
-                }
-                m_kernels.accumulate8(reinterpret_cast<std::int8_t*>(out), scratch, samples, ge,
-                                      go);
-                if (!more) End(s, i);
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const int s = m_order[k] / kInstances;
+            const int i = m_order[k] % kInstances;
+            Voice& v = m_voices[s][i];
+            if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
+            const bool more = Produce(v, scratch, frames);
+            int ge = kFullGain;
+            int go = kFullGain;
+            if (v.rampLeft > 0) {
+                ApplyRamp(v, scratch, frames);
+            } else {
+                ge = v.targetLeft;
+                go = m_channels == 2 ? v.targetRight : v.targetLeft;
             }
+            if ((m_metered >> s) & 1) Measure(s, scratch, frames, ge, go);
+            m_kernels.accumulate8(reinterpret_cast<std::int8_t*>(out), scratch, samples, ge, go);
+            if (!more) End(s, i);
         }
     } else {
         // In slot order, kBatch voices per pass over the block.
@@ -256,28 +352,29 @@ void OutputEngine::RenderBlock(std::uint8_t* out, std::uint32_t frames) {
             }
             batched = 0;
         };
-        for (int s = 0; s < kSlots; ++s) {
-            for (int i = 0; i < kInstances; ++i) {
-                Voice& v = m_voices[s][i];
-                if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
-                bool more = true;
-                bool ramped = false;  // the ramp scales the samples itself
-                const std::uint8_t* from = InPlace(v, frames);
-                if (from == nullptr) {
-                    std::uint8_t* area = scratch + batched * bytes;
-                    more = Produce(v, area, frames);
-                    if (v.rampLeft > 0) {
-                        ApplyRamp(v, area, frames);
-                        ramped = true;
-                    }
-                    from = area;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const int s = m_order[k] / kInstances;
+            const int i = m_order[k] % kInstances;
+            Voice& v = m_voices[s][i];
+            if (!v.playing || !v.buffer || v.buffer->layout != m_layout) continue;
+            bool more = true;
+            bool ramped = false;  // the ramp scales the samples itself
+            const std::uint8_t* from = InPlace(v, frames);
+            if (from == nullptr) {
+                std::uint8_t* area = scratch + batched * bytes;
+                more = Produce(v, area, frames);
+                if (v.rampLeft > 0) {
+                    ApplyRamp(v, area, frames);
+                    ramped = true;
                 }
-                const int ge = ramped ? kFullGain : v.targetLeft;
-                const int go = ramped ? kFullGain : m_channels == 2 ? v.targetRight : v.targetLeft;
-                batch[batched++] = {reinterpret_cast<const std::int16_t*>(from), ge, go};
-                if (!more) End(s, i);
-                if (batched == kBatch) flush();
+                from = area;
             }
+            const int ge = ramped ? kFullGain : v.targetLeft;
+            const int go = ramped ? kFullGain : m_channels == 2 ? v.targetRight : v.targetLeft;
+            if ((m_metered >> s) & 1) Measure(s, from, frames, ge, go);
+            batch[batched++] = {reinterpret_cast<const std::int16_t*>(from), ge, go};
+            if (!more) End(s, i);
+            if (batched == kBatch) flush();
         }
         flush();
     }
@@ -298,6 +395,41 @@ void OutputEngine::RenderBlock(std::uint8_t* out, std::uint32_t frames) {
     while (static_cast<std::uint32_t>(peak) > old &&
            !m_peak.compare_exchange_weak(old, static_cast<std::uint32_t>(peak),
                                          std::memory_order_acq_rel)) {
+    }
+}
+
+void OutputEngine::Measure(int slot, const std::uint8_t* samples, std::uint32_t frames,
+                           int gainLeft, int gainRight) {
+    // The voice's own samples, then scaled by its gains: one pass, no copy.
+    const bool eightBit = Is8Bit(m_layout);
+    const std::uint32_t ch = m_channels;
+    int lo[2] = {32767, 32767};
+    int hi[2] = {-32768, -32768};
+    std::int64_t sq[2] = {0, 0};
+    for (std::uint32_t k = 0; k < frames; ++k) {
+        for (std::uint32_t c = 0; c < ch; ++c) {
+            const int v = SampleOf(samples + std::size_t{k} * m_frameBytes, eightBit, c);
+            lo[c] = std::min(lo[c], v);
+            hi[c] = std::max(hi[c], v);
+            sq[c] += std::int64_t{v} * v;
+        }
+    }
+    if (ch == 1) {
+        lo[1] = lo[0];
+        hi[1] = hi[0];
+        sq[1] = sq[0];
+        gainRight = gainLeft;
+    }
+    SlotMeter& m = m_meters[static_cast<std::size_t>(slot)];
+    const int g[2] = {gainLeft, gainRight};
+    int* mins[2] = {&m.minLeft, &m.minRight};
+    int* maxs[2] = {&m.maxLeft, &m.maxRight};
+    double* sums[2] = {&m.sumSquaresLeft, &m.sumSquaresRight};
+    for (int c = 0; c < 2; ++c) {
+        *mins[c] = std::min(*mins[c], (lo[c] * g[c]) >> 15);
+        *maxs[c] = std::max(*maxs[c], (hi[c] * g[c]) >> 15);
+        const double scale = static_cast<double>(g[c]) / 32768.0;
+        *sums[c] += static_cast<double>(sq[c]) * scale * scale;
     }
 }
 

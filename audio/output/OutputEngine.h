@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "audio/mixer/MixKernels.h"
+#include "audio/output/BlockSequencer.h"
 #include "audio/wave/WaveFormat.h"
 
 namespace tamboro::audio {
@@ -56,6 +57,8 @@ struct EngineCommand {
         kSetPosition,  // frame
         kDetach,       // every voice of the slot stops and forgets its buffer
         kStopAll,
+        kAttach,        // the slot's voices take the buffer, silent
+        kSetSequencer,  // sequencer, meteredSlots
     };
     static constexpr std::uint8_t kAllInstances = 0xFF;
 
@@ -71,9 +74,11 @@ struct EngineCommand {
     int gainLeft = kFullGain;
     int gainRight = kFullGain;
     std::uint64_t step = std::uint64_t{1} << 32;  // buffer frames per output frame, 32.32
+    BlockSequencer* sequencer = nullptr;
+    std::uint64_t meteredSlots = 0;
 };
 
-class OutputEngine {
+class OutputEngine final : private VoiceControl {
   public:
     static constexpr int kSlots = 60;
     static constexpr int kInstances = 4;
@@ -121,6 +126,8 @@ class OutputEngine {
     std::uint32_t TakePeak() { return m_peak.exchange(0, std::memory_order_acq_rel); }
     // Blocks in which a streaming voice ran dry before its end.
     std::uint64_t Underruns() const { return m_underruns.load(std::memory_order_relaxed); }
+    // Frames rendered since Configure. Any thread.
+    std::uint64_t FramesRendered() const { return m_pubFrames.load(std::memory_order_acquire); }
 
   private:
     struct Voice {
@@ -139,6 +146,21 @@ class OutputEngine {
         std::uint32_t rampLeft = 0;  // frames still ramping
     };
 
+    // VoiceControl, for the sequencer inside Render.
+    bool StartVoice(int slot, std::uint32_t frame, int volume, int pan) override;
+    void StopVoice(int slot) override;
+    void SetVoiceLevels(int slot, int volume, int pan) override;
+    std::uint32_t VoiceFrames(int slot) const override;
+    bool VoicePlaying(int slot) const override;
+    std::uint32_t RampFrames() const override { return m_rampFrames; }
+
+    void SetGains(Voice& v, int left, int right);
+    // The order voices are added in: the order of their last start, as the
+    // software mixer adds its playing voices.
+    void Sound(int slot, int instance);
+    void Silence(int slot, int instance);
+    void Measure(int slot, const std::uint8_t* samples, std::uint32_t frames, int gainLeft,
+                 int gainRight);
     void Apply(const EngineCommand& c);
     void Publish(int slot, int instance);
     void End(int slot, int instance);
@@ -163,6 +185,15 @@ class OutputEngine {
     std::vector<std::uint8_t> m_scratch;  // written and read: consumer
 
     std::array<std::array<Voice, kInstances>, kSlots> m_voices;  // consumer only
+    // Sounding voices (slot x kInstances + instance) in the order of their
+    // last start. Consumer only.
+    std::array<std::uint16_t, std::size_t{kSlots} * kInstances> m_order{};
+    std::uint32_t m_orderCount = 0;
+    BlockSequencer* m_sequencer = nullptr;  // consumer only
+    std::uint64_t m_metered = 0;            // consumer only
+    std::array<SlotMeter, kSlots> m_meters{};
+    std::uint64_t m_frame = 0;                  // consumer only: frames rendered since Configure
+    std::atomic<std::uint64_t> m_pubFrames{0};  // written: consumer; read: any
 
     // Command ring. m_tail written: owner; m_head written: consumer.
     std::vector<EngineCommand> m_ring;

@@ -1,26 +1,8 @@
 #include "audio/wave/WaveFormat.h"
 
+#include "base/ByteOrder.h"
+
 namespace tamboro::audio {
-namespace {
-
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-}  // namespace
-
 std::size_t FormatCopySize(const WAVEFORMATEX& format) {
     return format.wFormatTag == kFormatPcm ? 18 : 18 + static_cast<std::size_t>(format.cbSize);
 }
@@ -39,13 +21,13 @@ std::optional<WAVEFORMATEX> ParseFormat(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 16) return std::nullopt;
     WAVEFORMATEX f;
     const std::uint8_t* p = bytes.data();
-    f.wFormatTag = Le16(p);
-    f.nChannels = Le16(p + 2);
-    f.nSamplesPerSec = Le32(p + 4);
-    f.nAvgBytesPerSec = Le32(p + 8);
-    f.nBlockAlign = Le16(p + 12);
-    f.wBitsPerSample = Le16(p + 14);
-    f.cbSize = bytes.size() >= 18 ? Le16(p + 16) : 0;
+    f.wFormatTag = base::LoadLe<16>(p);
+    f.nChannels = base::LoadLe<16>(p + 2);
+    f.nSamplesPerSec = base::LoadLe<32>(p + 4);
+    f.nAvgBytesPerSec = base::LoadLe<32>(p + 8);
+    f.nBlockAlign = base::LoadLe<16>(p + 12);
+    f.wBitsPerSample = base::LoadLe<16>(p + 14);
+    f.cbSize = bytes.size() >= 18 ? base::LoadLe<16>(p + 16) : 0;
     if (f.wFormatTag != kFormatPcm) {
         if (bytes.size() < 18 + static_cast<std::size_t>(f.cbSize)) return std::nullopt;
         f.extra.assign(p + 18, p + 18 + f.cbSize);
@@ -57,13 +39,13 @@ std::vector<std::uint8_t> SerializeFormat(const WAVEFORMATEX& format) {
     const WAVEFORMATEX f = CopyFormat(format);
     std::vector<std::uint8_t> out;
     out.reserve(FormatCopySize(f));
-    Put16(out, f.wFormatTag);
-    Put16(out, f.nChannels);
-    Put32(out, f.nSamplesPerSec);
-    Put32(out, f.nAvgBytesPerSec);
-    Put16(out, f.nBlockAlign);
-    Put16(out, f.wBitsPerSample);
-    Put16(out, f.cbSize);
+    base::AppendLe<16>(out, f.wFormatTag);
+    base::AppendLe<16>(out, f.nChannels);
+    base::AppendLe<32>(out, f.nSamplesPerSec);
+    base::AppendLe<32>(out, f.nAvgBytesPerSec);
+    base::AppendLe<16>(out, f.nBlockAlign);
+    base::AppendLe<16>(out, f.wBitsPerSample);
+    base::AppendLe<16>(out, f.cbSize);
     out.insert(out.end(), f.extra.begin(), f.extra.end());
     return out;
 }

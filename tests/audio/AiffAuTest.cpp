@@ -8,41 +8,27 @@
 #include "audio/convert/FormatTags.h"
 #include "audio/files/SoundFile.h"
 #include "audio/files/SoundFileInternal.h"
+#include "base/ByteOrder.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
-void Be32(Bytes& b, std::uint32_t v) {
-    for (int i = 3; i >= 0; --i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Be16(Bytes& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
-void Id(Bytes& b, const char* id) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(id[i]));
-}
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
 Bytes Au(std::uint32_t encoding, std::uint32_t rate, std::uint32_t channels, const Bytes& data,
          std::uint32_t size = 0xFFFFFFFE) {
     Bytes b;
-    Be32(b, 0x2E736E64);
-    Be32(b, 28);
-    Be32(b, size == 0xFFFFFFFE ? static_cast<std::uint32_t>(data.size()) : size);
-    Be32(b, encoding);
-    Be32(b, rate);
-    Be32(b, channels);
-    Id(b, "mood");
+    base::AppendBe<32>(b, 0x2E736E64);
+    base::AppendBe<32>(b, 28);
+    base::AppendBe<32>(b, size == 0xFFFFFFFE ? static_cast<std::uint32_t>(data.size()) : size);
+    base::AppendBe<32>(b, encoding);
+    base::AppendBe<32>(b, rate);
+    base::AppendBe<32>(b, channels);
+    test::AppendId(b, "mood");
     b.insert(b.end(), data.begin(), data.end());
     return b;
 }
@@ -51,35 +37,35 @@ Bytes Aiff(std::uint16_t channels, std::uint16_t bits, std::uint16_t exponent,
            std::uint16_t mantissa, const Bytes& samples, const char* compression = nullptr,
            bool oddNameFirst = false) {
     Bytes body;
-    Id(body, compression != nullptr ? "AIFC" : "AIFF");
+    test::AppendId(body, compression != nullptr ? "AIFC" : "AIFF");
     if (oddNameFirst) {
-        Id(body, "NAME");
-        Be32(body, 3);
+        test::AppendId(body, "NAME");
+        base::AppendBe<32>(body, 3);
         body.insert(body.end(), {'a', 'b', 'c', 0});
     }
-    Id(body, "COMM");
-    Be32(body, compression != nullptr ? 24 : 18);
-    Be16(body, channels);
+    test::AppendId(body, "COMM");
+    base::AppendBe<32>(body, compression != nullptr ? 24 : 18);
+    base::AppendBe<16>(body, channels);
     const std::uint32_t width = (bits + 7) / 8;
-    Be32(body, static_cast<std::uint32_t>(samples.size() / (width * channels)));
-    Be16(body, bits);
-    Be16(body, exponent);
-    Be16(body, mantissa);
+    base::AppendBe<32>(body, static_cast<std::uint32_t>(samples.size() / (width * channels)));
+    base::AppendBe<16>(body, bits);
+    base::AppendBe<16>(body, exponent);
+    base::AppendBe<16>(body, mantissa);
     for (int i = 0; i < 6; ++i)
         body.push_back(0);
     if (compression != nullptr) {
-        Id(body, compression);
+        test::AppendId(body, compression);
         body.push_back(0);  // empty name
         body.push_back(0);
     }
-    Id(body, "SSND");
-    Be32(body, static_cast<std::uint32_t>(samples.size() + 8));
-    Be32(body, 0);
-    Be32(body, 0);
+    test::AppendId(body, "SSND");
+    base::AppendBe<32>(body, static_cast<std::uint32_t>(samples.size() + 8));
+    base::AppendBe<32>(body, 0);
+    base::AppendBe<32>(body, 0);
     body.insert(body.end(), samples.begin(), samples.end());
     Bytes file;
-    Id(file, "FORM");
-    Be32(file, static_cast<std::uint32_t>(body.size()));
+    test::AppendId(file, "FORM");
+    base::AppendBe<32>(file, static_cast<std::uint32_t>(body.size()));
     file.insert(file.end(), body.begin(), body.end());
     return file;
 }
@@ -220,10 +206,10 @@ TEST(Aiff, WriterHeaderForA22kStereoWave) {
     ASSERT_EQ(SaveWave(wave, dir.File("x.aif"), 0), SoundResult::Ok);
     const Bytes file = test::ReadAll(dir.File("x.aif"));
     ASSERT_EQ(file.size(), 54u + 400u);
-    EXPECT_EQ(detail::Be32(file.data() + 4), 400u + 46u);
-    EXPECT_EQ(detail::Be16(file.data() + 28), 0x400D);
-    EXPECT_EQ(detail::Be16(file.data() + 30), 44100);
-    EXPECT_EQ(detail::Be32(file.data() + 22), 100u);  // frames
+    EXPECT_EQ(base::LoadBe<32>(file.data() + 4), 400u + 46u);
+    EXPECT_EQ(base::LoadBe<16>(file.data() + 28), 0x400D);
+    EXPECT_EQ(base::LoadBe<16>(file.data() + 30), 44100);
+    EXPECT_EQ(base::LoadBe<32>(file.data() + 22), 100u);  // frames
     // Samples byte-swapped.
     EXPECT_EQ(file[54], samples[1]);
     EXPECT_EQ(file[55], samples[0]);
@@ -320,7 +306,7 @@ TEST(Au, CompandedSavesAndLoads) {
         ASSERT_EQ(SaveWave(wave, dir.File("c.au"), 0, &f), SoundResult::Ok);
         const Bytes file = test::ReadAll(dir.File("c.au"));
         ASSERT_EQ(file.size(), 28u + 500u);
-        EXPECT_EQ(detail::Be32(file.data() + 12), tag == kFormatMuLaw ? 1u : 27u);
+        EXPECT_EQ(base::LoadBe<32>(file.data() + 12), tag == kFormatMuLaw ? 1u : 27u);
         Wave back;
         ASSERT_EQ(LoadWave(back, dir.File("c.au"), 0), SoundResult::Ok);
         ASSERT_EQ(back.FrameCount(), 500);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "audio/output/OutputDevice.h"
+#include "tests/support/AudioSupport.h"
 
 namespace {
 thread_local bool t_audioThread = false;
@@ -53,11 +54,7 @@ namespace {
 
 constexpr int U = OutputDeviceInterface::kUnchanged;
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
 // Renders on a thread of its own every millisecond, like a sound server.
 class ThreadedBackend final : public OutputBackend {
@@ -156,11 +153,9 @@ TEST(AudioThread, RenderingNeverAllocates) {
     for (auto& b : data8)
         b = static_cast<std::uint8_t>(rng());
     for (const WAVEFORMATEX& deviceFormat : {Pcm(8000, 16, 2), Pcm(11025, 8, 1)}) {
-        auto owned = std::make_unique<ManualBackend>();
-        ManualBackend* backend = owned.get();
-        OutputDevice device(std::move(owned));
-        device.SetWindowAndFormat(deviceFormat, 0);
-        device.Activate(1);
+        test::DeviceRig rig(std::make_unique<ManualBackend>(), deviceFormat);
+        OutputDevice& device = rig.device;
+        ManualBackend* backend = rig.backend;
         std::vector<std::uint8_t> block(4096 * 4);
         for (int step = 0; step < 3000; ++step) {
             Exercise(device, rng, data16, data8);

@@ -12,24 +12,20 @@
 namespace tamboro::audio {
 namespace {
 
-const std::string kCli = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
-
-std::string Text(const std::string& path) {
-    const auto bytes = test::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::ReadText;
 
 // Runs the program in its own language (whatever the user's locale);
 // stdout and stderr go to files in `dir`.
 int RunCli(const test::TempDir& dir, const std::string& args) {
-    return test::RunCommand("LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C '" + kCli + "' " + args + " >'" +
-                            dir.File("out.txt") + "' 2>'" + dir.File("err.txt") + "'");
+    return test::RunCommand("LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C '" + test::CliPath() + "' " +
+                            args + " >'" + dir.File("out.txt") + "' 2>'" + dir.File("err.txt") +
+                            "'");
 }
 
 class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!test::FileExists(kCli)) GTEST_SKIP() << "tamboro-cli not built";
+        if (!test::FileExists(test::CliPath())) GTEST_SKIP() << "tamboro-cli not built";
     }
 };
 
@@ -43,7 +39,7 @@ TEST_F(Cli, InfoPrintsTheFormatAndTexts) {
     wave.SetInfo("IART", "Caf\xC3\xA9");
     ASSERT_EQ(SaveWave(wave, dir.File("drum.wav"), 0), SoundResult::Ok);
     ASSERT_EQ(RunCli(dir, "info '" + dir.File("drum.wav") + "'"), 0);
-    EXPECT_EQ(Text(dir.File("out.txt")),
+    EXPECT_EQ(ReadText(dir.File("out.txt")),
               "type: wav\n"
               "format-tag: 1\n"
               "format: PCM\n"
@@ -73,7 +69,7 @@ TEST_F(Cli, ConvertWritesTheAskedFormatAndKeepsTheRest) {
     ASSERT_EQ(RunCli(dir, "convert '" + dir.File("in.wav") + "' '" + dir.File("out.wav") +
                               "' --rate 44100 --bits 16 --channels 2"),
               0)
-        << Text(dir.File("err.txt"));
+        << ReadText(dir.File("err.txt"));
     Wave out;
     ASSERT_EQ(LoadWave(out, dir.File("out.wav"), 0), SoundResult::Ok);
     EXPECT_EQ(out.Format()->nSamplesPerSec, 44100u);
@@ -108,7 +104,7 @@ TEST_F(Cli, EnglishWhenTheLocaleOrTheOptionAsks) {
         "tamboro-cli: " + platform::LoadString(1012, platform::Language::English) + " (code 4)\n";
     EXPECT_EQ(RunCli(dir, "--lang en info '" + dir.File("none.wav") + "'"), 1);
     EXPECT_EQ(Text(dir.File("err.txt")), english);
-    EXPECT_EQ(test::RunCommand("LANGUAGE= LC_ALL=en_GB.UTF-8 '" + kCli + "' info '" +
+    EXPECT_EQ(test::RunCommand("LANGUAGE= LC_ALL=en_GB.UTF-8 '" + test::CliPath() + "' info '" +
                                dir.File("none.wav") + "' 2>'" + dir.File("err.txt") + "'"),
               1);
     EXPECT_EQ(Text(dir.File("err.txt")), english);
@@ -118,17 +114,21 @@ TEST_F(Cli, EnglishWhenTheLocaleOrTheOptionAsks) {
 TEST_F(Cli, FailuresSayWhatWentWrongWithTheirCode) {
     test::TempDir dir;
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("none.wav") + "'"), 1);
-    EXPECT_EQ(Text(dir.File("err.txt")),
-              "tamboro-cli: " + platform::LoadString(1012) + " (code 4)\n");
+    EXPECT_EQ(ReadText(dir.File("err.txt")), "tamboro-cli: " + platform::LoadString(1012) +
+                                             " (code 4): " + dir.File("none.wav") +
+                                             ": No such file or directory\n");
     ASSERT_TRUE(test::WriteAll(dir.File("bad.wav"), {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A'}));
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("bad.wav") + "'"), 1);
-    EXPECT_NE(Text(dir.File("err.txt")).find("(code 5)"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("err.txt"))
+                  .find("(code 5): " + dir.File("bad.wav") + ": not a RIFF WAVE file\n"),
+              std::string::npos)
+        << ReadText(dir.File("err.txt"));
     EXPECT_EQ(RunCli(dir, "info"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav b.wav --encoding mp3"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav b.wav --rate"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav b.mp3"), 1);
-    EXPECT_NE(Text(dir.File("err.txt")).find("(code 2)"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("err.txt")).find("(code 2)"), std::string::npos);
 }
 
 }  // namespace

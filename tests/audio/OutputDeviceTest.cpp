@@ -9,6 +9,7 @@
 
 #include "audio/mixer/SoftMixer.h"
 #include "audio/wave/Wave.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {
@@ -16,24 +17,13 @@ namespace {
 
 constexpr int U = OutputDeviceInterface::kUnchanged;
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
-template <typename T>
-std::vector<std::uint8_t> Bytes(const std::vector<T>& v) {
-    std::vector<std::uint8_t> out(v.size() * sizeof(T));
-    std::memcpy(out.data(), v.data(), out.size());
-    return out;
-}
-
-template <typename T>
-std::vector<T> As(const std::vector<std::uint8_t>& bytes) {
-    std::vector<T> out(bytes.size() / sizeof(T));
-    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(T));
-    return out;
+// An odd chunk with its pad byte, to stand before the data.
+test::Bytes JunkChunk() {
+    test::Bytes b;
+    test::AppendChunk(b, "junk", {1, 2, 3});
+    return b;
 }
 
 // Ramp-valued 16-bit stereo frames: frame k holds k + 1 on the left and
@@ -47,57 +37,12 @@ std::vector<std::int16_t> Ramp16(int frames, int scale = 1) {
     return s;
 }
 
-std::vector<std::uint8_t> WavImage(const WAVEFORMATEX& f, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> out;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(static_cast<std::uint32_t>(4 + 8 + 16 + 8 + data.size() + 8 + 3 + 1));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(16);
-    put16(f.wFormatTag);
-    put16(f.nChannels);
-    put32(f.nSamplesPerSec);
-    put32(f.nAvgBytesPerSec);
-    put16(f.nBlockAlign);
-    put16(f.wBitsPerSample);
-    // An odd chunk with its pad byte before the data.
-    out.insert(out.end(), {'j', 'u', 'n', 'k'});
-    put32(3);
-    out.insert(out.end(), {1, 2, 3, 0});
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(static_cast<std::uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
-struct Rig {
-    ManualBackend* backend;
-    OutputDevice device;
-    explicit Rig(WAVEFORMATEX format = Pcm(8000, 16, 2))
-        : Rig(std::make_unique<ManualBackend>(
-                  std::vector<std::string>{"First card", "Second card"}),
-              format) {}
-    Rig(std::unique_ptr<ManualBackend> b, const WAVEFORMATEX& format)
-        : backend(b.get()), device(std::move(b)) {
-        device.SetWindowAndFormat(format, 0);
-        device.Activate(1);
-    }
-    std::vector<std::int16_t> Render16(std::uint32_t frames) {
-        return As<std::int16_t>(backend->Render(frames));
-    }
-};
+using Rig = test::DeviceRig;
 
 TEST(OutputDevice, StaticSlotAtFullLevelReachesTheOutputBitForBit) {
     Rig rig;
     const auto samples = Ramp16(1000, 30);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     ASSERT_EQ(
         rig.device.LoadMemory(0, 0, &f, data.data(), static_cast<std::uint32_t>(data.size()), 1, 0),
@@ -140,7 +85,7 @@ TEST(OutputDevice, ManyVoicesSumInSlotOrderWithTheMixersLevels) {
         const int volume = slot % 5 == 0 ? 0 : -static_cast<int>(rng() % 3000);
         const int pan = slot % 5 == 0 ? 0 : static_cast<int>(rng() % 4001) - 2000;
         e.gains = GainsOf(volume, pan);
-        const auto data = Bytes(e.samples);
+        const auto data = test::AsBytes(e.samples);
         ASSERT_EQ(rig.device.LoadMemory(slot, 0, &f, data.data(),
                                         static_cast<std::uint32_t>(data.size()), 1, 0),
                   0);
@@ -210,7 +155,7 @@ TEST(OutputDevice, PositionsAreBytesOfTheSlotsOwnFormat) {
 TEST(OutputDevice, LoopingStaticSlotWrapsAndItsPositionFollows) {
     Rig rig;
     const auto samples = Ramp16(5);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), 20, 1, 0);
     rig.device.Play(0, 8, U, U, U, 1);  // from frame 2
@@ -233,7 +178,7 @@ TEST(OutputDevice, LoopingStaticSlotWrapsAndItsPositionFollows) {
 TEST(OutputDevice, InstancesStartInTurnAndSoundTogether) {
     Rig rig;
     const std::vector<std::int16_t> samples(2 * 100, 1000);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), static_cast<std::uint32_t>(data.size()), 3, 0);
     EXPECT_EQ(rig.device.Instances(0), 3u);
@@ -273,7 +218,7 @@ TEST(OutputDevice, LevelsFollowTheSoftwareMixersLaw) {
     std::vector<std::int16_t> samples;
     for (int k = 0; k < 400; ++k)
         samples.push_back(static_cast<std::int16_t>(k * 163 - 32000));
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const int cases[][2] = {{0, 0}, {-1000, 0}, {0, 1000}, {-2500, -3700}, {-10000, 10000}};
     for (const auto& c : cases) {
         Rig rig;
@@ -301,7 +246,7 @@ TEST(OutputDevice, LevelsFollowTheSoftwareMixersLaw) {
 TEST(OutputDevice, UnchangedValuesKeepVolumePanAndFrequency) {
     Rig rig;
     const std::vector<std::int16_t> samples(2 * 64, 1000);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), static_cast<std::uint32_t>(data.size()), 1, 0);
     rig.device.Play(0, 0, 1000, -1000, 11025, 0);
@@ -321,7 +266,7 @@ TEST(OutputDevice, UnchangedValuesKeepVolumePanAndFrequency) {
 TEST(OutputDevice, VolumeChangesAreRampedWithoutAJump) {
     Rig rig;
     const std::vector<std::int16_t> samples(2 * 8000, 16000);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), static_cast<std::uint32_t>(data.size()), 1, 0);
     rig.device.Play(0, 0, 0, 0, U, 1);
@@ -349,7 +294,7 @@ TEST(OutputDevice, FrequencyResamplesWithCubicInterpolation) {
         samples.push_back(static_cast<std::int16_t>(2 * k));
         samples.push_back(static_cast<std::int16_t>(-2 * k));
     }
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), static_cast<std::uint32_t>(data.size()), 1, 0);
     rig.device.Play(0, 40, U, U, 12000, 0);  // from frame 10 at 1.5 x
@@ -374,7 +319,7 @@ TEST(OutputDevice, StreamingSlotPlaysTheSampleExactlyAndStopsItself) {
         samples.push_back(static_cast<std::int16_t>(k));
         samples.push_back(static_cast<std::int16_t>(~k));
     }
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     ASSERT_EQ(
         rig.device.LoadMemory(5, 1, &f, data.data(), static_cast<std::uint32_t>(data.size()), 1, 0),
@@ -405,7 +350,7 @@ TEST(OutputDevice, StreamingSlotPlaysTheSampleExactlyAndStopsItself) {
 TEST(OutputDevice, ShortStreamingSampleEndsOnItsLastFrameWithoutService) {
     Rig rig;
     const auto samples = Ramp16(30);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 1, &f, data.data(), 120, 1, 0);
     rig.device.Play(0, -1, U, U, U, 0);
@@ -423,7 +368,7 @@ TEST(OutputDevice, ShortStreamingSampleEndsOnItsLastFrameWithoutService) {
 TEST(OutputDevice, StreamingSlotLoopsFromItsStartPosition) {
     Rig rig;
     const auto samples = Ramp16(7);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 1, &f, data.data(), 28, 1, 0);
     rig.device.Play(0, 20, U, U, U, 1);  // frame 5
@@ -488,7 +433,7 @@ TEST(OutputDevice, LoadFileReadsRiffWaveAndReportsFailures) {
     test::TempDir dir;
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     const auto samples = Ramp16(50);
-    const auto image = WavImage(f, Bytes(samples));
+    const auto image = test::WavFile(f, test::AsBytes(samples), JunkChunk());
     ASSERT_TRUE(test::WriteAll(dir.File("a.wav"), image));
     ASSERT_TRUE(test::WriteAll(dir.File("bad.wav"), {'R', 'I', 'F', 'F', 1, 2, 3}));
     auto cut = image;
@@ -552,7 +497,7 @@ TEST(OutputDevice, DevicesComeFromTheBackendAndSelectionIsChecked) {
 TEST(OutputDevice, DeactivationClosesAndActivationRebuildsWithTheNewFormat) {
     Rig rig;
     const auto samples = Ramp16(20);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), 80, 1, 0);
     rig.device.Play(0, 0, U, U, U, 1);
@@ -578,7 +523,7 @@ TEST(OutputDevice, DeactivationClosesAndActivationRebuildsWithTheNewFormat) {
 TEST(OutputDevice, AVanishedDeviceIsReopenedByTheNextPlay) {
     Rig rig;
     const std::vector<std::int16_t> samples(2 * 50, 77);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), 200, 1, 0);
     rig.device.Play(0, 0, U, U, U, 1);
@@ -623,7 +568,7 @@ TEST(OutputDevice, UnloadingAPlayingSlotSilencesItAndFreesItsBuffer) {
     std::vector<std::int16_t> samples(2 * 100, 500);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     {
-        auto data = Bytes(samples);
+        auto data = test::AsBytes(samples);
         rig.device.LoadMemory(0, 0, &f, data.data(), 400, 2, 0);
         rig.device.LoadMemory(1, 1, &f, data.data(), 400, 1, 0);
         rig.device.Play(0, 0, U, U, U, 1);
@@ -638,7 +583,7 @@ TEST(OutputDevice, UnloadingAPlayingSlotSilencesItAndFreesItsBuffer) {
 TEST(OutputDevice, ManyCommandsBetweenRendersAreAllApplied) {
     Rig rig;
     const std::vector<std::int16_t> samples(2 * 50, 100);
-    const auto data = Bytes(samples);
+    const auto data = test::AsBytes(samples);
     const WAVEFORMATEX f = Pcm(8000, 16, 2);
     rig.device.LoadMemory(0, 0, &f, data.data(), 200, 1, 0);
     rig.device.Play(0, 0, U, U, U, 1);

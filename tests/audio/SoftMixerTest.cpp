@@ -8,30 +8,14 @@
 
 #include "audio/wave/Wave.h"
 #include "platform/Cpu.h"
+#include "tests/support/AudioSupport.h"
 
 namespace tamboro::audio {
 namespace {
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
-
-// A wave whose samples are copied into its own block.
-std::unique_ptr<Wave> MakeWave16(const WAVEFORMATEX& f, const std::vector<std::int16_t>& s) {
-    auto w = std::make_unique<Wave>();
-    const std::uint32_t frames = static_cast<std::uint32_t>(s.size()) / f.nChannels;
-    EXPECT_EQ(w->Create(f, frames), 1);
-    std::memcpy(w->Data(), s.data(), s.size() * 2);
-    return w;
-}
-std::unique_ptr<Wave> MakeWave8(const WAVEFORMATEX& f, const std::vector<std::uint8_t>& s) {
-    auto w = std::make_unique<Wave>();
-    EXPECT_EQ(w->Create(f, static_cast<std::uint32_t>(s.size()) / f.nChannels), 1);
-    std::memcpy(w->Data(), s.data(), s.size());
-    return w;
-}
+using test::MakeWave16;
+using test::MakeWave8;
+using test::Pcm;
 
 struct Mixer16 {
     SoftMixer mixer{Pcm(44100, 16, 2), true};

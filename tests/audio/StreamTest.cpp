@@ -11,15 +11,12 @@
 #include "audio/convert/FormatAdapter.h"
 #include "audio/convert/FormatTags.h"
 #include "audio/wave/MemoryStream.h"
+#include "tests/support/AudioSupport.h"
 
 namespace tamboro::audio {
 namespace {
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
 WAVEFORMATEX Tagged(std::uint16_t tag, std::uint32_t rate, std::uint16_t bits,
                     std::uint16_t channels) {

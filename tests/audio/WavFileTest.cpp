@@ -10,41 +10,17 @@
 #include "audio/convert/FormatTags.h"
 #include "audio/files/SoundFile.h"
 #include "audio/files/SoundFileInternal.h"
+#include "base/ByteOrder.h"
 #include "platform/StringTable.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
-void Put32(Bytes& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void PutId(Bytes& b, const char* id) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(id[i]));
-}
-void Chunk(Bytes& b, const char* id, const Bytes& body, bool pad = true) {
-    PutId(b, id);
-    Put32(b, static_cast<std::uint32_t>(body.size()));
-    b.insert(b.end(), body.begin(), body.end());
-    if (pad && (body.size() & 1)) b.push_back(0);
-}
-Bytes Riff(const Bytes& chunks) {
-    Bytes b;
-    PutId(b, "RIFF");
-    Put32(b, static_cast<std::uint32_t>(chunks.size() + 4));
-    PutId(b, "WAVE");
-    b.insert(b.end(), chunks.begin(), chunks.end());
-    return b;
-}
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 Bytes Fmt(const WAVEFORMATEX& f) {
     return SerializeFormat(f);
 }
@@ -63,10 +39,10 @@ Bytes Ramp16(std::uint32_t frames, std::uint16_t channels) {
 
 TEST(RiffWave, ChunksAreSearchedNotTakenAtFixedPlaces) {
     Bytes chunks;
-    Chunk(chunks, "junk", {1, 2, 3});  // odd size with its pad byte
-    Chunk(chunks, "data", Ramp16(5, 1));
-    Chunk(chunks, "fmt ", Fmt(Pcm(22050, 16, 1)));
-    const Bytes image = Riff(chunks);
+    test::AppendChunk(chunks, "junk", {1, 2, 3});  // odd size with its pad byte
+    test::AppendChunk(chunks, "data", Ramp16(5, 1));
+    test::AppendChunk(chunks, "fmt ", Fmt(Pcm(22050, 16, 1)));
+    const Bytes image = test::RiffWave(chunks);
     Wave wave;
     ASSERT_EQ(ParseRiffWave(wave, image.data(), image.size()), 1);
     EXPECT_EQ(wave.GetState(), Wave::kInMemory);
@@ -95,24 +71,24 @@ TEST_P(RiffWaveRejects, WithItsCode) {
 
 Bytes WithFmt(const WAVEFORMATEX& f, const Bytes& data) {
     Bytes chunks;
-    Chunk(chunks, "fmt ", Fmt(f));
-    Chunk(chunks, "data", data);
-    return Riff(chunks);
+    test::AppendChunk(chunks, "fmt ", Fmt(f));
+    test::AppendChunk(chunks, "data", data);
+    return test::RiffWave(chunks);
 }
 
 Bytes DataPastTheEnd() {
     Bytes chunks;
-    Chunk(chunks, "fmt ", Fmt(Pcm(8000, 8, 1)));
-    PutId(chunks, "data");
-    Put32(chunks, 1000);
+    test::AppendChunk(chunks, "fmt ", Fmt(Pcm(8000, 8, 1)));
+    test::AppendId(chunks, "data");
+    base::AppendLe<32>(chunks, 1000);
     chunks.insert(chunks.end(), 10, 0x80);
-    return Riff(chunks);
+    return test::RiffWave(chunks);
 }
 
 Bytes NoFmt() {
     Bytes chunks;
-    Chunk(chunks, "data", {1, 2});
-    return Riff(chunks);
+    test::AppendChunk(chunks, "data", {1, 2});
+    return test::RiffWave(chunks);
 }
 
 WAVEFORMATEX Broken(int field) {
@@ -142,12 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RiffWave, EveryTruncationGivesACodeOrAShorterValidFile) {
     Bytes chunks;
-    Chunk(chunks, "fmt ", Fmt(Pcm(11025, 16, 2)));
-    Chunk(chunks, "data", Ramp16(50, 2));
+    test::AppendChunk(chunks, "fmt ", Fmt(Pcm(11025, 16, 2)));
+    test::AppendChunk(chunks, "data", Ramp16(50, 2));
     Bytes list = {'I', 'N', 'F', 'O'};
-    Chunk(list, "INAM", {'a', 'b', 'c', 0});
-    Chunk(chunks, "LIST", list);
-    const Bytes image = Riff(chunks);
+    test::AppendChunk(list, "INAM", {'a', 'b', 'c', 0});
+    test::AppendChunk(chunks, "LIST", list);
+    const Bytes image = test::RiffWave(chunks);
     for (std::size_t n = 0; n < image.size(); ++n) {
         Bytes cut(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n));
         detail::RiffWaveParts parts;
@@ -162,14 +138,14 @@ TEST(RiffWave, EveryTruncationGivesACodeOrAShorterValidFile) {
 
 TEST(RiffWave, InfoTextsAreUtf8WhenValidElseWindows1252) {
     Bytes list = {'I', 'N', 'F', 'O'};
-    Chunk(list, "INAM", {'C', 'a', 'f', 0xE9, 0x80, 0});  // Windows-1252: e-acute, euro
-    Chunk(list, "IART", {'C', 'a', 'f', 0xC3, 0xA9, 0});  // UTF-8 already
-    Chunk(list, "IXYZ", {'x', 0});                        // not an INFO id
+    test::AppendChunk(list, "INAM", {'C', 'a', 'f', 0xE9, 0x80, 0});  // Windows-1252: e-acute, euro
+    test::AppendChunk(list, "IART", {'C', 'a', 'f', 0xC3, 0xA9, 0});  // UTF-8 already
+    test::AppendChunk(list, "IXYZ", {'x', 0});                        // not an INFO id
     Bytes chunks;
-    Chunk(chunks, "fmt ", Fmt(Pcm(8000, 8, 1)));
-    Chunk(chunks, "data", {0x80});
-    Chunk(chunks, "LIST", list);
-    const Bytes image = Riff(chunks);
+    test::AppendChunk(chunks, "fmt ", Fmt(Pcm(8000, 8, 1)));
+    test::AppendChunk(chunks, "data", {0x80});
+    test::AppendChunk(chunks, "LIST", list);
+    const Bytes image = test::RiffWave(chunks);
     Wave wave;
     ASSERT_EQ(ParseRiffWave(wave, image.data(), image.size()), 1);
     ASSERT_NE(wave.GetInfo("INAM"), nullptr);
@@ -205,12 +181,12 @@ TEST(SoundFile, SavingWithoutTextsWritesTheTitleAsInam) {
     const Bytes file = test::ReadAll(path);
     // RIFF, fmt (18), data (12 bytes), LIST with INAM "drum\0" and a pad.
     Bytes expected;
-    Chunk(expected, "fmt ", Fmt(Pcm(44100, 16, 2)));
-    Chunk(expected, "data", samples);
+    test::AppendChunk(expected, "fmt ", Fmt(Pcm(44100, 16, 2)));
+    test::AppendChunk(expected, "data", samples);
     Bytes list = {'I', 'N', 'F', 'O'};
-    Chunk(list, "INAM", {'d', 'r', 'u', 'm', 0});
-    Chunk(expected, "LIST", list);
-    EXPECT_EQ(file, Riff(expected));
+    test::AppendChunk(list, "INAM", {'d', 'r', 'u', 'm', 0});
+    test::AppendChunk(expected, "LIST", list);
+    EXPECT_EQ(file, test::RiffWave(expected));
     ASSERT_NE(wave.GetInfo("INAM"), nullptr);
     EXPECT_EQ(*wave.GetInfo("INAM"), "drum");
 }

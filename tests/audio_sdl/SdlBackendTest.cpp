@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/output/OutputDevice.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::audio::sdl {
@@ -18,11 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using test::Pcm;
 
 // Waits (owner thread, servicing the device) until `done` or a timeout.
 template <typename F>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/UnfmArchive.h"
 #include "tests/support/TestSupport.h"
 #include "tools/CkpPack.h"
@@ -20,16 +21,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 int Code(ArchiveResult r) {
     return static_cast<int>(r);
-}
-
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
-    tools::CkpPutLe32(b, at, v);
 }
 
 Bytes Str(const char* s) {
@@ -119,14 +110,14 @@ TEST(UnfmArchive, LayoutOfManyRecords) {
         EXPECT_TRUE(std::equal(r.begin(), r.end(), file.begin() + at));
         at += static_cast<std::uint32_t>(r.size());
     }
-    EXPECT_EQ(Le32(file, 4), at);
-    EXPECT_EQ(Le32(file, 8), records.size());
-    EXPECT_EQ(Le32(file, 12), 0u);
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 4), at);
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 8), records.size());
+    EXPECT_EQ(base::LoadLe<32>(file.data() + 12), 0u);
     ASSERT_EQ(file.size(), at + records.size() * 8);
     std::uint32_t offset = 16;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(Le32(file, at + i * 8), offset);
-        EXPECT_EQ(Le32(file, at + i * 8 + 4), records[i].size());
+        EXPECT_EQ(base::LoadLe<32>(file.data() + at + i * 8), offset);
+        EXPECT_EQ(base::LoadLe<32>(file.data() + at + i * 8 + 4), records[i].size());
         offset += static_cast<std::uint32_t>(records[i].size());
     }
 }
@@ -217,31 +208,27 @@ TEST(UnfmArchive, ModeRules) {
     EXPECT_FALSE(test::FileExists(dir.File("b.tbo")));
 }
 
-TEST(UnfmArchive, DestructorWritesTheIndex) {
+TEST(UnfmArchive, AWriterThatNeverClosesLeavesTheOldFile) {
     test::TempDir dir;
+    const Bytes old = WriteArchive(dir.File("a.tbo"), {Str("old")});
     {
         UnfmArchive a;
         ASSERT_EQ(a.Create(dir.File("a.tbo")), 0);
         ASSERT_EQ(a.Append("hello", 5), 0);
+        // What a crash before Close leaves on disk: the old file, and no
+        // other name in the folder.
+        EXPECT_EQ(test::ReadAll(dir.File("a.tbo")), old);
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
     }
+    EXPECT_EQ(test::ReadAll(dir.File("a.tbo")), old);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
+    // Discard drops a new file without a trace.
     UnfmArchive b;
-    ASSERT_EQ(b.Open(dir.File("a.tbo")), 0);
-    Bytes got;
-    ASSERT_EQ(b.ReadRecord(0, got), 0);
-    EXPECT_EQ(got, Str("hello"));
-}
-
-TEST(UnfmArchive, UnfinishedWriterLeavesAnArchiveWithoutRecords) {
-    test::TempDir dir;
-    UnfmArchive a;
-    ASSERT_EQ(a.Create(dir.File("a.tbo")), 0);
-    ASSERT_EQ(a.Append("record", 6), 0);
-    // What a crash before Close leaves on disk.
-    const Bytes snapshot = test::ReadAll(dir.File("a.tbo"));
-    ASSERT_EQ(snapshot.size(), 22u);
-    UnfmArchive b;
-    ASSERT_EQ(b.OpenMemory(snapshot.data(), snapshot.size()), 0);
-    EXPECT_EQ(b.Count(), 0u);
+    ASSERT_EQ(b.Create(dir.File("new.tbo")), 0);
+    ASSERT_EQ(b.Append("x", 1), 0);
+    b.Discard();
+    EXPECT_EQ(b.GetMode(), UnfmArchive::kClosed);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
 }
 
 TEST(UnfmArchive, CreateReplacesAnExistingFile) {
@@ -262,7 +249,7 @@ TEST(UnfmArchive, OpenAndCreateFailures) {
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
     // A damaged packed file is refused by the reader.
     Bytes packed = tools::PackCkp(WriteArchive(dir.File("a.tbo"), {Str("abc")}));
-    PutLe32(packed, 8, 7);
+    base::StoreLe<32>(packed.data() + 8, 7);
     ASSERT_TRUE(test::WriteAll(dir.File("p.tbo"), packed));
     EXPECT_EQ(a.Open(dir.File("p.tbo")), Code(ArchiveResult::OpenFailed));
 }
@@ -270,7 +257,7 @@ TEST(UnfmArchive, OpenAndCreateFailures) {
 TEST(UnfmArchive, CreateOnAFullDeviceFails) {
     if (!test::FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     UnfmArchive a;
-    // The header cannot be written: the archive does not pretend otherwise.
+    // A device is never replaced, and an archive cannot be streamed.
     EXPECT_EQ(a.Create("/dev/full"), Code(ArchiveResult::CreateFailed));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
 }
@@ -341,11 +328,8 @@ TEST(UnfmArchive, CloseReportsAnIndexThatCouldNotBeWritten) {
     ASSERT_EQ(a.Append(Bytes(80, 'a').data(), 80), 0);  // ends at 96
     EXPECT_EQ(a.Close(), Code(ArchiveResult::WriteFailed));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
-    // The header was never filled in: the file reads as holding nothing,
-    // not as an index pointing past its end.
-    UnfmArchive b;
-    ASSERT_EQ(b.Open(dir.File("a.tbo")), 0);
-    EXPECT_EQ(b.Count(), 0u);
+    // Nothing replaced, nothing left.
+    EXPECT_TRUE(dir.List().empty());
 }
 
 TEST(UnfmArchive, CloseWithFlushToDisk) {
@@ -378,7 +362,7 @@ class ArchiveDamage : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(ArchiveDamage, IsRefusedWhenOpened) {
     Bytes f = Valid();
-    PutLe32(f, GetParam().at, GetParam().value);
+    base::StoreLe<32>(f.data() + GetParam().at, GetParam().value);
     UnfmArchive a;
     EXPECT_EQ(a.OpenMemory(f.data(), f.size()), Code(ArchiveResult::NotArchive));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
@@ -448,9 +432,9 @@ TEST(UnfmArchive, ShortReadOfADamagedPackedBlockIsDetected) {
     ASSERT_GT(plain.size(), 3 * PackedReader::kBlockSize);
     ASSERT_LT(plain.size(), 4 * PackedReader::kBlockSize);
     Bytes packed = tools::PackCkp(plain);
-    const std::uint32_t table = Le32(packed, 24);
-    const std::uint32_t offset = Le32(packed, table + 8);
-    const std::uint32_t size = Le32(packed, table + 12);
+    const std::uint32_t table = base::LoadLe<32>(packed.data() + 24);
+    const std::uint32_t offset = base::LoadLe<32>(packed.data() + table + 8);
+    const std::uint32_t size = base::LoadLe<32>(packed.data() + table + 12);
     packed[offset + size / 2] ^= 0xFF;
     UnfmArchive a;
     ASSERT_EQ(a.OpenMemory(packed.data(), packed.size()), 0);

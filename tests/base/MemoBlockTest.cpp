@@ -1,3 +1,4 @@
+#include "base/ByteOrder.h"
 #include "base/MemoBlock.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,6 @@
 
 namespace tamboro::base {
 namespace {
-
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 std::vector<std::uint8_t> Ramp(std::size_t n) {
     std::vector<std::uint8_t> v(n);
@@ -24,8 +21,8 @@ TEST(MemoBlock, EmptyBufferGivesAValidBlockThatUnpacksToNothing) {
     auto block = PackMemory({});
     ASSERT_TRUE(block);
     EXPECT_EQ(std::memcmp(block->data(), "MEMO", 4), 0);
-    EXPECT_EQ(Le32(*block, 4), block->size());
-    EXPECT_EQ(Le32(*block, 8), 0u);
+    EXPECT_EQ(LoadLe<32>(block->data() + 4), block->size());
+    EXPECT_EQ(LoadLe<32>(block->data() + 8), 0u);
     EXPECT_EQ(PackedMemorySize(*block), block->size());
     auto back = UnpackMemory(*block);
     ASSERT_TRUE(back);
@@ -40,8 +37,8 @@ TEST(MemoBlock, RoundTripKeepsEveryByteAndHeaderWordsAreExact) {
             data[i] = static_cast<std::uint8_t>(rng());
         auto block = PackMemory(data);
         ASSERT_TRUE(block);
-        EXPECT_EQ(Le32(*block, 4), block->size());
-        EXPECT_EQ(Le32(*block, 8), n);
+        EXPECT_EQ(LoadLe<32>(block->data() + 4), block->size());
+        EXPECT_EQ(LoadLe<32>(block->data() + 8), n);
         auto back = UnpackMemory(*block);
         ASSERT_TRUE(back);
         EXPECT_EQ(*back, data);

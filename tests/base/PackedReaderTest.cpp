@@ -1,3 +1,4 @@
+#include "base/ByteOrder.h"
 #include "base/PackedReader.h"
 
 #include <gtest/gtest.h>
@@ -37,20 +38,11 @@ Bytes Noise(std::size_t n, std::uint32_t seed = 2) {
     return out;
 }
 
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
-    tools::CkpPutLe32(b, at, v);
-}
-
 // Block table entry `i` of a packed file: {offset, size}.
 std::pair<std::uint32_t, std::uint32_t> Entry(const Bytes& packed, std::size_t i) {
-    const std::uint32_t table = Le32(packed, 24);
-    return {Le32(packed, table + i * 8), Le32(packed, table + i * 8 + 4)};
+    const std::uint32_t table = base::LoadLe<32>(packed.data() + 24);
+    return {base::LoadLe<32>(packed.data() + table + i * 8),
+            base::LoadLe<32>(packed.data() + table + i * 8 + 4)};
 }
 
 Bytes ReadEverything(PackedReader& r, std::size_t piece) {
@@ -309,9 +301,9 @@ Bytes Stream(std::size_t n, std::uint8_t value) {
 
 // Replaces block `i`'s stream by `stream`, appended at the end of the file.
 Bytes WithBlock(Bytes packed, std::size_t i, const Bytes& stream) {
-    const std::uint32_t table = Le32(packed, 24);
-    PutLe32(packed, table + i * 8, static_cast<std::uint32_t>(packed.size()));
-    PutLe32(packed, table + i * 8 + 4, static_cast<std::uint32_t>(stream.size()));
+    const std::uint32_t table = base::LoadLe<32>(packed.data() + 24);
+    base::StoreLe<32>(packed.data() + table + i * 8, static_cast<std::uint32_t>(packed.size()));
+    base::StoreLe<32>(packed.data() + table + i * 8 + 4, static_cast<std::uint32_t>(stream.size()));
     packed.insert(packed.end(), stream.begin(), stream.end());
     return packed;
 }
@@ -325,68 +317,69 @@ struct DamageCase {
 const DamageCase kDamage[] = {
     {"BlockCountTooSmall",
      [](Bytes p) {
-         PutLe32(p, 8, 2);
+         base::StoreLe<32>(p.data() + 8, 2);
          return p;
      },
      ReaderError::DataCorrupt},
     {"BlockCountTooLarge",
      [](Bytes p) {
-         PutLe32(p, 8, 4);
+         base::StoreLe<32>(p.data() + 8, 4);
          return p;
      },
      ReaderError::DataCorrupt},
     {"TotalSizeBeyondTheBlocks",
      [](Bytes p) {
-         PutLe32(p, 16, 3 * kBlock + 1);
+         base::StoreLe<32>(p.data() + 16, 3 * kBlock + 1);
          return p;
      },
      ReaderError::DataCorrupt},
     {"HugeTotalAndBlockCount",
      [](Bytes p) {
-         PutLe32(p, 8, 0x20000);
-         PutLe32(p, 16, 0xFFFFFFFF);
+         base::StoreLe<32>(p.data() + 8, 0x20000);
+         base::StoreLe<32>(p.data() + 16, 0xFFFFFFFF);
          return p;
      },
      ReaderError::DataCorrupt},
     {"TablePastTheEnd",
      [](Bytes p) {
-         PutLe32(p, 24, static_cast<std::uint32_t>(p.size()));
+         base::StoreLe<32>(p.data() + 24, static_cast<std::uint32_t>(p.size()));
          return p;
      },
      ReaderError::DataCorrupt},
     {"TableHalfPastTheEnd",
      [](Bytes p) {
-         PutLe32(p, 24, static_cast<std::uint32_t>(p.size() - 12));
+         base::StoreLe<32>(p.data() + 24, static_cast<std::uint32_t>(p.size() - 12));
          return p;
      },
      ReaderError::DataCorrupt},
     {"TableOffsetNearFourGigabytes",
      [](Bytes p) {
-         PutLe32(p, 24, 0xFFFFFFF8);
+         base::StoreLe<32>(p.data() + 24, 0xFFFFFFF8);
          return p;
      },
      ReaderError::DataCorrupt},
     {"TableOverlapsHeader",
      [](Bytes p) {
-         PutLe32(p, 24, 20);
+         base::StoreLe<32>(p.data() + 24, 20);
          return p;
      },
      ReaderError::DataCorrupt},
     {"BlockPastTheEnd",
      [](Bytes p) {
-         PutLe32(p, Le32(p, 24) + 8, static_cast<std::uint32_t>(p.size()));
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 8,
+                           static_cast<std::uint32_t>(p.size()));
          return p;
      },
      ReaderError::DataCorrupt},
     {"BlockOffsetPlusSizeWraps",
      [](Bytes p) {
-         PutLe32(p, Le32(p, 24) + 16, 0xFFFFFFF0);
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 16, 0xFFFFFFF0);
          return p;
      },
      ReaderError::DataCorrupt},
     {"BlockOfZeroBytes",
      [](Bytes p) {
-         PutLe32(p, Le32(p, 24) + 12, 0);
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 12, 0);
          return p;
      },
      ReaderError::DataCorrupt},
@@ -394,15 +387,19 @@ const DamageCase kDamage[] = {
      [](Bytes p) {
          const Bytes filler(PackedReader::kMaxPackedBlock + 1, 0);
          p.insert(p.end(), filler.begin(), filler.end());
-         PutLe32(p, Le32(p, 24) + 4, static_cast<std::uint32_t>(p.size() - filler.size()));
-         PutLe32(p, Le32(p, 24) + 8 + 4, static_cast<std::uint32_t>(filler.size()));
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 4,
+                           static_cast<std::uint32_t>(p.size() - filler.size()));
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 8 + 4,
+                           static_cast<std::uint32_t>(filler.size()));
          return p;
      },
      ReaderError::DataCorrupt},
     {"TwoBlocksShareOneStream",
      [](Bytes p) {
-         PutLe32(p, Le32(p, 24) + 8, Le32(p, Le32(p, 24)));
-         PutLe32(p, Le32(p, 24) + 12, Le32(p, Le32(p, 24) + 4));
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 8,
+                           base::LoadLe<32>(p.data() + base::LoadLe<32>(p.data() + 24)));
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 12,
+                           base::LoadLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 4));
          return p;
      },
      ReaderError::DataCorrupt},
@@ -414,7 +411,8 @@ const DamageCase kDamage[] = {
      ReaderError::DataCorrupt},
     {"FirstBlockCutShort",
      [](Bytes p) {
-         PutLe32(p, Le32(p, 24) + 4, Le32(p, Le32(p, 24) + 4) / 2);
+         base::StoreLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 4,
+                           base::LoadLe<32>(p.data() + base::LoadLe<32>(p.data() + 24) + 4) / 2);
          return p;
      },
      ReaderError::DataCorrupt},

@@ -5,31 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "audio/files/SoundFile.h"
+#include "engine/LoopStretch.h"
+#include "platform/StringTable.h"
+#include "tests/support/ClickTrack.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::cli {
 namespace {
 
-const std::string kCli = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
-
-std::string Text(const std::string& path) {
-    const auto bytes = test::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-class CliOptions : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!test::FileExists(kCli)) GTEST_SKIP() << "tamboro-cli not built";
-    }
-    int Run(const std::string& args) {
-        return test::RunCommand("cd '" + m_dir.Path() + "' && '" + kCli + "' " + args +
-                                " >out.txt 2>err.txt </dev/null");
-    }
-    std::string Out() const { return Text(m_dir.File("out.txt")); }
-    std::string Err() const { return Text(m_dir.File("err.txt")); }
-    test::TempDir m_dir;
-};
+class CliOptions : public test::CliFixture {};
 
 struct CommandCase {
     const char* name;
@@ -120,6 +105,9 @@ const BadValueCase kBadValues[] = {
     {"MakeSongLoopChannel20", "make-song a.tbo --tempo 120 --loop 20:x.wav", "--loop"},
     {"MakeSongLoopNoFile", "make-song a.tbo --tempo 120 --loop 3:", "--loop"},
     {"MakeSongLoopBadFlag", "make-song a.tbo --tempo 120 --loop 3:x.wav:fx", "--loop"},
+    {"MakeSongLoopEffectStretched", "make-song a.tbo --tempo 120 --loop 3:x.wav:effect:stretch",
+     "--loop"},
+    {"PrepareStretchWithValue", "prepare a.wav b.wav --tempo 120 --stretch=yes", "--stretch"},
     {"MakeSongVolumeAboveFull", "make-song a.tbo --tempo 120 --volume 3:5", "--volume"},
     {"MakeSongPanTooFarRight", "make-song a.tbo --tempo 120 --pan=3:10001", "--pan"},
     {"MakeSongPanNoChannel", "make-song a.tbo --tempo 120 --pan 500", "--pan"},
@@ -181,6 +169,40 @@ TEST_F(CliOptions, DoubleDashEndsTheOptions) {
     // A file whose name starts with '-' after "--".
     ASSERT_EQ(Run("make-song --tempo 120 -- -song.tbo"), 0) << Err();
     EXPECT_TRUE(test::FileExists(m_dir.File("-song.tbo")));
+}
+
+TEST_F(CliOptions, StretchFitsByTheTempoAndSaysHow) {
+    // One bar at 100 BPM, stretched into one bar at 120.
+    audio::Wave loop;
+    ASSERT_TRUE(test::MakeClickTrack(loop, 44100, 100, 2));
+    ASSERT_EQ(audio::SaveWave(loop, m_dir.File("a.wav"), audio::kTypeWav), audio::SoundResult::Ok);
+    ASSERT_EQ(Run("prepare a.wav b.wav --tempo 120 --stretch"), 0) << Err();
+    EXPECT_EQ(Out(), "bars: 1\nratio: 0.833333\n");
+    audio::Wave prepared;
+    ASSERT_EQ(audio::LoadWave(prepared, m_dir.File("b.wav"), audio::kLoadCopy),
+              audio::SoundResult::Ok);
+    EXPECT_EQ(prepared.FrameCount(), static_cast<std::int32_t>(test::BarFrames(44100, 120)));
+
+    // The song file holds the stretched loop.
+    ASSERT_EQ(Run("make-song s.tbo --tempo 120 --loop 4:a.wav:stretch"), 0) << Err();
+    ASSERT_EQ(Run("info s.tbo"), 0) << Err();
+    EXPECT_NE(Out().find("channel 4: loaded=1 effect=0 name=\"a\" volume=-500 pan=0 events=0 "
+                         "sample-bytes=" +
+                         std::to_string(test::BarFrames(44100, 120) * 4) + "\n"),
+              std::string::npos)
+        << Out();
+
+    // An effect is never stretched; a loop a quarter of the bar long is
+    // refused with its message, nothing written.
+    EXPECT_EQ(Run("prepare a.wav b2.wav --tempo 120 --stretch --effect"), 2);
+    EXPECT_EQ(Err().rfind("tamboro-cli: an effect is never stretched\n", 0), 0u) << Err();
+    EXPECT_EQ(Run("prepare a.wav b3.wav --tempo 25 --stretch"), 1);
+    EXPECT_NE(Err().find(platform::LoadString(engine::kStretchRefusedText)), std::string::npos)
+        << Err();
+    EXPECT_FALSE(test::FileExists(m_dir.File("b2.wav")));
+    EXPECT_FALSE(test::FileExists(m_dir.File("b3.wav")));
+    EXPECT_EQ(Run("make-song t.tbo --tempo 25 --loop 4:a.wav:stretch"), 1);
+    EXPECT_FALSE(test::FileExists(m_dir.File("t.tbo")));
 }
 
 }  // namespace

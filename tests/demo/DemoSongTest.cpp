@@ -41,7 +41,7 @@ TEST_F(DemoSong, EveryChannelHoldsANamedLoopOfWholeBars) {
     for (int ch = 0; ch < kChannelCount; ++ch) {
         ASSERT_EQ(song.IsChannelEmpty(ch), 0) << ch;
         EXPECT_FALSE(song.GetChannelName(ch).empty()) << ch;
-        EXPECT_FALSE(song.GetEvents(ch).empty()) << ch;
+        EXPECT_FALSE(song.GetEvents(ch)->empty()) << ch;
         const std::uint32_t frames = device.GetFrameCount(static_cast<int>(song.GetVoice(ch)));
         if (song.IsEffect(ch)) {
             ++effects;
@@ -53,7 +53,7 @@ TEST_F(DemoSong, EveryChannelHoldsANamedLoopOfWholeBars) {
     }
     EXPECT_GE(effects, 2);
     // About 64 bars of mix.
-    EXPECT_EQ(song.MixLength(), 64u * 2000);
+    EXPECT_EQ(song.MixLength().count, 64u * 2000);
 }
 
 TEST_F(DemoSong, MixdownNeverClipsAndIsNotQuiet) {

@@ -4,14 +4,12 @@
 
 #include <vector>
 
+#include "tests/support/AudioSupport.h"
+
 namespace tamboro::engine {
 namespace {
 
-audio::WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    audio::WAVEFORMATEX f;
-    audio::MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using tamboro::test::Pcm;
 
 TEST(LoopFitting, SamplesPerBarTruncates) {
     EXPECT_EQ(SamplesPerBar(44100, 120.0), 88200u);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/UnfmArchive.h"
 #include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
@@ -11,10 +12,6 @@
 
 namespace tamboro::engine::test {
 namespace {
-
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 class SongFile : public SongFixture {
   protected:
@@ -40,10 +37,10 @@ class SongFile : public SongFixture {
         song.SetInitialVolume(2, -1200);
         song.SetInitialPan(11, -3000);
         song.SetInitialMasterVolume(-250);
-        song.Events(0) = {{0, kMasterVolume, 0, static_cast<std::uint32_t>(-250), 0}};
-        song.Events(2) = {{0, kChannelOn, 2, 0, 0},
-                          {1500, kVolume, 2, static_cast<std::uint32_t>(-800), 0},
-                          {4000, kChannelOff, 2, 0, 0}};
+        (*song.Events(0)) = {{0, kMasterVolume, 0, static_cast<std::uint32_t>(-250), 0}};
+        (*song.Events(2)) = {{0, kChannelOn, 2, 0, 0},
+                             {1500, kVolume, 2, static_cast<std::uint32_t>(-800), 0},
+                             {4000, kChannelOff, 2, 0, 0}};
     }
 
     tamboro::test::TempDir files;
@@ -55,16 +52,16 @@ TEST_F(SongFile, AnEmptySongIsHeaderAndOneIndexEntry) {
     const auto bytes = tamboro::test::ReadAll(path);
     ASSERT_EQ(bytes.size(), 16u + 1664 + 8);
     EXPECT_EQ(std::memcmp(bytes.data(), "UNFM", 4), 0);
-    EXPECT_EQ(Le32(bytes, 4), 16u + 1664);  // the index follows the record
-    EXPECT_EQ(Le32(bytes, 8), 1u);
-    EXPECT_EQ(Le32(bytes, 16), 1664u);  // the header's own size field
-    EXPECT_EQ(Le32(bytes, 16 + 1664), 16u);
-    EXPECT_EQ(Le32(bytes, 16 + 1664 + 4), 1664u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 4), 16u + 1664);  // the index follows the record
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 8), 1u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16), 1664u);  // the header's own size field
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16 + 1664), 16u);
+    EXPECT_EQ(base::LoadLe<32>(bytes.data() + 16 + 1664 + 4), 1664u);
 }
 
 TEST_F(SongFile, RecordsFollowTheDocumentedOrder) {
     Compose();
-    song.Events(7) = {{1, kPan, 7, 5, 0}, {2, kPan, 7, 6, 0}, {3, kPan, 7, 7, 0}};
+    (*song.Events(7)) = {{1, kPan, 7, 5, 0}, {2, kPan, 7, 6, 0}, {3, kPan, 7, 7, 0}};
     song.SetNotes("abc");
     const std::string path = Path("song.tbo");
     ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
@@ -104,7 +101,7 @@ TEST_F(SongFile, FullRoundTripGivesTheSameSong) {
     ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
     const auto prepared2 = device.loaded[Slot(2)].bytes;
     const auto prepared11 = device.loaded[Slot(11)].bytes;
-    const auto events2 = song.GetEvents(2);
+    const auto events2 = (*song.GetEvents(2));
 
     song.Reset();
     std::vector<int> progress;
@@ -128,7 +125,7 @@ TEST_F(SongFile, FullRoundTripGivesTheSameSong) {
     EXPECT_EQ(song.GetChannelVolume(2), -1200);
     EXPECT_EQ(song.GetInitialPan(11), -3000);
     EXPECT_EQ(song.GetInitialMasterVolume(), -250);
-    EXPECT_EQ(song.GetEvents(2), events2);
+    EXPECT_EQ((*song.GetEvents(2)), events2);
     EXPECT_TRUE(song.GetSourceFile(2).empty());  // the loop still lies in the file
     EXPECT_EQ(device.loaded[Slot(2)].bytes, prepared2);
     EXPECT_EQ(device.loaded[Slot(11)].bytes, prepared11);
@@ -196,7 +193,7 @@ TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
 
     // Load the mix onto a song at half the tempo: events stay on their bars.
     const auto loopBefore = device.loaded[Slot(2)].bytes;
-    song.Events(2).clear();
+    song.Events(2)->clear();
     song.SetTitle("altro");
     song.NewSong(60.0);
     ASSERT_EQ(Load(2, Bar()), 0);
@@ -205,9 +202,9 @@ TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
     EXPECT_EQ(song.GetTitle(), "Brano di prova");
     EXPECT_EQ(song.IsEffect(11), 1);        // the stored bit is copied...
     EXPECT_EQ(song.IsChannelEmpty(11), 1);  // ...onto a channel that stays empty
-    ASSERT_EQ(song.GetEvents(2).size(), 3u);
-    EXPECT_EQ(std::next(song.GetEvents(2).begin())->time, 3000u);  // 1500 ms at 120 -> 3000 at 60
-    EXPECT_EQ(song.GetEvents(2).back().time, 8000u);
+    ASSERT_EQ(song.GetEvents(2)->size(), 3u);
+    EXPECT_EQ(std::next(song.GetEvents(2)->begin())->time, 3000u);  // 1500 ms at 120 -> 3000 at 60
+    EXPECT_EQ(song.GetEvents(2)->back().time, 8000u);
     EXPECT_EQ(song.GetInitialVolume(2), -1200);
     EXPECT_EQ(song.GetChannelName(2), "loop2");  // the loop is kept
     EXPECT_NE(device.loaded[Slot(2)].bytes, loopBefore);
@@ -222,7 +219,7 @@ TEST_F(SongFile, AMixOnlyFileOpenedInFullGivesEmptyChannelsWithTheirMix) {
     EXPECT_EQ(song.IsChannelEmpty(2), 1);  // no loop behind the stored bits
     EXPECT_EQ(song.IsEffect(11), 1);
     EXPECT_EQ(song.GetChannelName(11), "effetto già");
-    EXPECT_EQ(song.GetEvents(2).size(), 3u);
+    EXPECT_EQ(song.GetEvents(2)->size(), 3u);
     // Such a song saves again like any other.
     EXPECT_EQ(song.SaveSong(Path("again.tbo"), 0, nullptr), 0);
 }
@@ -288,7 +285,7 @@ TEST_F(SongFile, DamagedSongsAreRefused) {
         EXPECT_EQ(song.GetTitle(), "") << c.what;
         for (int ch = 0; ch < kChannelCount; ++ch) {
             EXPECT_EQ(song.IsChannelEmpty(ch), 1) << c.what << " " << ch;
-            EXPECT_TRUE(song.GetEvents(ch).empty()) << c.what << " " << ch;
+            EXPECT_TRUE(song.GetEvents(ch)->empty()) << c.what << " " << ch;
         }
     }
     // A file that is no archive at all is refused before the song is touched.

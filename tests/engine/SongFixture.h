@@ -9,15 +9,12 @@
 #include "engine/Song.h"
 #include "platform/Messages.h"
 #include "tests/engine/FakeDevice.h"
+#include "tests/support/AudioSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace tamboro::engine::test {
 
-inline audio::WAVEFORMATEX Pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
-    audio::WAVEFORMATEX f;
-    audio::MakePcmFormat(f, rate, bits, channels);
-    return f;
-}
+using tamboro::test::Pcm;
 
 // A 16-bit stereo (or given format) loop whose frame k holds the value
 // (k + 1 + seed) on the left and -(k + 1 + seed) on the right, so positions
@@ -58,7 +55,6 @@ class SongFixture : public ::testing::Test {
         return song.ReplaceChannel(ch, wave.get(), effect);
     }
     int Slot(int ch) const { return static_cast<int>(song.GetVoice(ch)); }
-    int Clock() const { return static_cast<int>(song.GetClockVoice()); }
 
     tamboro::test::TempDir temp;
     platform::EventLoop loop;

@@ -40,7 +40,7 @@ TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
     song.SetMixedBy("Mixed by");
     song.SetNotes("Note\nlines");
     song.SetChannelName(3, "drum");
-    song.Events(0).push_back({10, kMasterVolume, 0, static_cast<std::uint32_t>(-200), 0});
+    song.Events(0)->push_back({10, kMasterVolume, 0, static_cast<std::uint32_t>(-200), 0});
     song.Reset();
     EXPECT_EQ(song.GetMixMode(), MixMode::NoSong);
     EXPECT_EQ(song.GetTitle(), "");
@@ -55,7 +55,7 @@ TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
         EXPECT_EQ(song.GetInitialPan(ch), 0) << ch;
         EXPECT_EQ(song.GetChannelPan(ch), 0) << ch;
         EXPECT_EQ(song.GetChannelName(ch), "") << ch;
-        EXPECT_TRUE(song.GetEvents(ch).empty()) << ch;
+        EXPECT_TRUE(song.GetEvents(ch)->empty()) << ch;
         EXPECT_EQ(song.GetChannelFlags(ch), 0u) << ch;
     }
     song.DetachDevice();
@@ -74,7 +74,8 @@ TEST_F(SongTest, BadChannelIndexesAreRejectedByEveryOperation) {
         EXPECT_EQ(song.GetPreparedLength(ch), 0u) << ch;
         EXPECT_EQ(song.GetSourceLength(ch), 0u) << ch;
         EXPECT_EQ(song.GetVoice(ch), kNoVoice) << ch;
-        EXPECT_TRUE(song.GetEvents(ch).empty()) << ch;
+        EXPECT_EQ(song.GetEvents(ch), nullptr) << ch;  // never another channel's list
+        EXPECT_EQ(song.Events(ch), nullptr) << ch;
         EXPECT_EQ(song.GetInitialVolume(ch), 0) << ch;
         EXPECT_EQ(song.GetPreparedFile(ch), "") << ch;
     }
@@ -116,34 +117,35 @@ TEST(SongResults, EveryResultHasItsMessage) {
     EXPECT_EQ(SongResultMessage(6), platform::LoadString(1009));
 }
 
-TEST_F(SongTest, AttachTakesASlotPerChannelAndOneForTheClock) {
+TEST_F(SongTest, AttachTakesASlotPerChannel) {
     EXPECT_EQ(song.AttachDevice(static_cast<audio::OutputDeviceInterface*>(nullptr)), 1);
     ASSERT_EQ(song.AttachDevice(&device), 0);
-    EXPECT_EQ(device.SlotsInUse(), 21);
+    // The tempo clock counts frames; it needs no slot of its own.
+    EXPECT_EQ(device.SlotsInUse(), 20);
     std::vector<std::uint32_t> voices;
     for (int ch = 0; ch < kChannelCount; ++ch)
         voices.push_back(song.GetVoice(ch));
-    voices.push_back(song.GetClockVoice());
     std::sort(voices.begin(), voices.end());
     EXPECT_EQ(std::unique(voices.begin(), voices.end()), voices.end());
-    EXPECT_NE(song.GetClockVoice(), kNoVoice);
-    // Tempo 0 before the first NewSong: no clock buffer yet.
-    EXPECT_EQ(device.IsLoaded(static_cast<int>(song.GetClockVoice())), 0);
+    EXPECT_EQ(std::count(voices.begin(), voices.end(), kNoVoice), 0);
+    // Tempo 0 before the first NewSong: no clock period yet.
+    EXPECT_EQ(song.ClockPeriod().count, 0u);
     EXPECT_EQ(song.DetachDevice(), &device);
     EXPECT_EQ(device.SlotsInUse(), 0);
 }
 
-TEST_F(SongTest, TempoClockHoldsEightBarsOfSilenceInTheClockFormat) {
+TEST_F(SongTest, TempoClockRunsEightWholeBarsOfFrames) {
     struct Case {
         std::uint32_t rate;
         std::uint16_t bits, channels;
         bool mono;
         double tempo;
     } cases[] = {
-        {44100, 16, 2, false, 120.0},  // 8 x 352800
-        {44100, 16, 2, true, 120.0},   // mono clock: half
+        {44100, 16, 2, false, 120.0},  // 8 x 88200
+        {44100, 16, 2, true, 120.0},   // mono sources: the same frames
         {22050, 8, 1, false, 97.3},    // truncation of a fractional bar
         {48000, 8, 2, false, 240.0},
+        {44100, 16, 2, false, 130.0},  // a bar is no whole number of ms
     };
     for (const auto& c : cases) {
         FakeDevice fresh;
@@ -153,17 +155,10 @@ TEST_F(SongTest, TempoClockHoldsEightBarsOfSilenceInTheClockFormat) {
         audio::MakePcmFormat(f, c.rate, c.bits, c.channels);
         ASSERT_EQ(s.SetOutputFormat(-1, f, c.mono, false), 0);
         s.NewSong(c.tempo);
-        const auto& clock = fresh.loaded[s.GetClockVoice()];
-        ASSERT_TRUE(clock.fromMemory);
-        const std::uint16_t channels = c.mono ? 1 : c.channels;
-        const std::uint32_t bytesPerSecond = c.rate * c.bits / 8 * channels;
-        const auto bar = static_cast<std::uint64_t>(bytesPerSecond * 240.0 / c.tempo);
-        EXPECT_EQ(clock.bytes.size(), 8 * bar) << c.rate << " " << c.tempo;
-        EXPECT_EQ(clock.format.nChannels, channels);
-        EXPECT_EQ(clock.format.wBitsPerSample, c.bits);
-        const std::uint8_t silence = c.bits == 8 ? 0x80 : 0;
-        EXPECT_TRUE(std::all_of(clock.bytes.begin(), clock.bytes.end(),
-                                [&](std::uint8_t b) { return b == silence; }));
+        // A bar holds trunc(rate x 240 / tempo) frames, whatever the sample
+        // size (a clock sized in bytes would lose up to a frame per bar).
+        const auto bar = static_cast<std::uint64_t>(c.rate * 240.0 / c.tempo);
+        EXPECT_EQ(s.ClockPeriod().count, 8 * bar) << c.rate << " " << c.tempo;
         s.DetachDevice();
     }
 }
@@ -197,11 +192,10 @@ TEST_F(SongTest, SetOutputFormatSwitchesWithTheDeviceOffAndRestoresIt) {
 TEST_F(SongTest, NewSongRebuildsTheClockForTheNewTempo) {
     ASSERT_EQ(song.AttachDevice(&device), 0);
     song.NewSong(120.0);
-    const int clock = static_cast<int>(song.GetClockVoice());
-    ASSERT_EQ(device.IsLoaded(clock), 1);
-    const std::size_t bytes120 = device.loaded[clock].bytes.size();
+    const Frames at120 = song.ClockPeriod();
+    ASSERT_GT(at120.count, 0u);
     song.NewSong(60.0);
-    EXPECT_EQ(device.loaded[clock].bytes.size(), 2 * bytes120);
+    EXPECT_EQ(song.ClockPeriod().count, 2 * at120.count);
     song.DetachDevice();
 }
 
@@ -233,6 +227,51 @@ TEST(SongDevice, BorrowedDeviceOutlivesTheSongWithEverySlotFreed) {
         song.NewSong(120.0);
     }
     EXPECT_EQ(device.SlotsInUse(), 0);
+}
+
+}  // namespace
+}  // namespace tamboro::engine
+
+namespace tamboro::engine {
+namespace {
+
+TEST(SongDocument, LatestEventTimeCountsEveryKindWhileTheMixLengthCountsSwitches) {
+    SongDocument doc;
+    EXPECT_FALSE(doc.LatestEventTime().has_value());
+    EXPECT_EQ(doc.MixLength().count, 0u);
+    doc.Events(3)->push_back({100, kChannelOn, 3, 0, 0});
+    doc.Events(3)->push_back({500, kChannelOff, 3, 0, 0});
+    doc.Events(0)->push_back({900, kMasterVolume, 0, 0, 0});
+    doc.Events(7)->push_back({700, kPan, 7, 5, 0});
+    EXPECT_EQ(doc.MixLength().count, 500u);
+    ASSERT_TRUE(doc.LatestEventTime().has_value());
+    EXPECT_EQ(doc.LatestEventTime()->count, 900u);
+}
+
+TEST(SongDocument, ACopyIsASnapshotTheOriginalNoLongerChanges) {
+    SongDocument doc;
+    doc.title = "Brano";
+    doc.Events(2)->push_back({10, kVolume, 2, 0, 0});
+    const SongDocument snapshot = doc;
+    doc.Events(2)->push_back({20, kVolume, 2, 1, 0});
+    doc.title = "Altro";
+    EXPECT_NE(snapshot, doc);
+    EXPECT_EQ(snapshot.Events(2)->size(), 1u);
+    EXPECT_EQ(snapshot.title, "Brano");
+}
+
+TEST(SongDocument, MergedEventsRunByTimeThenChannelWithTheMasterFirst) {
+    SongDocument doc;
+    doc.Events(4)->push_back({0, kVolume, 4, 1, 0});
+    doc.Events(0)->push_back({0, kMasterVolume, 0, 2, 0});
+    doc.Events(1)->push_back({5, kChannelOn, 1, 0, 0});
+    doc.Events(0)->push_back({5, kChannelOn, 0, 0, 0});
+    const auto merged = doc.MergedEvents();
+    ASSERT_EQ(merged.size(), 4u);
+    EXPECT_EQ(merged[0].kind, kMasterVolume);
+    EXPECT_EQ(merged[1].channel, 4u);
+    EXPECT_EQ(merged[2].channel, 0u);
+    EXPECT_EQ(merged[3].channel, 1u);
 }
 
 }  // namespace

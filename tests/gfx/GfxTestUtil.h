@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "gfx/BitmapHeader.h"
 
 namespace tamboro::gfx::test {
@@ -35,23 +36,23 @@ inline Bytes MakeBitmap(const BitmapSpec& s, const Bytes& pixels = {}) {
     if (s.fileHeader) {
         h[0] = 'B';
         h[1] = 'M';
-        PutLe32(h + 2, static_cast<std::uint32_t>(b.size()));
-        PutLe32(h + 10, static_cast<std::uint32_t>(14 + header));
+        base::StoreLe<32>(h + 2, static_cast<std::uint32_t>(b.size()));
+        base::StoreLe<32>(h + 10, static_cast<std::uint32_t>(14 + header));
         h += 14;
     }
-    PutLe32(h, 40);
-    PutLe32(h + 4, static_cast<std::uint32_t>(s.width));
-    PutLe32(h + 8, static_cast<std::uint32_t>(s.height));
-    PutLe16(h + 12, 1);
-    PutLe16(h + 14, static_cast<std::uint16_t>(s.bits));
-    PutLe32(h + 16, s.compression);
-    PutLe32(h + 32, s.coloursUsed);
+    base::StoreLe<32>(h, 40);
+    base::StoreLe<32>(h + 4, static_cast<std::uint32_t>(s.width));
+    base::StoreLe<32>(h + 8, static_cast<std::uint32_t>(s.height));
+    base::StoreLe<16>(h + 12, 1);
+    base::StoreLe<16>(h + 14, static_cast<std::uint16_t>(s.bits));
+    base::StoreLe<32>(h + 16, s.compression);
+    base::StoreLe<32>(h + 32, s.coloursUsed);
     for (std::uint32_t i = 0; i < entries; ++i) {
         h[40 + 4 * i] = h[41 + 4 * i] = h[42 + 4 * i] = static_cast<std::uint8_t>(i);
     }
     if (s.masks) {
         for (int i = 0; i < 3; ++i)
-            PutLe32(h + 40 + 4 * entries + 4 * i, s.maskValues[i]);
+            base::StoreLe<32>(h + 40 + 4 * entries + 4 * i, s.maskValues[i]);
     }
     if (!pixels.empty()) std::memcpy(h + header, pixels.data(), std::min(image, pixels.size()));
     return b;

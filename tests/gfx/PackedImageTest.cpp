@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/MemoBlock.h"
 #include "gfx/Codecs.h"
 #include "gfx/DibSurface.h"
@@ -19,7 +20,7 @@ using test::BitmapSpec;
 using test::MakeBitmap;
 
 std::uint32_t Compression(const PackedImage& img) {
-    return Le32(img.GetHeader() + 16);
+    return base::LoadLe<32>(img.GetHeader() + 16);
 }
 
 // The stored pixel rows of a plain packed image.
@@ -46,10 +47,10 @@ TEST(BitmapHeader, BuilderSizesAndRefusals) {
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Indexed4, h), 104u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Indexed8, h), 1064u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Rgb555, h), 52u);
-    EXPECT_EQ(Le32(h + 44), 0x03E0u);
+    EXPECT_EQ(base::LoadLe<32>(h + 44), 0x03E0u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Rgb565, h), 52u);
-    EXPECT_EQ(Le32(h + 40), 0xF800u);
-    EXPECT_EQ(Le32(h + 16), 3u);
+    EXPECT_EQ(base::LoadLe<32>(h + 40), 0xF800u);
+    EXPECT_EQ(base::LoadLe<32>(h + 16), 3u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Bgr24, h), 40u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Bgrx32, h), 40u);
     EXPECT_EQ(BuildHeader(3, 3, PixelFormat::Bgr565, h), 0u);
@@ -111,25 +112,25 @@ TEST(PackedImage, DamagedHeadersAreRefused) {
     };
     Bytes good = MakeBitmap({.width = 5, .height = 4, .bits = 8});
     Bytes b = good;
-    PutLe32(b.data(), 108);  // not a 40-byte header
+    base::StoreLe<32>(b.data(), 108);  // not a 40-byte header
     refuse(b);
     b = good;
-    PutLe16(b.data() + 14, 7);  // bit count
+    base::StoreLe<16>(b.data() + 14, 7);  // bit count
     refuse(b);
     b = good;
-    PutLe32(b.data() + 32, 257);  // colours used
+    base::StoreLe<32>(b.data() + 32, 257);  // colours used
     refuse(b);
     b = good;
-    PutLe32(b.data() + 8, static_cast<std::uint32_t>(-4));  // top-down
+    base::StoreLe<32>(b.data() + 8, static_cast<std::uint32_t>(-4));  // top-down
     refuse(b);
     b = good;
-    PutLe32(b.data() + 4, 70000);
+    base::StoreLe<32>(b.data() + 4, 70000);
     refuse(b);
     b = good;
-    PutLe32(b.data() + 8, 5);  // one row more than the block holds
+    base::StoreLe<32>(b.data() + 8, 5);  // one row more than the block holds
     refuse(b);
     b = MakeBitmap({.width = 5, .height = 4, .bits = 8, .compression = kCodeArle});
-    PutLe32(b.data() + 20, 0x7FFFFFF0);  // image size past the end
+    base::StoreLe<32>(b.data() + 20, 0x7FFFFFF0);  // image size past the end
     refuse(b);
     refuse({'B', 'M'});
     refuse({});
@@ -207,7 +208,7 @@ TEST(PackedImage, Rle8BitmapsLoadAsPlainPictures) {
     Bytes file = MakeBitmap(s);
     file.resize(14 + 40 + 1024);
     file.insert(file.end(), codes.begin(), codes.end());
-    PutLe32(file.data() + 14 + 20, static_cast<std::uint32_t>(codes.size()));
+    base::StoreLe<32>(file.data() + 14 + 20, static_cast<std::uint32_t>(codes.size()));
     PackedImage img;
     ASSERT_EQ(LoadBytes(img, file), GfxResult::Ok);
     EXPECT_FALSE(img.IsCompressed());
@@ -225,30 +226,69 @@ TEST(PackedImage, Rle8BitmapsLoadAsPlainPictures) {
     EXPECT_EQ(LoadBytes(img2, bad), GfxResult::BadArgument);
 }
 
+TEST(Rle8, EncodedPicturesDecodeToTheSameRowsAndEndEveryRow) {
+    // Widths around the escape lengths (1, 2) and the run caps (255), random
+    // and skin-like rows.
+    for (int width : {1, 2, 3, 4, 5, 7, 254, 255, 256, 300, 513}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            const int height = 1 + width % 5;
+            Bytes rows =
+                kind == 0   ? test::RandomRows(width, height, 8, static_cast<std::uint32_t>(width))
+                : kind == 1 ? test::SkinRows(width, height, static_cast<std::uint32_t>(width))
+                            : Bytes(RowBytesForBits(8, static_cast<std::uint32_t>(width)) *
+                                        static_cast<std::size_t>(height),
+                                    0);
+            // Padding bytes are not pixels; keep them zero so whole rows compare.
+            const std::uint32_t rb = RowBytesForBits(8, static_cast<std::uint32_t>(width));
+            for (int y = 0; y < height; ++y)
+                for (std::uint32_t x = static_cast<std::uint32_t>(width); x < rb; ++x)
+                    rows[y * rb + x] = 0;
+            const Bytes plain = MakeBitmap({.width = width, .height = height, .bits = 8}, rows);
+            auto rle = EncodeRle8(plain);
+            ASSERT_TRUE(rle) << width;
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 16), kCompressionRle8);
+            const std::size_t codes = rle->size() - (40 + 1024);
+            EXPECT_EQ(base::LoadLe<32>(rle->data() + 20), codes);
+            // The last code is the end of the picture.
+            EXPECT_EQ((*rle)[rle->size() - 2], 0);
+            EXPECT_EQ((*rle)[rle->size() - 1], 1);
+            auto back = DecodeRle8(*rle);
+            ASSERT_TRUE(back) << width;
+            EXPECT_EQ(Bytes(back->begin() + 40 + 1024, back->end()), rows)
+                << "width " << width << " kind " << kind;
+        }
+    }
+    // Flat rows shrink to a few codes per row; other formats are refused.
+    const Bytes flat = MakeBitmap({.width = 640, .height = 4, .bits = 8}, Bytes(640 * 4, 9));
+    EXPECT_LT(EncodeRle8(flat)->size(), std::size_t{40 + 1024 + 4 * 12});
+    EXPECT_FALSE(EncodeRle8(MakeBitmap({.width = 4, .height = 4, .bits = 24})));
+    EXPECT_FALSE(EncodeRle8(MakeBitmap({.width = 4, .height = 4, .bits = 8, .compression = 1})));
+}
+
 TEST(PackedImage, TinyRunLengthDataCannotAskForGigabytes) {
     // 65535 × 65534 pixels from a few bytes: refused, never allocated.
     Bytes rle = MakeBitmap({.width = 1, .height = 1, .bits = 8, .compression = 1});
-    PutLe32(rle.data() + 4, 65535);
-    PutLe32(rle.data() + 8, 65534);
+    base::StoreLe<32>(rle.data() + 4, 65535);
+    base::StoreLe<32>(rle.data() + 8, 65534);
     rle.insert(rle.end(), {4, 7, 0, 1});
-    PutLe32(rle.data() + 20, 4);
+    base::StoreLe<32>(rle.data() + 20, 4);
     PackedImage img;
     EXPECT_EQ(LoadBytes(img, rle), GfxResult::BadArgument);
     // ARLE rows that all share one run packet.
     const int h = 5000;  // 5000 rows × 16000 pixels: above the decoder's limit
     Bytes arle = MakeBitmap({.width = 16000, .height = 1, .bits = 8, .compression = kCodeArle});
     arle.resize(1064);
-    PutLe32(arle.data() + 8, h);
+    base::StoreLe<32>(arle.data() + 8, h);
     for (int i = 0; i < h; ++i) {
         const std::uint8_t entry[4] = {static_cast<std::uint8_t>(h * 4),
                                        static_cast<std::uint8_t>((h * 4) >> 8), 0, 0};
         arle.insert(arle.end(), entry, entry + 4);
     }
     arle.insert(arle.end(), {0xC0 | (16000 >> 8), 16000 & 0xFF, 9});
-    PutLe32(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
+    base::StoreLe<32>(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
     EXPECT_FALSE(DecodeArle(arle));
-    PutLe32(arle.data() + 8, 2);  // the same codes for two rows are fine
-    PutLe32(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
+    base::StoreLe<32>(arle.data() + 8, 2);  // the same codes for two rows are fine
+    base::StoreLe<32>(arle.data() + 20, static_cast<std::uint32_t>(arle.size() - 1064));
     auto two = DecodeArle(arle);
     ASSERT_TRUE(two);
     EXPECT_EQ((*two)[1064 + 15999], 9);
@@ -334,7 +374,7 @@ TEST_P(CodecRoundTrip, RandomAndSkinPicturesComeBackExactly) {
             EXPECT_EQ(copy.GetFormat(), format);
             EXPECT_EQ(Rows(copy), rows) << rt.name << " width " << width << " kind " << kind;
             if (rt.masks) {
-                EXPECT_EQ(Le32(copy.GetHeader() + 44), s.maskValues[1]);
+                EXPECT_EQ(base::LoadLe<32>(copy.GetHeader() + 44), s.maskValues[1]);
             }
         }
     }
@@ -364,7 +404,7 @@ Bytes ArleCodes(const Bytes& row) {
     auto arle = EncodeArle(plain);
     EXPECT_TRUE(arle);
     if (!arle) return {};
-    EXPECT_EQ(Le32(arle->data() + 40 + 1024), 4u);  // row table: codes right after it
+    EXPECT_EQ(base::LoadLe<32>(arle->data() + 40 + 1024), 4u);  // row table: codes right after it
     return Bytes(arle->begin() + 40 + 1024 + 4, arle->end());
 }
 
@@ -410,16 +450,16 @@ TEST(Arle, DamagedCodesAreRefusedAndTheImageStaysCompressed) {
         EXPECT_TRUE(img.IsCompressed());
     };
     Bytes b = arle;
-    PutLe32(b.data() + table + 4, 0xFFFF);  // row offset past the data
+    base::StoreLe<32>(b.data() + table + 4, 0xFFFF);  // row offset past the data
     refuse(b);
     b = arle;
-    PutLe32(b.data() + table, 2);  // row offset inside the table
+    base::StoreLe<32>(b.data() + table, 2);  // row offset inside the table
     refuse(b);
     b = arle;
     b[table + 12] = 0x7F;  // run of 63 in a 10-pixel row
     refuse(b);
     b = arle;
-    PutLe32(b.data() + 20, Le32(b.data() + 20) - 3);  // last row's codes cut
+    base::StoreLe<32>(b.data() + 20, base::LoadLe<32>(b.data() + 20) - 3);  // last row's codes cut
     refuse(b);
 }
 
@@ -430,17 +470,17 @@ TEST(Trle, AllZeroRowHasSkipWidthAndCountZero) {
     auto trle = EncodeTrle(plain);
     ASSERT_TRUE(trle);
     const std::uint8_t* prefix = trle->data() + 1064;
-    EXPECT_EQ(Le32(prefix + 12), 0u);
-    EXPECT_EQ(Le16(prefix + 16 + 4), 2);  // top row: skip 2
-    EXPECT_EQ(Le16(prefix + 16 + 6), 1);  // count 1
-    EXPECT_EQ(Le16(prefix + 24 + 4), 6);  // bottom row: all zero
-    EXPECT_EQ(Le16(prefix + 24 + 6), 0);
-    EXPECT_EQ(Le32(trle->data() + 20), 16u + 2 * 8 + 1);
+    EXPECT_EQ(base::LoadLe<32>(prefix + 12), 0u);
+    EXPECT_EQ(base::LoadLe<16>(prefix + 16 + 4), 2);  // top row: skip 2
+    EXPECT_EQ(base::LoadLe<16>(prefix + 16 + 6), 1);  // count 1
+    EXPECT_EQ(base::LoadLe<16>(prefix + 24 + 4), 6);  // bottom row: all zero
+    EXPECT_EQ(base::LoadLe<16>(prefix + 24 + 6), 0);
+    EXPECT_EQ(base::LoadLe<32>(trle->data() + 20), 16u + 2 * 8 + 1);
     auto back = DecodeTrle(*trle);
     ASSERT_TRUE(back);
     EXPECT_EQ(Bytes(back->begin() + 1064, back->end()), rows);
     Bytes bad = *trle;
-    PutLe16(bad.data() + 1064 + 16 + 4, 6);  // skip + count past the width
+    base::StoreLe<16>(bad.data() + 1064 + 16 + 4, 6);  // skip + count past the width
     EXPECT_FALSE(DecodeTrle(bad));
 }
 
@@ -448,12 +488,12 @@ TEST(Pkc, WrongUnpackedSizeIsRefused) {
     Bytes plain = MakeBitmap({.width = 4, .height = 4, .bits = 8}, test::RandomRows(4, 4, 8, 2));
     auto pkc = EncodePkc(plain);
     ASSERT_TRUE(pkc);
-    EXPECT_EQ(Le32(pkc->data() + 16), kCodePkc1);
+    EXPECT_EQ(base::LoadLe<32>(pkc->data() + 16), kCodePkc1);
     // Replace the block by one that holds one byte less.
     auto shortBlock = base::PackMemory(Bytes(15, 1));
     Bytes bad(pkc->begin(), pkc->begin() + 1064);
     bad.insert(bad.end(), shortBlock->begin(), shortBlock->end());
-    PutLe32(bad.data() + 20, static_cast<std::uint32_t>(shortBlock->size()));
+    base::StoreLe<32>(bad.data() + 20, static_cast<std::uint32_t>(shortBlock->size()));
     EXPECT_FALSE(DecodePkc(bad));
 }
 

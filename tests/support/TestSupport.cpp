@@ -39,6 +39,11 @@ std::vector<std::uint8_t> ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string ReadText(const std::string& path) {
+    const auto bytes = ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -59,6 +64,20 @@ int RunCommand(const std::string& command) {
 
 bool HaveProgram(const std::string& name) {
     return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+const std::string& CliPath() {
+    static const std::string path = std::string(TAMBORO_BINARY_DIR) + "/cli/tamboro-cli";
+    return path;
+}
+
+void CliFixture::SetUp() {
+    if (!FileExists(CliPath())) GTEST_SKIP() << "tamboro-cli not built";
+}
+
+int CliFixture::Run(const std::string& args) {
+    return RunCommand("cd '" + m_dir.Path() + "' && '" + CliPath() + "' " + args +
+                      " >out.txt 2>err.txt </dev/null");
 }
 
 }  // namespace tamboro::test

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
         events.push_back(e);
     for (const MixEvent& e : events) {
         engine::InsertEvent(
-            song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel)), e);
+            (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
     const int result = song.SaveSong(argv[2], 0, nullptr);
     if (result != 0) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ByteOrder.h"
+
 namespace tamboro::audio::codecs {
 namespace {
 
@@ -49,12 +51,12 @@ int Compress(Channel& ch, int sample) {
     return nibble;
 }
 
-int Le16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(p[0] | p[1] << 8);
+// The block header's signed 16-bit fields.
+int LoadS16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(base::LoadLe<16>(p));
 }
-void Put16(std::uint8_t* p, int v) {
-    p[0] = static_cast<std::uint8_t>(v & 0xFF);
-    p[1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+void StoreS16(std::uint8_t* p, int v) {
+    base::StoreLe<16>(p, static_cast<std::uint16_t>(v));
 }
 
 int InitialDelta(const std::int16_t* in, std::uint32_t channels, std::uint32_t c,
@@ -86,9 +88,9 @@ std::size_t MsDecodeBlock(const std::uint8_t* block, std::size_t bytes, std::uin
         const std::size_t index = block[c] < coefs.size() ? block[c] : 0;
         state[c].c1 = coefs[index].c1;
         state[c].c2 = coefs[index].c2;
-        state[c].delta = std::clamp(Le16(block + channels + 2 * c), -kMaxDelta, kMaxDelta);
-        state[c].s1 = Le16(block + 3 * channels + 2 * c);
-        state[c].s2 = Le16(block + 5 * channels + 2 * c);
+        state[c].delta = std::clamp(LoadS16(block + channels + 2 * c), -kMaxDelta, kMaxDelta);
+        state[c].s1 = LoadS16(block + 3 * channels + 2 * c);
+        state[c].s2 = LoadS16(block + 5 * channels + 2 * c);
         out[c] = static_cast<std::int16_t>(state[c].s2);
         out[channels + c] = static_cast<std::int16_t>(state[c].s1);
     }
@@ -133,9 +135,9 @@ void MsEncodeBlock(const std::int16_t* in, std::uint32_t channels, std::uint32_t
             }
         }
         block[c] = static_cast<std::uint8_t>(best);
-        Put16(block + channels + 2 * c, bestDelta);
-        Put16(block + 3 * channels + 2 * c, in[channels + c]);
-        Put16(block + 5 * channels + 2 * c, in[c]);
+        StoreS16(block + channels + 2 * c, bestDelta);
+        StoreS16(block + 3 * channels + 2 * c, in[channels + c]);
+        StoreS16(block + 5 * channels + 2 * c, in[c]);
         Channel ch{coefs[best].c1, coefs[best].c2, bestDelta, in[channels + c], in[c]};
         for (std::uint32_t f = 2; f < frames; ++f) {
             const std::size_t n = static_cast<std::size_t>(f - 2) * channels + c;

@@ -1,0 +1,155 @@
+// Stretching a 20-second 44100 Hz 16-bit stereo loop to 1.2 times its
+// length, pitch kept, each with its peers in the same run:
+//
+//   BM_Stretch_Wave            StretchWave in memory (the loop played
+//                              round with half a second of context)
+//   BM_Stretch_WaveThreeCopies the same with three whole copies end to end
+//   BM_Stretch_CliProcess      a tamboro-cli process: load, stretch by the
+//                              song's tempo, fit, save
+//   BM_Stretch_RubberbandProcess  the peer: the `rubberband` command with its
+//                              finer engine (--fine) on the same file
+//   BM_Stretch_SoxProcess      the peer: sox's `tempo` effect (faster, and it
+//                              smears the beats)
+//
+// 20 s are 8 bars at 96 BPM; at 80 BPM 8 bars last 24 s: the command-line
+// stretch by the song's tempo is also exactly 1.2.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "BenchSupport.h"
+#include "audio/files/SoundFile.h"
+#include "audio/stretch/LoopStretcher.h"
+
+namespace {
+
+using namespace tamboro::audio;
+using tamboro::bench::Spawn;
+
+constexpr std::uint32_t kRate = 44100;
+constexpr std::uint32_t kFrames = kRate * 20;
+constexpr double kRatio = 1.2;
+
+struct Files {
+    tamboro::bench::ScratchFolder scratch{"tamboro-bench-stretch"};
+    std::string folder = scratch.Path();
+    std::string loop;
+    std::string cli;
+    Wave wave;
+
+    Files() {
+        loop = folder + "/loop.wav";
+        // A tone, a chord an octave up on the right, and a click every
+        // quarter note at 96 BPM.
+        WAVEFORMATEX format;
+        MakePcmFormat(format, kRate, 16, 2);
+        wave.Create(format, kFrames);
+        const std::uint32_t beat = kRate * 60 / 96;
+        for (std::uint32_t i = 0; i < kFrames; ++i) {
+            const double t = static_cast<double>(i) / kRate;
+            const std::uint32_t since = i % beat;
+            const double click = 0.5 * std::exp(-static_cast<double>(since) / 90.0) *
+                                 std::sin(2 * std::numbers::pi * 5000.0 * since / kRate);
+            const double left = 0.3 * std::sin(2 * std::numbers::pi * 220 * t) + click;
+            const double right = 0.2 * std::sin(2 * std::numbers::pi * 440 * t) +
+                                 0.1 * std::sin(2 * std::numbers::pi * 554.37 * t) + click;
+            const auto l = static_cast<std::uint16_t>(std::lround(left * 32767));
+            const auto r = static_cast<std::uint16_t>(std::lround(right * 32767));
+            wave.SetFrame(static_cast<std::int32_t>(i), l | static_cast<std::uint32_t>(r) << 16);
+        }
+        SaveWave(wave, loop, 0);
+        cli = tamboro::bench::CliPath();
+    }
+};
+
+Files& TheFiles() {
+    static Files files;
+    return files;
+}
+
+void BM_Stretch_Wave(benchmark::State& state) {
+    Files& files = TheFiles();
+    const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
+    for (auto _ : state) {
+        Wave out;
+        if (StretchWave(files.wave, target, out) != StretchResult::Ok) {
+            state.SkipWithError("stretch failed");
+            break;
+        }
+        benchmark::DoNotOptimize(out.Data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+BENCHMARK(BM_Stretch_Wave)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Stretch_WaveThreeCopies(benchmark::State& state) {
+    Files& files = TheFiles();
+    const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
+    for (auto _ : state) {
+        Wave out;
+        if (StretchWaveWithContext(files.wave, target, kFrames, out) != StretchResult::Ok) {
+            state.SkipWithError("stretch failed");
+            break;
+        }
+        benchmark::DoNotOptimize(out.Data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+BENCHMARK(BM_Stretch_WaveThreeCopies)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Stretch_CliProcess(benchmark::State& state) {
+    Files& files = TheFiles();
+    if (access(files.cli.c_str(), X_OK) != 0) {
+        state.SkipWithError("tamboro-cli not built");
+        return;
+    }
+    const std::string out = files.folder + "/cli-out.wav";
+    for (auto _ : state) {
+        if (Spawn({files.cli, "prepare", files.loop, out, "--tempo", "80", "--rate", "44100",
+                   "--bits", "16", "--channels", "2", "--stretch"}) != 0) {
+            state.SkipWithError("tamboro-cli failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+BENCHMARK(BM_Stretch_CliProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Stretch_RubberbandProcess(benchmark::State& state) {
+    Files& files = TheFiles();
+    const std::string out = files.folder + "/rubberband-out.wav";
+    for (auto _ : state) {
+        if (Spawn({"rubberband", "--fine", "-q", "-t", "1.2", files.loop, out}) != 0) {
+            state.SkipWithError("rubberband missing or failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+BENCHMARK(BM_Stretch_RubberbandProcess)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+void BM_Stretch_SoxProcess(benchmark::State& state) {
+    Files& files = TheFiles();
+    const std::string out = files.folder + "/sox-out.wav";
+    // sox's tempo factor is the speed: 1 / 1.2 makes the loop 1.2 times as
+    // long.
+    const std::string speed = std::to_string(1.0 / kRatio);
+    for (auto _ : state) {
+        if (Spawn({"sox", files.loop, out, "tempo", speed}) != 0) {
+            state.SkipWithError("sox missing or failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+BENCHMARK(BM_Stretch_SoxProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
