@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/Registry.h"
 #include "app/core/XdgRegistration.h"
+#include "audio/output/OutputDevice.h"
 #include "console/layout/SkinImages.h"
 #include "dialogs/GfxImage.h"
 #include "dialogs/InfoNotice.h"
@@ -18,7 +20,6 @@
 #include "gfx/DibSurface.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
-#include "platform/TempFiles.h"
 
 namespace tamboro::app {
 namespace {
@@ -41,18 +42,25 @@ std::string DefaultInstallPath() {
 }
 
 std::string EmptySongBytes(platform::MessageLoop& loop) {
-    std::string path;
-    if (platform::MakeTempFileName("TBT", path) == 0) return {};
+    QTemporaryDir folder;
+    if (!folder.isValid()) return {};
+    const std::string path = folder.filePath(QStringLiteral("empty.tbo")).toStdString();
     std::string bytes;
     {
+        // A silent device: the song wants one to be a song at all.
+        audio::OutputDevice device(std::make_unique<audio::ManualBackend>());
+        device.SetWindowAndFormat(OutputFormatFor(1), 0);
         engine::Song song(loop);
+        song.AttachDevice(&device);
         song.NewSong(120.0);
-        if (song.SaveSong(path, 0, nullptr) == 0) {
+        const int saved = song.SaveSong(path, 0, nullptr);
+        song.DetachDevice();
+        if (saved != 0) platform::DebugLog("registration: no empty song (%d)", saved);
+        if (saved == 0) {
             QFile file(QString::fromStdString(path));
             if (file.open(QIODevice::ReadOnly)) bytes = file.readAll().toStdString();
         }
     }
-    platform::DeleteFile(path);
     return bytes;
 }
 

@@ -168,7 +168,7 @@ TEST_F(FrameTest, ChannelMenuEnablingFollowsTheCurrentChannel) {
         EXPECT_TRUE(s[cmd].first) << cmd;
     EXPECT_FALSE(s[32837].second);
 
-    ASSERT_EQ(frame.Song().SwitchChannelOn(0), 0);  // sounding
+    ASSERT_EQ(frame.Song().SwitchChannelOn(0), engine::SongResult::Ok);  // sounding
     s = MenuState(frame);
     EXPECT_TRUE(s[32773].first);
     for (int cmd : {32774, 32775, 32776, 32837})
@@ -393,9 +393,12 @@ TEST_F(FrameTest, MissingSiblingIsDisabledWithATooltipAndLaunchStopsTheSong) {
     CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
     EXPECT_FALSE(frame.SiblingAvailable(Sibling::Drum));
     EXPECT_NE(frame.SiblingTooltip(Sibling::Drum).find("Percola"), std::string::npos);
-    ASSERT_EQ(frame.Song().SwitchChannelOn(0), 0);
+    ASSERT_EQ(frame.Song().SwitchChannelOn(0), engine::SongResult::Ok);
     EXPECT_FALSE(frame.LaunchSibling(Sibling::Drum));
-    EXPECT_EQ(frame.Song().PlayingCount(), 0);  // stopped before the start
+    // The stop is carried out in the next block the device renders.
+    backend->Render(1024);
+    frame.Song().PollLive();
+    EXPECT_EQ(frame.Song().PlayingCount(), 0);
 }
 
 }  // namespace

@@ -106,3 +106,16 @@ TEST_F(XdgTest, MimeDatabaseRecognisesASongByItsMagic) {
 
 }  // namespace
 }  // namespace tamboro::app::test
+
+namespace tamboro::app::test {
+namespace {
+
+TEST_F(XdgTest, EmptySongIsASongFile) {
+    QtMessageLoop loop;
+    const std::string bytes = EmptySongBytes(loop);
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes.substr(0, 4), "UNFM");
+}
+
+}  // namespace
+}  // namespace tamboro::app::test
