@@ -701,15 +701,19 @@ void LiveMix::Due(std::uint64_t frame, audio::VoiceControl& voices) {
         m_cursor = to;
         for (int pass = 0; pass < 2; ++pass) {
             const bool levels = pass == 0;
+            m_quiet = true;  // the recorded events are reported below, in their order
             for (std::size_t i = from; i < to && play != nullptr; ++i) {
                 if (IsLevelKind(play->events[i].kind) == levels) {
                     ApplyEvent(play->events[i], frame, voices);
                 }
             }
+            m_quiet = false;
             for (std::uint32_t i = 0; i < due; ++i) {
                 if (IsLevelKind(m_firing[i].kind) == levels) ApplyAction(m_firing[i], voices);
             }
         }
+        for (std::size_t i = from; i < to && play != nullptr; ++i)
+            ReportEvent(play->events[i], frame);
     }
     // In-time switches and effects' self-stops.
     for (int ch = 0; ch < kChannelCount; ++ch) {
@@ -754,22 +758,17 @@ void LiveMix::ApplyAction(const Action& a, audio::VoiceControl& voices) {
     }
 }
 
+bool LiveMix::Held(const MixEvent& e) const {
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return false;
+    const Channel& c = m_channels[e.channel];
+    return (e.kind == kVolume && c.heldVolume) || (e.kind == kPan && c.heldPan) ||
+           (e.kind == kMasterVolume && m_heldMaster);
+}
+
 void LiveMix::ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceControl& voices) {
-    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return;
+    // A held control is the user's: the recorded value gives way.
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount) || Held(e)) return;
     const int ch = static_cast<int>(e.channel);
-    Channel& c = m_channels[e.channel];
-    const bool held = (e.kind == kVolume && c.heldVolume) || (e.kind == kPan && c.heldPan) ||
-                      (e.kind == kMasterVolume && m_heldMaster);
-    LiveNotice n;
-    n.channel = ch;
-    n.event = e;
-    n.mixFrame = static_cast<std::int64_t>(frame) - m_origin;
-    if (held) {
-        // The user has this control: the recorded value gives way.
-        n.kind = LiveNotice::kDropped;
-        Notify(n);
-        return;
-    }
     if (e.kind == kChannelOn) {
         SwitchOnAt(ch, frame, e.time, false, false, false, voices);
     } else if (e.kind == kChannelOff) {
@@ -778,8 +777,21 @@ void LiveMix::ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceCon
         Voices v(*this, voices);
         ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     }
-    n.kind = LiveNotice::kPlayed;
+}
+
+void LiveMix::ReportEvent(const MixEvent& e, std::uint64_t frame) {
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return;
+    LiveNotice n;
+    n.channel = static_cast<int>(e.channel);
+    n.event = e;
+    n.mixFrame = static_cast<std::int64_t>(frame) - m_origin;
+    n.kind = Held(e) ? LiveNotice::kDropped : LiveNotice::kPlayed;
     Notify(n);
+    if (n.kind == LiveNotice::kPlayed && (e.kind == kChannelOn || e.kind == kChannelOff)) {
+        n.kind = LiveNotice::kSwitched;
+        n.on = e.kind == kChannelOn;
+        Notify(n);
+    }
 }
 
 void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record,
@@ -806,7 +818,7 @@ void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool r
     note.kind = LiveNotice::kSwitched;
     note.on = true;
     note.inTime = inTime;
-    Notify(note);
+    if (!m_quiet) Notify(note);
     if (selfStop) {
         // The effect stops itself when its prepared length has played.
         Pending p;
@@ -842,7 +854,7 @@ void LiveMix::SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool 
     note.kind = LiveNotice::kSwitched;
     note.on = false;
     note.inTime = inTime;
-    Notify(note);
+    if (!m_quiet) Notify(note);
     if (c.pending.active && c.pending.selfStop) {
         // Switched off by hand before its self-stop: nothing is left to stop.
         c.pending.active = false;

@@ -252,7 +252,9 @@ class LiveMix final : public audio::BlockSequencer {
     void Queue(const Action& a);
     void Due(std::uint64_t frame, audio::VoiceControl& voices);
     void ApplyAction(const Action& a, audio::VoiceControl& voices);
+    bool Held(const MixEvent& e) const;
     void ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceControl& voices);
+    void ReportEvent(const MixEvent& e, std::uint64_t frame);
     void SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool selfStop,
                     bool inTime, audio::VoiceControl& voices);
     void SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool inTime,
@@ -319,7 +321,7 @@ class LiveMix final : public audio::BlockSequencer {
     bool m_outEightBit = false;
     std::uint32_t m_outChannels = 0;
     std::uint32_t m_outFrameBytes = 0;
-    bool m_overflow = false;
+    bool m_quiet = false;  // switches of recorded events are reported in their order
 
     // Published by the audio thread; read by the owner.
     std::atomic<std::uint32_t> m_pubApplied{0};
