@@ -21,6 +21,9 @@
 #include "console/logic/TextDisplay.h"
 #include "engine/Song.h"
 #include "platform/Resources.h"
+#ifdef TAMBORO_HAVE_SKINS
+#include "resources/SkinResources.h"
+#endif
 #include "tests/console_logic/TestSkin.h"
 
 namespace {
@@ -134,7 +137,7 @@ struct TickSong {
 void BM_ConsoleTick_SoundingPads(benchmark::State& state) {
     EnsureSkin();
     TickSong fixture;
-    ConsoleController controller(*fixture.song, fixture.loop);
+    ConsoleController controller(*fixture.song);
     for (int ch = 0; ch < kChannels; ++ch)
         controller.Toggle(ch);
     fixture.Render(8000);  // a second in: mid-bar, switches wait

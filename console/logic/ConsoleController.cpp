@@ -1,20 +1,18 @@
 #include "console/logic/ConsoleController.h"
 
-#include "audio/timer/TempoTimer.h"
+#include "console/logic/BeatIndicator.h"
 #include "engine/Song.h"
 
 namespace tamboro::console {
 
-ConsoleController::ConsoleController(engine::Song& song, platform::MessageLoop& loop)
-    : m_song(song),
-      m_target(loop.CreateTarget([this](std::uint32_t m, platform::WParam w, platform::LParam l) {
-          return OnMessage(m, w, l);
-      })),
-      m_timer(std::make_unique<audio::TempoTimer>(2)) {
+ConsoleController::ConsoleController(engine::Song& song) : m_song(song) {
+    m_song.SetLiveListener(this);
     MarkAllDirty();
 }
 
-ConsoleController::~ConsoleController() = default;
+ConsoleController::~ConsoleController() {
+    m_song.SetLiveListener(nullptr);
+}
 
 void ConsoleController::SetCurrentChannel(int ch) {
     if (ch < 0 || ch >= kChannels || ch == m_current) return;
@@ -28,37 +26,69 @@ bool ConsoleController::MixRuns() const {
 
 void ConsoleController::Toggle(int ch) {
     if (ch < 0 || ch >= kChannels) return;
-    if (m_song.IsChannelPlaying(ch) != 0) {
+    if (m_song.IsChannelPlaying(ch)) {
         m_song.SwitchChannelOff(ch);
-    } else if (m_song.SwitchChannelOn(ch) == engine::SongResult::Ok && m_song.IsEffect(ch) != 0) {
-        // An effect plays once: its stop is a switch scheduled for its end.
-        ScheduleAfter(ch, m_song.GetPreparedLength(ch));
+    } else if (m_song.IsEffect(ch) != 0) {
+        // An effect plays once: the live mix stops it at its end, a pending
+        // switch like an in-time one (and cancelled the same way).
+        if (const auto generation = m_pending.Schedule(ch)) {
+            if (m_song.SwitchEffectOn(ch) == engine::SongResult::Ok) {
+                Track(ch, *generation);
+            } else {
+                m_pending.Cancel(ch);
+            }
+        }
+    } else {
+        m_song.SwitchChannelOn(ch);
     }
     SetCurrentChannel(ch);
     m_dirty.text = true;
     m_dirty.pads[static_cast<std::size_t>(ch)] = true;
 }
 
-void ConsoleController::ScheduleAfter(int ch, std::uint32_t delayMs) {
-    const auto generation = m_pending.Schedule(ch);
-    if (!generation) return;
-    m_timer->PostAfter(m_target.get(), kMsgTimedSwitch, static_cast<platform::WParam>(ch),
-                       static_cast<platform::LParam>(*generation), delayMs < 1 ? 1 : delayMs);
+void ConsoleController::Track(int ch, std::uint32_t generation) {
+    m_inflight[static_cast<std::size_t>(ch)].push_back({generation, m_song.Meters().blocks});
     m_dirty.pads[static_cast<std::size_t>(ch)] = true;
+}
+
+void ConsoleController::Resolve(int ch) {
+    auto& queue = m_inflight[static_cast<std::size_t>(ch)];
+    if (queue.empty()) return;
+    const std::uint32_t generation = queue.front().generation;
+    queue.pop_front();
+    m_pending.Complete(ch, generation);  // false for one the console cancelled
+    m_dirty.pads[static_cast<std::size_t>(ch)] = true;
+}
+
+void ConsoleController::ResolveSilentlyDropped() {
+    const std::uint64_t blocks = m_song.Meters().blocks;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        auto& queue = m_inflight[static_cast<std::size_t>(ch)];
+        // The render call running when the request was sent may not have
+        // taken it; the next one has.
+        if (!queue.empty() && blocks >= queue.front().blocks + 2 && !m_song.IsSwitchPending(ch))
+            Resolve(ch);
+    }
 }
 
 void ConsoleController::TimedSwitch(int ch) {
     if (ch < 0 || ch >= kChannels || m_pending.IsPending(ch)) return;
-    const std::uint32_t delay = m_song.TimeToLoopStart(ch);
-    if (delay == 0) {
-        Toggle(ch);
+    if (m_song.TimeToLoopStart(ch) == 0) {
+        Toggle(ch);  // the boundary is now (or no clock runs): no blinking
         return;
     }
-    ScheduleAfter(ch, delay);
+    const auto generation = m_pending.Schedule(ch);
+    if (!generation) return;
+    if (m_song.SwitchChannelInTime(ch, !m_song.IsChannelPlaying(ch)) == engine::SongResult::Ok) {
+        Track(ch, *generation);
+    } else {
+        m_pending.Cancel(ch);
+    }
 }
 
 bool ConsoleController::Cancel(int ch) {
     if (!m_pending.Cancel(ch)) return false;
+    m_song.CancelChannelInTime(ch);
     m_dirty.pads[static_cast<std::size_t>(ch)] = true;
     return true;
 }
@@ -206,8 +236,9 @@ void ConsoleController::Stop() {
         m_song.SetChannelPan(ch, m_song.GetInitialPan(ch));
     }
     m_song.SetMasterVolume(m_song.GetInitialMasterVolume());
+    // The live mix drops its pending switches and reports each one; those
+    // reports then resolve requests whose generation has moved on.
     m_pending.ClearAll();
-    m_timer->CancelAll();
     m_dirty.pads.fill(true);
     m_dirty.knobs.fill(true);
     m_dirty.text = m_dirty.modes = m_dirty.master = true;
@@ -218,18 +249,14 @@ void ConsoleController::Record() {
     // blinked before the recording would otherwise start in the middle of it.
     m_song.StopMix();
     m_pending.ClearAll();
-    m_timer->CancelAll();
     MarkAllDirty();
     m_song.StartRecording();
 }
 
 void ConsoleController::Tick() {
-    ++m_blink;
-    // What the audio thread did since the last tick reaches the song here;
-    // a playback that ran out ends as a stop does.
-    const bool wasPlaying = m_song.IsPlayingBack();
     m_song.PollLive();
-    if (wasPlaying && !m_song.IsPlayingBack()) Stop();
+    ResolveSilentlyDropped();
+    ++m_blink;
     // A pad is repainted when its picture changes, whoever changed it: a
     // blink, an effect that ended, a loop loaded by the frame.
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -276,31 +303,60 @@ void ConsoleController::MarkAllDirty() {
     m_dirty.text = m_dirty.master = m_dirty.modes = true;
 }
 
-platform::LParam ConsoleController::OnMessage(std::uint32_t message, platform::WParam w,
-                                              platform::LParam l) {
-    if (message == kMsgTimedSwitch) {
-        const int ch = static_cast<int>(w);
-        if (m_pending.Complete(ch, static_cast<std::uint32_t>(l))) Toggle(ch);
-        return 1;
+void ConsoleController::MarkChannelDirty(int ch) {
+    if (ch < 0) {
+        m_dirty.pads.fill(true);
+    } else if (ch < kChannels) {
+        m_dirty.pads[static_cast<std::size_t>(ch)] = true;
     }
-    if (message == kMsgMixPlayback) {
-        if (l == 0) {
+    m_dirty.text = true;
+}
+
+MeterLengths ConsoleController::MeterNow() const {
+    const engine::LevelMeter m = m_song.Meters().master;
+    return MeterLengthsOf(m.minLeft, m.maxLeft, m.minRight, m.maxRight);
+}
+
+int ConsoleController::BeatNow() const {
+    if (m_song.PlayingCount() == 0) return -1;
+    const std::uint64_t period = m_song.ClockPeriod().count;  // eight bars
+    return BeatOf(m_song.ClockPosition().count, static_cast<std::uint32_t>(period / 8));
+}
+
+void ConsoleController::OnLiveNotice(engine::LiveNotice n) {
+    const int ch = n.channel;
+    const bool valid = ch >= 0 && ch < kChannels;
+    const auto i = static_cast<std::size_t>(valid ? ch : 0);
+    switch (n.kind) {
+        case engine::LiveNotice::kSwitched:
+            if (!valid) break;
+            if (n.inTime) Resolve(ch);
+            m_dirty.pads[i] = true;
+            m_dirty.text = true;
+            break;
+        case engine::LiveNotice::kCancelled:
+            if (valid) Resolve(ch);
+            break;
+        case engine::LiveNotice::kPlayed:
+            if (n.event.kind == engine::kChannelOn || n.event.kind == engine::kChannelOff) {
+                if (valid) m_dirty.pads[i] = true;
+            } else if (n.event.kind == engine::kVolume || n.event.kind == engine::kPan) {
+                if (valid) m_dirty.knobs[i] = true;
+            } else if (n.event.kind == engine::kMasterVolume) {
+                m_dirty.master = true;
+            }
+            m_dirty.text = true;
+            break;
+        case engine::LiveNotice::kPlaybackEnded:
             Stop();
-            return 1;
-        }
-        const auto* event = reinterpret_cast<const engine::MixEvent*>(l);
-        const auto ch = static_cast<std::size_t>(w) % kChannels;
-        if (event->kind == engine::kChannelOn || event->kind == engine::kChannelOff) {
-            m_dirty.pads[ch] = true;
-        } else if (event->kind == engine::kVolume || event->kind == engine::kPan) {
-            m_dirty.knobs[ch] = true;
-        } else if (event->kind == engine::kMasterVolume) {
-            m_dirty.master = true;
-        }
-        m_dirty.text = true;
-        return 1;
+            break;
+        case engine::LiveNotice::kTakeEnded:
+            MarkAllDirty();
+            break;
+        case engine::LiveNotice::kRecorded:
+        case engine::LiveNotice::kDropped:
+            break;
     }
-    return 0;
 }
 
 }  // namespace tamboro::console

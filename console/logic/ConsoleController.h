@@ -4,23 +4,25 @@
 // the text panel's state. The widget turns mouse and keyboard into these
 // calls (in console pixels) and paints what the dirty flags name.
 //
-// In-time switches are one pending request a channel, tracked by
-// generation (PendingSwitches); a report for an older generation is stale
-// and ignored. Mix playback reports arrive as messages on the owner loop.
+// In-time switches and effect self-stops are carried out by the live mix at
+// the exact frame; the console keeps one pending request a channel, tracked
+// by generation (PendingSwitches), and resolves its requests in order as the
+// live mix reports each one switched or cancelled. A report that resolves a
+// request the console already cancelled carries an old generation and
+// changes nothing. The live mix's reports arrive through the song's
+// PollLive, which Tick calls.
 // User-interface thread only.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 #include "console/logic/ConsoleLayout.h"
 #include "console/logic/Controls.h"
 #include "console/logic/PendingSwitches.h"
 #include "console/logic/TextDisplay.h"
-#include "platform/Messages.h"
+#include "engine/LiveMix.h"
 
-namespace tamboro::audio {
-class TempoTimer;
-}
 namespace tamboro::engine {
 class Song;
 }
@@ -38,14 +40,12 @@ struct ConsoleSettings {
 // same key with Shift in time.
 inline constexpr unsigned kCommandSwitchFirst = 32797;
 inline constexpr unsigned kCommandTimedFirst = 32817;
-// Messages to the console's own target.
-inline constexpr std::uint32_t kMsgTimedSwitch = 1125;  // (channel, generation)
-inline constexpr std::uint32_t kMsgMixPlayback = 1126;  // (channel, event) or (0, 0) at the end
 
-class ConsoleController {
+class ConsoleController final : public engine::LiveListener {
   public:
-    ConsoleController(engine::Song& song, platform::MessageLoop& loop);
-    ~ConsoleController();
+    // Listens to the song's live mix while it exists.
+    explicit ConsoleController(engine::Song& song);
+    ~ConsoleController() override;
     ConsoleController(const ConsoleController&) = delete;
     ConsoleController& operator=(const ConsoleController&) = delete;
 
@@ -58,13 +58,15 @@ class ConsoleController {
     void SetCurrentChannel(int ch);
 
     // --- Pads ------------------------------------------------------------------
-    // Switches the channel at once; an effect that starts schedules its own
-    // stop after its length. The channel becomes current.
+    // Switches the channel at once; an effect that starts stops itself at
+    // its end (a pending switch of the live mix). The channel becomes
+    // current.
     void Toggle(int ch);
     // Switches the channel on its next loop boundary (at once when the
     // boundary is now). Nothing when the channel is already pending.
     void TimedSwitch(int ch);
-    // Drops the channel's pending switch; false when none was pending.
+    // Drops the channel's pending switch (or an effect's self-stop); false
+    // when none was pending.
     bool Cancel(int ch);
     // Commands 32797..32836; ignored during mix playback. True when the
     // command is one of the console's.
@@ -109,7 +111,14 @@ class ConsoleController {
     void Record();
 
     // --- The 125 ms tick ------------------------------------------------------
+    // Takes the live mix's news (PollLive), moves the blink on and marks
+    // what changed.
     void Tick();
+    // The meter's lit lengths from the output's extremes published by the
+    // live mix.
+    MeterLengths MeterNow() const;
+    // The tempo clock's beat 0..3, or -1 while nothing sounds.
+    int BeatNow() const;
     std::uint32_t BlinkCounter() const { return m_blink; }
     TextPanelState TextState() const;
     std::string TooltipOf(int ch) const;
@@ -126,13 +135,22 @@ class ConsoleController {
     // What changed since the last call; clears the flags.
     Dirty TakeDirty();
     void MarkAllDirty();
+    // A channel's pad and the text (-1: every channel).
+    void MarkChannelDirty(int ch);
+    void MarkTextDirty() { m_dirty.text = true; }
 
-    // Messages for the console (timed switches, playback reports).
-    platform::MessageTarget& Target() const { return *m_target; }
+    // engine::LiveListener
+    void OnLiveNotice(engine::LiveNotice notice) override;
 
   private:
-    platform::LParam OnMessage(std::uint32_t message, platform::WParam w, platform::LParam l);
-    void ScheduleAfter(int ch, std::uint32_t delayMs);
+    // Marks a request sent to the live mix as pending.
+    void Track(int ch, std::uint32_t generation);
+    // The live mix finished (or dropped) the channel's oldest request.
+    void Resolve(int ch);
+    // Requests the live mix let go without a report (a switch to the state
+    // the channel already had): once a whole render call has passed since
+    // the request and the live mix holds nothing pending for the channel.
+    void ResolveSilentlyDropped();
     bool MixRuns() const;
 
     engine::Song& m_song;
@@ -144,10 +162,15 @@ class ConsoleController {
     bool m_masterDragging = false;
     Dirty m_dirty;
     std::array<PadPicture, kChannels> m_shown{};  // pictures at the last tick
-    // The target is declared before the timer that posts to it, so the
-    // timer's thread is joined first.
-    std::unique_ptr<platform::MessageTarget> m_target;
-    std::unique_ptr<audio::TempoTimer> m_timer;
+    // A request sent to the live mix: its generation and how many render
+    // calls the live mix had made when it was sent.
+    struct Request {
+        std::uint32_t generation = 0;
+        std::uint64_t blocks = 0;
+    };
+    // Per channel, the requests the live mix has not yet reported on,
+    // oldest first.
+    std::array<std::deque<Request>, kChannels> m_inflight;
 };
 
 }  // namespace tamboro::console

@@ -23,7 +23,7 @@ class Controller : public ::testing::Test {
         rig->Load(1, Bar(), false, 2);
         rig->Load(2, 2 * Bar(), false, 3);
         rig->Load(7, Bar() / 4, /*effect=*/true, 4);
-        console = std::make_unique<ConsoleController>(song, loop);
+        console = std::make_unique<ConsoleController>(song);
     }
     void TearDown() override {
         console.reset();
@@ -121,6 +121,24 @@ TEST_F(Controller, ASecondShiftKeyWhilePendingDoesNothing) {
     EXPECT_EQ(song.IsChannelPlaying(1), 1);
 }
 
+TEST_F(Controller, ACancelReportedLateDoesNotClearTheNextRequest) {
+    console->Toggle(0);
+    ClockBeforeBoundary(300);
+    console->TimedSwitch(1);
+    RunFor(10);
+    ASSERT_TRUE(song.IsSwitchPending(1));
+    // Cancel and ask again before the live mix has reported the cancel.
+    ASSERT_TRUE(console->Cancel(1));
+    console->TimedSwitch(1);
+    const auto generation = console->Pending().Generation(1);
+    RunFor(10);  // the cancel's report arrives now
+    EXPECT_TRUE(console->Pending().IsPending(1));
+    EXPECT_EQ(console->Pending().Generation(1), generation);
+    EXPECT_TRUE(RunUntilPlaying(1, true));
+    RunFor(10);
+    EXPECT_FALSE(console->Pending().IsPending(1));
+}
+
 TEST_F(Controller, TimedSwitchWithNothingToWaitForTogglesAtOnce) {
     console->OnCommand(kCommandTimedFirst + 0);  // no clock runs yet
     EXPECT_EQ(song.IsChannelPlaying(0), 1);
@@ -162,6 +180,8 @@ TEST_F(Controller, AnEffectStopsItselfUnlessItsStopIsCancelled) {
 
     console->Toggle(7);
     ASSERT_TRUE(console->Pending().IsPending(7));
+    RunFor(20);
+    ASSERT_TRUE(song.IsSwitchPending(7));
     console->OnLeftDown(Cx(7), Cy(7), true);  // Shift+click cancels the stop
     RunFor(song.GetPreparedLength(7) + 100);
     EXPECT_EQ(song.IsChannelPlaying(7), 1);

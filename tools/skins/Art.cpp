@@ -23,6 +23,7 @@ Theme MakeIndustriale() {
     t.ink = Hex(0x23272B), t.inkOnTray = Hex(0xC9CED3), t.inkShadow = Hex(0xE4E8EC);
     t.led = Hex(0xFFB020), t.ledGlow = Hex(0xFF8A00), t.ledOff = Hex(0x4A3514);
     t.accent = Hex(0xFF3B1F);
+    t.pending = Hex(0xFF5A30);
     t.pad = Hex(0x3B4046), t.padHi = Hex(0x626970), t.padLo = Hex(0x1F2327);
     t.padLit = Hex(0xFFB020);
     t.knob = Hex(0x9AA1A9), t.knobHi = Hex(0xF2F4F6), t.knobLo = Hex(0x4E555C);
@@ -42,6 +43,7 @@ Theme MakeClassico() {
     t.ink = Hex(0xF1E6C8), t.inkOnTray = Hex(0x4A2E18), t.inkShadow = Hex(0x2A170A);
     t.led = Hex(0xFF6A2A), t.ledGlow = Hex(0xFF4A10), t.ledOff = Hex(0x5A2A18);
     t.accent = Hex(0x2FCB6A);
+    t.pending = Hex(0x2FCB6A);
     t.pad = Hex(0xE9DDBD), t.padHi = Hex(0xFFF8E6), t.padLo = Hex(0xB9A57C);
     t.padLit = Hex(0xFF7A30);
     t.knob = Hex(0xC8A048), t.knobHi = Hex(0xFFF0B8), t.knobLo = Hex(0x6E5018);
@@ -62,6 +64,7 @@ Theme MakeDisco() {
     t.ink = Hex(0x3FF0FF), t.inkOnTray = Hex(0x3FF0FF), t.inkShadow = Hex(0x0A0312);
     t.led = Hex(0x3FF0FF), t.ledGlow = Hex(0x00B8FF), t.ledOff = Hex(0x1B2A44);
     t.accent = Hex(0xFF2E9A);
+    t.pending = Hex(0x3FF0FF);
     t.pad = Hex(0x2B1446), t.padHi = Hex(0x5B2E8A), t.padLo = Hex(0x12071F);
     t.padLit = Hex(0xFF2E9A);
     t.knob = Hex(0x2A1840), t.knobHi = Hex(0x8A5AC0), t.knobLo = Hex(0x0C0614);
@@ -81,6 +84,7 @@ Theme MakeGiocattolo() {
     t.ink = Hex(0xFFFFFF), t.inkOnTray = Hex(0x1A3A80), t.inkShadow = Hex(0x0D3578);
     t.led = Hex(0x3DFF5A), t.ledGlow = Hex(0x00E040), t.ledOff = Hex(0x1E5A2A);
     t.accent = Hex(0xFF3030);
+    t.pending = Hex(0xFFFFFF);
     t.pad = Hex(0xE8332E), t.padHi = Hex(0xFF7A66), t.padLo = Hex(0xA8160F);
     t.padLit = Hex(0xFFF04A);
     t.knob = Hex(0xF4F4F4), t.knobHi = Hex(0xFFFFFF), t.knobLo = Hex(0xA8B0BC);
@@ -225,7 +229,12 @@ void FillMaterial(QImage& image, const Theme& theme, const QRect& area, int seed
                     const double fine = Hash(tile ? x % w : x, y / 2, seed + 11);
                     c = Lerp(theme.faceLo, theme.faceHi, 0.25 + 0.55 * std::pow(band, 1.6));
                     const double pore = fine > 0.93 ? -18 : (fine - 0.5) * 6;
-                    c = AddRgb(c, pore, pore * 0.7, pore * 0.5);
+                    // Fine fibres along the grain: long thin dark streaks.
+                    const int fpx = period(w, 70.0f);
+                    const float fibre = ValueNoise(x / (tile ? static_cast<float>(w) / fpx : 70.0f),
+                                                   static_cast<float>(rings * 2.2), seed + 5, fpx, 0);
+                    const double streak = fibre > 0.62 ? -(fibre - 0.62) * 70 : 0;
+                    c = AddRgb(c, pore + streak, (pore + streak) * 0.7, (pore + streak) * 0.5);
                     break;
                 }
                 case Material::Disco: {

@@ -29,8 +29,8 @@ struct Theme {
     QColor ink, inkOnTray, inkShadow;
     // Lights: lit core, glow, unlit lens.
     QColor led, ledGlow, ledOff;
-    // A second light colour (pending marks, record).
-    QColor accent;
+    // A second light colour (record, focus), and the ring of a pad waiting to switch.
+    QColor accent, pending;
     // Pads: surface, its light and dark ends, the light colour of a sounding pad.
     QColor pad, padHi, padLo, padLit;
     // Knob caps and pointers.

@@ -277,14 +277,24 @@ void Grille(QPainter& p, const Theme& t, QPointF c, double r, int seed) {
             e.addEllipse(c, r, r);
             // Woven cloth.
             p.setPen(Qt::NoPen);
-            p.setBrush(QColor(0x3A, 0x2A, 0x1C));
+            p.setBrush(QColor(0x4E, 0x3A, 0x26));
             p.drawPath(e);
             p.setClipPath(e);
-            for (int i = -int(r); i < int(r); i += 2) {
-                p.setPen(QPen(QColor(0x6E, 0x56, 0x3A, 160), 0.8));
-                p.drawLine(QPointF(c.x() - r, c.y() + i), QPointF(c.x() + r, c.y() + i));
-                p.setPen(QPen(QColor(0x20, 0x14, 0x0A, 120), 0.8));
-                p.drawLine(QPointF(c.x() + i, c.y() - r), QPointF(c.x() + i, c.y() + r));
+            // Basket weave: short threads alternating over and under.
+            for (int y = -int(r); y < int(r); y += 3) {
+                for (int x = -int(r); x < int(r); x += 3) {
+                    const bool across = ((x + y) / 3) % 2 == 0;
+                    p.setPen(
+                        QPen(across ? QColor(0x9A, 0x80, 0x5C, 200) : QColor(0x2A, 0x1C, 0x10, 170),
+                             1.2));
+                    if (across) {
+                        p.drawLine(QPointF(c.x() + x, c.y() + y + 1),
+                                   QPointF(c.x() + x + 2.5, c.y() + y + 1));
+                    } else {
+                        p.drawLine(QPointF(c.x() + x + 1, c.y() + y),
+                                   QPointF(c.x() + x + 1, c.y() + y + 2.5));
+                    }
+                }
             }
             QRadialGradient shade(c - QPointF(r * 0.3, r * 0.35), r * 1.3);
             shade.setColorAt(0, QColor(255, 240, 200, 40));
@@ -418,10 +428,6 @@ QImage PaintMainBack(const Theme& t) {
         Rivets(p, t, QRectF(441, 0, 199, 480), 7, 2.6, 9);
         Rivets(p, t, QRectF(201, 440, 239, 40), 7, 2.4, 13);
     }
-    if (walnut) {
-        // A cream strip across the bottom with a brass line.
-        Tray(p, t, QRectF(206, 448, 226, 24), 3);
-    }
 
     // Logo and model line, top left.
     Logo(p, t, QRectF(18, 14, 190, 40), t.material == Material::Plastic ? 34 : 32);
@@ -457,10 +463,10 @@ QImage PaintMainBack(const Theme& t) {
                 p.drawRoundedRect(MeterSegment(side, k), 1, 1);
             }
         }
-        Label(p, QRectF(L::kMeterWindow.x - 12, 4, 10, 14), "L", SansFont(10, true),
-              walnut ? t.inkOnTray : t.inkOnTray, Qt::AlignCenter, false);
-        Label(p, QRectF(L::kMeterWindow.Right() + 2, 4, 10, 14), "R", SansFont(10, true),
-              walnut ? t.inkOnTray : t.inkOnTray, Qt::AlignCenter, false);
+        Label(p, QRectF(222, 26, 22, 20), "L", SansFont(12, true), t.inkOnTray, Qt::AlignCenter,
+              false);
+        Label(p, QRectF(392, 26, 22, 20), "R", SansFont(12, true), t.inkOnTray, Qt::AlignCenter,
+              false);
         // The power switch's seat.
         Sunken(p, Rounded(ToQRectF(L::kPowerSwitch).adjusted(-2, -1, 2, 2), t.radius + 2),
                QColor(0x08, 0x08, 0x0A), 2);
@@ -591,7 +597,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     if (state == PadState::Empty) {
         // Empty: a flat, dim cap sitting low in its well; a hollow ring where
         // a loaded pad has its light.
-        QColor flat = Mix(t.pad, t.trayLo, 0.45);
+        QColor flat = Mix(Mix(t.pad, QColor(128, 128, 128), 0.55), t.trayLo, 0.35);
         p.setPen(Qt::NoPen);
         QLinearGradient g(body.topLeft(), body.bottomLeft());
         g.setColorAt(0, Mix(flat, Qt::black, 0.15));
@@ -614,9 +620,9 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     const QColor lit = t.padLit;
     QColor bodyCol = t.pad, hi = t.padHi, lo = t.padLo;
     if (state == PadState::Sounding) {
-        bodyCol = Mix(t.pad, lit, 0.42);
-        hi = Mix(t.padHi, lit, 0.5);
-        lo = Mix(t.padLo, lit, 0.2);
+        bodyCol = Mix(lit, t.pad, 0.28);
+        hi = Mix(lit, Qt::white, 0.5);
+        lo = Mix(lit, Qt::black, 0.4);
     } else if (state == PadState::SoundingBlink) {
         bodyCol = Mix(t.pad, lit, 0.18);
         hi = Mix(t.padHi, lit, 0.2);
@@ -625,7 +631,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
         // The light spills around the pad.
         QPainterPath glow = Rounded(body.adjusted(-2.5, -2.5, 2.5, 2.5), radius + 2.5);
         p.setPen(Qt::NoPen);
-        p.setBrush(WithAlpha(state == PadState::Sounding ? lit : t.accent, 90));
+        p.setBrush(WithAlpha(state == PadState::Sounding ? lit : t.pending, 90));
         p.drawPath(glow);
     }
     Raised(p, Rounded(body, radius), hi, bodyCol, lo, sounding ? 0.6 : 2.2);
@@ -640,7 +646,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     if (state == PadState::Sounding) {
         // Lit from within: a bright centre.
         QRadialGradient inner(body.center() + QPointF(0, 3), body.width() * 0.6);
-        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.55), 150));
+        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.6), 190));
         inner.setColorAt(1, WithAlpha(lit, 0));
         p.setPen(Qt::NoPen);
         p.setBrush(inner);
@@ -649,7 +655,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     if (state == PadState::SoundingBlink) {
         // Waiting to switch: a bright ring in the second light colour.
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(Mix(t.accent, Qt::white, 0.2), 2.0));
+        p.setPen(QPen(t.pending, 2.0));
         p.drawPath(Rounded(body.adjusted(1.5, 1.5, -1.5, -1.5), radius - 1));
     }
     Light(p, ledAt + (sounding ? QPointF(0, 0) : QPointF(0, 0)), 3.0, t,

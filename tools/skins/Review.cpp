@@ -123,9 +123,11 @@ QImage ContactSheet(const std::vector<const Encoded*>& images, const QString& ti
     };
     std::vector<Place> places;
     int x = gap, y = 34, rowHeight = 0;
+    const QFontMetrics labelMetrics(SansFont(9, false));
     for (const Encoded* e : images) {
         const int scale = (e->spec.width <= 40 && e->spec.height <= 40) ? 3 : 1;
-        const int w = std::max(e->spec.width * scale, 60),
+        const int text = labelMetrics.horizontalAdvance(QString::fromStdString(e->spec.name));
+        const int w = std::max(e->spec.width * scale, text + 2),
                   h = e->spec.height * scale + labelHeight + 4;
         if (x + w > sheetWidth - gap) {
             x = gap;
@@ -162,6 +164,9 @@ const Encoded& Find(const std::map<std::string, const Encoded*>& by, const std::
 QImage ComposeMain(const std::map<std::string, const Encoded*>& by, int theme) {
     const std::string m = L::ThemePrefix(L::SkinSet::Main, theme);
     Canvas c(Find(by, m + "BACK"));
+    // The mode pictures lie under the knobs' windows.
+    c.Blit(Find(by, m + "KVOLU"), L::kVolumeModePicture.x, L::kVolumeModePicture.y, false);
+    c.Blit(Find(by, m + "KPAND"), L::kPanModePicture.x, L::kPanModePicture.y, false);
     for (int ch = 0; ch < L::kChannelCount; ++ch) {
         static const L::PadState states[20] = {
             L::PadState::Sounding,      L::PadState::Loaded,        L::PadState::Sounding,
@@ -178,8 +183,6 @@ QImage ComposeMain(const std::map<std::string, const Encoded*>& by, int theme) {
         c.Blit(Find(by, m + "KNOB"), k.x, k.y, 0, frame * L::kKnobSize, L::kKnobSize, L::kKnobSize,
                true);
     }
-    c.Blit(Find(by, m + "KVOLU"), L::kVolumeModePicture.x, L::kVolumeModePicture.y, false);
-    c.Blit(Find(by, m + "KPAND"), L::kPanModePicture.x, L::kPanModePicture.y, false);
     c.Blit(Find(by, m + "VOL15"), L::kMasterVolumePicture.x, L::kMasterVolumePicture.y, true);
     c.Blit(Find(by, m + "POWERD"), L::kPowerSwitch.x, L::kPowerSwitch.y, true);
     c.Blit(Find(by, m + "METER0"), L::kMeterWindow.x, L::kMeterWindow.y, true);

@@ -150,7 +150,6 @@ QImage Cursor(int which) {
           << QPointF(13, 9) << QPointF(9, 9);
         path.addPolygon(a);
         path.closeSubpath();
-        if (which == 3) path.addRoundedRect(QRectF(9, 13, 13, 5), 1.5, 1.5);
         path = path.simplified();
         if (!vertical) {
             QTransform tr;
@@ -160,8 +159,10 @@ QImage Cursor(int which) {
             path = tr.map(path);
         }
     }
-    p.setPen(QPen(Qt::black, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::white);
+    // The dragging shape is the hover shape in negative.
+    p.setPen(
+        QPen(which == 3 ? Qt::white : Qt::black, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(which == 3 ? Qt::black : Qt::white);
     p.drawPath(path);
     if (which == 0) {
         p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
