@@ -223,21 +223,50 @@ TEST(SkinPictures, MeterLeavesThePowerSwitchVisibleAndLightsFromTheMiddle) {
 
 TEST(SkinPictures, TheMasterFaderRisesWithItsStep) {
     for (int t = 0; t < kThemeCount; ++t) {
+        const Loaded back = Load(ThemePrefix(SkinSet::Main, t) + "BACK");
         int previousTop = 1 << 20;
         for (int step = 0; step < kMasterVolumePictures; ++step) {
             const Loaded v = Load(ThemePrefix(SkinSet::Main, t) + VolumeSuffix(step));
-            // The topmost drawn row of the fader's column.
+            // The topmost row of the fader's column that differs from the background.
             const int column = 606 - kMasterVolumePicture.x;
             int top = -1;
-            for (int y = 0; y < v.height && top < 0; ++y)
-                if (v.indices[static_cast<std::size_t>(y * v.width + column)] != kTransparentIndex)
-                    top = y;
+            for (int y = 0; y < v.height && top < 0; ++y) {
+                const auto own = v.indices[static_cast<std::size_t>(y * v.width + column)];
+                const auto under = back.indices[static_cast<std::size_t>(
+                    (kMasterVolumePicture.y + y) * back.width + kMasterVolumePicture.x + column)];
+                if (own != kTransparentIndex && own != under) top = y;
+            }
             ASSERT_GE(top, 0);
             EXPECT_LT(top, previousTop) << "step " << step;
             previousTop = top;
             // The cap stays inside the area a click moves it in.
             EXPECT_GE(top + kMasterVolumePicture.y, kMasterVolumeTopY - 8);
         }
+    }
+}
+
+// The console copies these masked over what the previous picture of the
+// same place left; only a shared mask leaves nothing of the old one behind.
+TEST(SkinPictures, PicturesThatReplaceEachOtherShareOneMask) {
+    auto keyOf = [](const Loaded& img) {
+        Bytes key(img.indices.size());
+        for (std::size_t i = 0; i < key.size(); ++i)
+            key[i] = img.indices[i] == kTransparentIndex;
+        return key;
+    };
+    for (int t = 0; t < kThemeCount; ++t) {
+        const std::string m = ThemePrefix(SkinSet::Main, t);
+        for (int c = 0; c < kChannelCount; ++c) {
+            const Bytes first = keyOf(Load(m + PadSuffix(c, PadState::Empty)));
+            for (PadState s : {PadState::Sounding, PadState::Loaded, PadState::SoundingBlink}) {
+                EXPECT_TRUE(keyOf(Load(m + PadSuffix(c, s))) == first) << m << PadSuffix(c, s);
+            }
+        }
+        const Bytes vol = keyOf(Load(m + VolumeSuffix(0)));
+        for (int step = 1; step < kMasterVolumePictures; ++step) {
+            EXPECT_TRUE(keyOf(Load(m + VolumeSuffix(step))) == vol) << m << VolumeSuffix(step);
+        }
+        EXPECT_TRUE(keyOf(Load(m + "METER0")) == keyOf(Load(m + "METER1"))) << m;
     }
 }
 

@@ -231,8 +231,9 @@ void FillMaterial(QImage& image, const Theme& theme, const QRect& area, int seed
                     const double pore = fine > 0.93 ? -18 : (fine - 0.5) * 6;
                     // Fine fibres along the grain: long thin dark streaks.
                     const int fpx = period(w, 70.0f);
-                    const float fibre = ValueNoise(x / (tile ? static_cast<float>(w) / fpx : 70.0f),
-                                                   static_cast<float>(rings * 2.2), seed + 5, fpx, 0);
+                    const float fibre =
+                        ValueNoise(x / (tile ? static_cast<float>(w) / fpx : 70.0f),
+                                   static_cast<float>(rings * 2.2), seed + 5, fpx, 0);
                     const double streak = fibre > 0.62 ? -(fibre - 0.62) * 70 : 0;
                     c = AddRgb(c, pore + streak, (pore + streak) * 0.7, (pore + streak) * 0.5);
                     break;

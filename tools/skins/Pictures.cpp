@@ -1112,6 +1112,35 @@ Picture Plain(const SkinImage& spec, const QImage& rgb) {
     return pic;
 }
 
+// The console copies a pad's, the master fader's and the meter's pictures
+// masked over whatever the previous picture of the same place left: a pixel
+// one picture draws and the next leaves transparent would keep the old
+// picture's colour. So the pictures that replace each other draw the union
+// of their pixels (where a picture has nothing of its own, it carries the
+// background, which Compose already put there).
+void ShareMasks(std::vector<Picture>& pictures, const std::string& mainPrefix) {
+    std::map<std::string, std::vector<Picture*>> places;
+    for (Picture& pic : pictures) {
+        if (pic.spec.set != L::SkinSet::Main || pic.transparent.empty()) continue;
+        const std::string suffix = pic.spec.name.substr(mainPrefix.size());
+        if (suffix.rfind("CH", 0) == 0) {
+            places[suffix.substr(0, 4)].push_back(&pic);
+        } else if (suffix.rfind("VOL", 0) == 0) {
+            places["VOL"].push_back(&pic);
+        } else if (suffix.rfind("METER", 0) == 0) {
+            places["METER"].push_back(&pic);
+        }
+    }
+    for (auto& [place, members] : places) {
+        std::vector<std::uint8_t> shared = members.front()->transparent;
+        for (const Picture* pic : members)
+            for (std::size_t i = 0; i < shared.size(); ++i)
+                shared[i] &= pic->transparent[i];
+        for (Picture* pic : members)
+            pic->transparent = shared;
+    }
+}
+
 }  // namespace
 
 std::vector<Picture> PaintTheme(int theme) {
@@ -1203,6 +1232,7 @@ std::vector<Picture> PaintTheme(int theme) {
                 Compose(spec, proBack, at(button->rect), ProButton(t, *button, look), false));
         }
     }
+    ShareMasks(out, mainPrefix);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tools/skins/Art.h"
@@ -39,8 +40,16 @@ int main(int argc, char** argv) {
                      "usage: tamboro-skins OUTPUT_FOLDER [--fonts FOLDER] [--review FOLDER]\n");
         return 2;
     }
-    // No display, no user settings.
+    // No display, no user settings, no complaint about a missing runtime folder.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const std::filesystem::path runtime = std::filesystem::path(out) / ".runtime";
+        std::error_code ec;
+        std::filesystem::create_directories(runtime, ec);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, ec);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
     setenv("QT_QPA_FONTDIR", fonts.c_str(), 1);
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
