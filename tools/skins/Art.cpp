@@ -498,10 +498,24 @@ QPainterPath SymbolPath(Symbol s, const QRectF& b) {
             break;
         }
         case Symbol::Drum: {
-            path.addEllipse(QRectF(x, y + h * 0.1, w, h * 0.35));
-            path.addRect(QRectF(x, y + h * 0.28, w, h * 0.5));
-            path.addEllipse(QRectF(x, y + h * 0.6, w, h * 0.35));
-            path.setFillRule(Qt::WindingFill);
+            // A snare: the shell, its head as a ring, two crossed sticks above.
+            QPainterPath shell;
+            shell.addRect(QRectF(x, y + h * 0.5, w, h * 0.32));
+            shell.addEllipse(QRectF(x, y + h * 0.66, w, h * 0.32));
+            shell.addEllipse(QRectF(x, y + h * 0.34, w, h * 0.32));
+            shell.setFillRule(Qt::WindingFill);
+            QPainterPath head;
+            head.addEllipse(QRectF(x + w * 0.12, y + h * 0.39, w * 0.76, h * 0.2));
+            path = shell.subtracted(head);
+            QPainterPathStroker st;
+            st.setWidth(std::max(0.9, w * 0.1));
+            st.setCapStyle(Qt::RoundCap);
+            QPainterPath sticks;
+            sticks.moveTo(x + w * 0.1, y);
+            sticks.lineTo(x + w * 0.55, y + h * 0.42);
+            sticks.moveTo(x + w * 0.9, y);
+            sticks.lineTo(x + w * 0.45, y + h * 0.42);
+            path = path.united(st.createStroke(sticks));
             break;
         }
         case Symbol::Wave: {
