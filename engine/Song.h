@@ -171,6 +171,27 @@ class Song {
                             const std::function<bool(unsigned messageId)>& ask = {},
                             const std::function<void(unsigned messageId)>& tell = {});
 
+    // LoadLoop in the three steps that let a worker thread do the slow one:
+    //   ReadLoop     owner thread: reads, checks and names the loop, asks the
+    //                first-loop tempo question, notes the tempo to fit.
+    //   StretchLoop  any thread, touches no song: the stretch, when chosen,
+    //                reporting through choice.progress (which may cancel).
+    //   PutLoop      owner thread: the loop goes into the channel.
+    // ReadLoop and StretchLoop answer false when the load ends there (the
+    // report says why); the song is then as it was.
+    struct LoopLoad {
+        int ch = 0;
+        LoadChoice choice;
+        double tempo = 0.0;                 // the tempo the loop is stretched to
+        std::unique_ptr<audio::Wave> wave;  // the loop as read, then as stretched
+        LoadLoopReport report;
+    };
+    bool ReadLoop(int ch, const std::string& path, LoadChoice choice, LoopLoad& load,
+                  const std::function<bool(unsigned messageId)>& ask = {},
+                  const std::function<void(unsigned messageId)>& tell = {});
+    static bool StretchLoop(LoopLoad& load);
+    LoadLoopReport PutLoop(LoopLoad& load);
+
     // --- Song file and mixdown ---------------------------------------------------
     static constexpr std::uint32_t kSaveMixdown = 1;  // render the mix to a WAV file
     static constexpr std::uint32_t kSaveMixOnly = 2;  // a song file without loops

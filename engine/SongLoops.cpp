@@ -54,17 +54,28 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, bool effect
 Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadChoice& choice,
                                     const std::function<bool(unsigned)>& ask,
                                     const std::function<void(unsigned)>& tell) {
-    const bool effect = choice.effect;
-    LoadLoopReport report;
-    audio::Wave wave;
+    LoopLoad load;
+    if (!ReadLoop(ch, path, choice, load, ask, tell) || !StretchLoop(load)) return load.report;
+    return PutLoop(load);
+}
+
+bool Song::ReadLoop(int ch, const std::string& path, LoadChoice choice, LoopLoad& load,
+                    const std::function<bool(unsigned)>& ask,
+                    const std::function<void(unsigned)>& tell) {
+    load = LoopLoad{};
+    load.ch = ch;
+    load.choice = std::move(choice);
+    LoadLoopReport& report = load.report;
+    load.wave = std::make_unique<audio::Wave>();
+    audio::Wave& wave = *load.wave;
     const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
     if (read != audio::SoundResult::Ok) {
         report.fileResult = audio::ToInt(read);
-        return report;
+        return false;
     }
     if (WholeSeconds(wave) > kMaxLoopSeconds) {
         report.tooLong = true;
-        return report;
+        return false;
     }
     if (wave.GetInfo("INAM") == nullptr) {
         std::string title;
@@ -84,32 +95,46 @@ Song::LoadLoopReport Song::LoadLoop(int ch, const std::string& path, const LoadC
             tell(1015);
         }
     }
-    // The stretched loop is the loop as loaded: the channel's source, its
-    // sample record in the song file and every later preparation see it.
-    audio::Wave stretched;
-    if (choice.stretch && !effect) {
-        StretchPlan plan;
-        const TempoStretch done =
-            StretchToTempo(wave, m_doc.tempo, stretched, &plan, choice.progress);
-        report.stretchRatio = plan.ratio;
-        report.stretchBars = plan.bars;
-        switch (done) {
-            case TempoStretch::Stretched:
-            case TempoStretch::LeftAlone:
-                break;
-            case TempoStretch::Refused:
-                report.stretchRefused = true;
-                return report;
-            case TempoStretch::Cancelled:
-                report.stretchCancelled = true;
-                return report;
-            case TempoStretch::Failed:
-                report.songResult = ToInt(SongResult::OutOfMemory);
-                return report;
-        }
+    load.tempo = m_doc.tempo;
+    return true;
+}
+
+bool Song::StretchLoop(LoopLoad& load) {
+    // Effects are never stretched.
+    if (!load.choice.stretch || load.choice.effect || !load.wave) return true;
+    LoadLoopReport& report = load.report;
+    auto stretched = std::make_unique<audio::Wave>();
+    StretchPlan plan;
+    const TempoStretch done =
+        StretchToTempo(*load.wave, load.tempo, *stretched, &plan, load.choice.progress);
+    report.stretchRatio = plan.ratio;
+    report.stretchBars = plan.bars;
+    switch (done) {
+        case TempoStretch::Stretched:
+            // The stretched loop is the loop as loaded: the channel's source,
+            // its sample record in the song file and every later preparation
+            // see it.
+            load.wave = std::move(stretched);
+            return true;
+        case TempoStretch::LeftAlone:
+            return true;
+        case TempoStretch::Refused:
+            report.stretchRefused = true;
+            return false;
+        case TempoStretch::Cancelled:
+            report.stretchCancelled = true;
+            return false;
+        case TempoStretch::Failed:
+            break;
     }
-    report.songResult = ReplaceChannel(ch, stretched.HasSamples() ? &stretched : &wave, effect);
-    return report;
+    report.songResult = ToInt(SongResult::OutOfMemory);
+    return false;
+}
+
+Song::LoadLoopReport Song::PutLoop(LoopLoad& load) {
+    if (!load.wave || !load.report.Ok()) return load.report;
+    load.report.songResult = ReplaceChannel(load.ch, load.wave.get(), load.choice.effect);
+    return load.report;
 }
 
 int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "audio/convert/FormatTags.h"
 #include "audio/files/ConvertWave.h"
@@ -184,6 +186,50 @@ TEST_F(LoopStretch, AFirstLoopThatSetsTheTempoIsNotStretched) {
     EXPECT_FALSE(audio::StretchWorthwhile(report.stretchRatio));
     EXPECT_EQ(report.stretchBars, 4u);
     EXPECT_EQ(SourceSamples(0).size(), original.DataBytes());
+}
+
+// The slow step on a thread of its own, as the storage worker runs it: the
+// owner thread reads the loop, watches the percentages and may cancel, and
+// puts the loop into the channel when the worker is done.
+TEST_F(LoopStretch, AWorkerStretchesWhileTheOwnerWatchesAndCancels) {
+    const std::string path = ClickFile("clicks100", 100);
+    for (const bool cancel : {true, false}) {
+        std::atomic<int> percent{-1};
+        std::atomic<bool> stop{false};
+        std::atomic<std::thread::id> reporter;
+        Song::LoopLoad load;
+        ASSERT_TRUE(song.ReadLoop(8, path,
+                                  Song::LoadChoice{false, true,
+                                                   [&](int p) {
+                                                       reporter = std::this_thread::get_id();
+                                                       percent = p;
+                                                       return !stop.load();
+                                                   }},
+                                  load));
+        bool finished = false;
+        std::thread worker([&] { finished = Song::StretchLoop(load); });
+        const std::thread::id workerId = worker.get_id();
+        // The owner sees the stretch move on, and cancels it part way.
+        while (percent.load() < 0)
+            std::this_thread::yield();
+        if (cancel) stop = true;
+        worker.join();
+        EXPECT_EQ(reporter.load(), workerId);
+        if (cancel) {
+            EXPECT_FALSE(finished);
+            EXPECT_TRUE(load.report.stretchCancelled);
+            EXPECT_LT(percent.load(), 100);
+            EXPECT_EQ(song.IsChannelEmpty(8), 1);
+            continue;
+        }
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(percent.load(), 100);
+        EXPECT_EQ(song.IsChannelEmpty(8), 1);  // nothing changes before PutLoop
+        ASSERT_TRUE(song.PutLoop(load).Ok());
+        auto source = song.OpenChannelSource(8);
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(source->FrameCount(), static_cast<std::int32_t>(SamplesPerBar(kLoopRate, 120)));
+    }
 }
 
 TEST_F(LoopStretch, EffectsAreNeverStretched) {
