@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "console/layout/ConsoleLayout.h"
 #include "console/layout/ProLayout.h"
@@ -19,6 +20,82 @@ int OverlapX(const Rect& a, const Rect& b) {
 }
 int OverlapY(const Rect& a, const Rect& b) {
     return std::min(a.Bottom(), b.Bottom()) - std::max(a.y, b.y);
+}
+
+// The console's layout table as documented: "row x y w h" lines.
+constexpr const char* kDocumentedTable = R"(
+0 207 236 53 50
+1 248 236 58 50
+2 293 236 50 50
+3 332 236 50 50
+4 377 236 52 50
+5 207 286 53 49
+6 250 286 54 48
+7 294 286 49 48
+8 331 286 57 48
+9 378 286 51 48
+10 207 333 53 49
+11 251 333 54 49
+12 295 333 48 49
+13 333 333 54 49
+14 378 334 51 48
+15 207 382 52 53
+16 251 383 53 53
+17 295 382 48 53
+18 333 382 53 53
+19 378 382 51 53
+20 65 347 15 15
+21 81 343 15 15
+22 97 337 15 15
+23 113 330 15 15
+24 130 321 15 15
+25 65 364 15 15
+26 81 360 15 15
+27 97 353 15 15
+28 113 347 15 15
+29 130 338 15 15
+30 65 381 15 15
+31 81 376 15 15
+32 97 370 15 15
+33 113 363 15 15
+34 130 354 15 15
+35 65 397 15 15
+36 81 392 15 15
+37 97 386 15 15
+38 113 380 15 15
+39 130 371 15 15
+40 502 209 15 18
+41 502 231 15 18
+42 501 253 15 18
+43 499 276 15 18
+44 215 163 67 35
+45 284 163 70 35
+46 356 163 66 35
+)";
+
+TEST(ConsoleLayout, TableHoldsTheDocumentedRows) {
+    std::istringstream in(kDocumentedTable);
+    int row = 0, x = 0, y = 0, w = 0, h = 0, count = 0;
+    while (in >> row >> x >> y >> w >> h) {
+        ASSERT_LT(row, kLayoutRowCount);
+        EXPECT_EQ(kLayoutTable[static_cast<std::size_t>(row)], (Rect{x, y, w, h})) << "row " << row;
+        ++count;
+    }
+    EXPECT_EQ(count, kLayoutRowCount);
+    // The fixed areas as documented.
+    EXPECT_EQ(kPowerSwitch, (Rect{248, 21, 140, 29}));
+    EXPECT_EQ(kMasterVolumeArea, FromEdges(573, 328, 639, 391));
+    EXPECT_EQ(kMasterVolumePicture, (Rect{571, 241, 69, 167}));
+    EXPECT_EQ(kVolumeModeSwitch, FromEdges(128, 280, 146, 299));
+    EXPECT_EQ(kPanModeSwitch, FromEdges(129, 410, 148, 429));
+    EXPECT_EQ(kVolumeModePicture, (Rect{52, 277, 98, 50}));
+    EXPECT_EQ(kPanModePicture, (Rect{43, 407, 108, 46}));
+    EXPECT_EQ(kMeterWindow, (Rect{225, 2, 184, 54}));
+    EXPECT_EQ(kTextPanel, (Rect{242, 54, 156, 64}));
+    EXPECT_EQ(ProLaneRect(3), (Rect{144, 69, 480, 12}));
+    EXPECT_EQ(ProNameRect(19), FromEdges(16, 386, 140, 404));
+    EXPECT_EQ(kProRuler, (Rect{144, 406, 480, 9}));
+    EXPECT_EQ(kProStatus, (Rect{24, 436, 316, 34}));
 }
 
 TEST(ConsoleLayout, EveryRowLiesInsideTheConsole) {

@@ -1088,6 +1088,29 @@ QImage ProButton(const Theme& t, const L::ProButton& b, Look look) {
 QImage Texture(const Theme& t) {
     QImage tex(L::kTextureWidth, L::kTextureHeight, QImage::Format_ARGB32_Premultiplied);
     FillMaterial(tex, t, tex.rect(), 300 + t.index, true);
+    if (t.material == Material::Plastic) {
+        // Low studs like a toy building plate; 8 × 6 of them fit the tile exactly.
+        QPainter p(&tex);
+        Smooth(p);
+        for (int row = 0; row < 6; ++row) {
+            for (int col = 0; col < 8; ++col) {
+                const QPointF c(20 + col * 40, 20 + row * 40);
+                QPainterPath stud;
+                stud.addEllipse(c, 10, 10);
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(0, 0, 0, 40));
+                p.drawEllipse(c + QPointF(1.2, 2), 10, 10);
+                QLinearGradient g(c - QPointF(7, 7), c + QPointF(7, 7));
+                g.setColorAt(0, WithAlpha(t.faceHi, 200));
+                g.setColorAt(1, WithAlpha(t.face, 200));
+                p.setBrush(g);
+                p.drawPath(stud);
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(QColor(255, 255, 255, 60), 1));
+                p.drawArc(QRectF(c.x() - 8, c.y() - 8, 16, 16), 60 * 16, 90 * 16);
+            }
+        }
+    }
     if (t.material == Material::Disco) {
         // Stars, wrapped around the edges so the tiles join.
         QPainter p(&tex);
