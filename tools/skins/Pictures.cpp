@@ -553,13 +553,13 @@ QImage PaintMainBack(const Theme& t) {
         Sunken(p, Rounded(track, 2.5), QColor(0x05, 0x05, 0x06), 1.5);
         for (int i = 0; i <= 10; ++i) {
             const double y = 391.0 - i * 6.3;
-            const double len = i % 5 == 0 ? 7 : 4;
+            const double len = i % 5 == 0 ? 6 : 3;
             p.setPen(QPen(ink, i % 5 == 0 ? 1.2 : 0.8));
-            p.drawLine(QPointF(kFaderX + 9, y), QPointF(kFaderX + 9 + len, y));
+            p.drawLine(QPointF(kFaderX + 8, y), QPointF(kFaderX + 8 + len, y));
         }
-        Label(p, QRectF(kFaderX + 12, 316, 20, 10), "10", SansFont(8.5, true), ink,
+        Label(p, QRectF(kFaderX + 16, 321, 16, 10), "10", SansFont(8.5, true), ink,
               Qt::AlignLeft | Qt::AlignVCenter, false);
-        Label(p, QRectF(kFaderX + 12, 386, 20, 10), "0", SansFont(8.5, true), ink,
+        Label(p, QRectF(kFaderX + 16, 386, 16, 10), "0", SansFont(8.5, true), ink,
               Qt::AlignLeft | Qt::AlignVCenter, false);
         for (int i = 0; i < kFaderDots; ++i) {
             Light(p, QPointF(kFaderDotX, FaderDotY(i)), 1.9, t, false, nullptr);
