@@ -351,6 +351,10 @@ Frames LiveMix::ClockPosition() const {
     return Frames(m_pubClock.load(std::memory_order_acquire) & ~kClockRunningBit);
 }
 
+std::int64_t LiveMix::TakeStartFrame() const {
+    return m_pubTakeStart.load(std::memory_order_acquire);
+}
+
 std::int64_t LiveMix::MixFrame() const {
     return m_pubMixFrame.load(std::memory_order_acquire);
 }
@@ -535,6 +539,7 @@ void LiveMix::Take(const Command& c, std::uint64_t first, audio::VoiceControl& v
                 // The first switch-on of a recording: mix time 0.
                 m_mode = Mode::Recording;
                 m_origin = static_cast<std::int64_t>(first);
+                m_takeStart = m_origin;
                 m_clockRunning = true;
                 m_clockOrigin = first;
             }
@@ -595,6 +600,7 @@ void LiveMix::Take(const Command& c, std::uint64_t first, audio::VoiceControl& v
             m_actionCount = 0;
             m_mode = Mode::Playing;
             m_play = &s;
+            m_takeStart = static_cast<std::int64_t>(first);
             m_cursor = s.start;
             m_origin = static_cast<std::int64_t>(first) - static_cast<std::int64_t>(E(s.from));
             m_clockRunning = true;
@@ -988,6 +994,7 @@ void LiveMix::PublishState() {
     const std::uint64_t end = m_blockEnd;
     m_pubClock.store(m_clockRunning ? (ClockAt(end) | kClockRunningBit) : 0,
                      std::memory_order_release);
+    m_pubTakeStart.store(m_takeStart, std::memory_order_release);
     m_pubMixFrame.store(InTake() ? static_cast<std::int64_t>(end) - m_origin : 0,
                         std::memory_order_release);
 }

@@ -158,6 +158,10 @@ class LiveMix final : public audio::BlockSequencer {
     bool ClockRunning() const;
     // The tempo clock's position: frames since its start, modulo its period.
     Frames ClockPosition() const;
+    // The device frame (frames the engine has rendered) where the last take
+    // began: a recording's first switch-on, a playback's first frame; -1
+    // before any.
+    std::int64_t TakeStartFrame() const;
     // The current mix frame of a take (0 outside one).
     std::int64_t MixFrame() const;
     Millis MixTime() const;
@@ -330,6 +334,8 @@ class LiveMix final : public audio::BlockSequencer {
     std::atomic<std::uint32_t> m_pubPending{0};  // bit per channel
     std::atomic<std::uint64_t> m_pubClock{0};    // bit 63: running
     std::atomic<std::int64_t> m_pubMixFrame{0};
+    std::atomic<std::int64_t> m_pubTakeStart{-1};
+    std::int64_t m_takeStart = -1;  // audio side
     std::array<std::atomic<std::uint64_t>, kChannelCount + 1> m_pubMinMax{};
     std::array<std::atomic<std::uint32_t>, kChannelCount + 1> m_pubRms{};
     std::atomic<std::uint64_t> m_pubBlocks{0};
