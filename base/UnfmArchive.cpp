@@ -25,34 +25,25 @@ int Code(ArchiveResult r) {
 }  // namespace
 
 UnfmArchive::~UnfmArchive() {
+    // An archive still being written is abandoned: the file it would have
+    // replaced stays as it was.
+    if (m_mode == kWriting) Discard();
     Close();
 }
 
 bool UnfmArchive::WriteAt(std::uint64_t offset, const void* bytes, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pwrite(m_fd.Get(), p + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return m_out.WriteAt(offset, bytes, size) == 0;
 }
 
 int UnfmArchive::Create(const std::string& path) {
     if (m_mode != kClosed) return Code(ArchiveResult::Busy);
-    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.Valid()) return Code(ArchiveResult::CreateFailed);
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    m_fd = std::move(fd);
+    // A song is written with its index last and its header patched at the
+    // end: it cannot go to a pipe or a device.
+    if (m_out.Open(path, false) != 0) return Code(ArchiveResult::CreateFailed);
+    ::posix_fadvise(m_out.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::uint8_t header[kHeaderSize] = {'U', 'N', 'F', 'M'};
     if (!WriteAt(0, header, sizeof header)) {
-        m_fd.Reset();
+        m_out.Abandon();
         return Code(ArchiveResult::CreateFailed);
     }
     m_index.clear();
@@ -60,6 +51,16 @@ int UnfmArchive::Create(const std::string& path) {
     m_writePos = kHeaderSize;
     m_mode = kWriting;
     return Code(ArchiveResult::Ok);
+}
+
+void UnfmArchive::Discard() {
+    if (m_mode != kWriting) return;
+    m_out.Abandon();
+    m_index.clear();
+    m_index.shrink_to_fit();
+    m_count = 0;
+    m_writePos = 0;
+    m_mode = kClosed;
 }
 
 int UnfmArchive::Append(const void* bytes, std::size_t size) {
@@ -117,10 +118,16 @@ int UnfmArchive::Close(bool flushToDisk) {
             end += index.size();
         }
     }
-    // Cuts off what a failed append may have left after the last record.
-    if (ok && ::ftruncate(m_fd.Get(), static_cast<off_t>(end)) != 0) ok = false;
-    if (ok && flushToDisk && ::fdatasync(m_fd.Get()) != 0) ok = false;
-    if (::close(m_fd.Release()) != 0) ok = false;
+    // Cuts off what a failed append may have left after the last record,
+    // then the file takes the place of the old one (synced first, always:
+    // `flushToDisk` is kept for callers that ask for it).
+    (void)flushToDisk;
+    if (ok && m_out.Truncate(end) != 0) ok = false;
+    if (ok) {
+        ok = m_out.Commit() == 0;
+    } else {
+        m_out.Abandon();
+    }
     m_index.clear();
     m_index.shrink_to_fit();
     m_count = 0;

@@ -17,7 +17,8 @@
 //
 // Writing is append-only: the index is written once, by Close, after the
 // last record, and only then are the header's index offset and count filled
-// in. A file whose writer never reached Close reads back with no records.
+// in; then the new file replaces the old one in one step. A writer that
+// never reached Close leaves the old file (or none) in place.
 //
 // Reading checks the header and the whole index against the length of the
 // content once, when the archive is opened; a damaged or hostile file is
@@ -33,6 +34,7 @@
 #include "base/PackedReader.h"
 #include "base/Storage.h"
 #include "platform/FileMapping.h"
+#include "platform/OutputFile.h"
 
 namespace tamboro::base {
 
@@ -72,24 +74,31 @@ class UnfmArchive {
     };
 
     UnfmArchive() = default;
-    // Closes the archive (writing the index of an archive being written).
+    // Closes an archive being read; an archive being written that was not
+    // closed is discarded (the file it would replace stays as it was).
     ~UnfmArchive();
     UnfmArchive(const UnfmArchive&) = delete;
     UnfmArchive& operator=(const UnfmArchive&) = delete;
 
-    // Creates (replacing) the file at `path` and writes the 16-byte header
+    // Starts a new archive that replaces the file at `path` when Close
+    // succeeds (platform::OutputFile: until then, and after a failure or a
+    // kill, `path` keeps its old content), and writes the 16-byte header
     // "UNFM" and zeros. Busy when open; CreateFailed when the file cannot be
-    // created or its header cannot be written.
+    // created or its header cannot be written, or when `path` is not a
+    // regular file (an archive cannot be streamed).
     int Create(const std::string& path);
+    // Drops an archive being written without touching `path`.
+    void Discard();
     // Appends one record of `size` bytes. NotWriting when not writing;
     // WriteFailed when the write fails or the record would end beyond
     // 4 GB (its offset and size must fit the index). A failed append adds
     // nothing: the next record takes its place.
     int Append(const void* bytes, std::size_t size);
     // Writing: writes the index after the last record and fills in the
-    // header, then closes the file; with `flushToDisk` the file's data reach
-    // the disk before it is closed. Returns WriteFailed when any of that
-    // fails (the file is closed all the same). Reading: closes the reader.
+    // header, syncs the file and puts it in the place of `path`. Returns
+    // WriteFailed when any of that fails (`path` then keeps its old
+    // content). `flushToDisk` is accepted for compatibility: the data always
+    // reach the disk first. Reading: closes the reader.
     // Returns 0 otherwise, also when already closed.
     int Close(bool flushToDisk = false);
 
@@ -129,7 +138,7 @@ class UnfmArchive {
     std::uint64_t m_base = 0;                // added to record offsets; always 0
     // Reading: the loaded index. Writing: the pending entries.
     std::vector<IndexEntry> m_index;
-    platform::UniqueFd m_fd;       // writing
+    platform::OutputFile m_out;    // writing
     std::uint64_t m_writePos = 0;  // writing: where the next record goes
     std::uint32_t m_count = 0;
 };

@@ -1,12 +1,16 @@
 #include "cli/CliSupport.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+
+#include "platform/FileFault.h"
+#include "platform/FileMapping.h"
 
 #include "audio/convert/FormatTags.h"
 
@@ -80,9 +84,49 @@ bool IsSongFile(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
     if (dot != std::string::npos && ::strcasecmp(path.c_str() + dot, ".tbo") == 0) return true;
     char magic[4] = {};
-    std::ifstream in(path, std::ios::binary);
-    in.read(magic, 4);
-    return in.gcount() == 4 && std::memcmp(magic, "UNFM", 4) == 0;
+    const platform::UniqueFd fd = platform::OpenFile(path, true);
+    // What could not be opened here is reported by the reader it goes to.
+    platform::ClearFileFault();
+    return fd.Valid() && ::pread(fd.Get(), magic, 4, 0) == 4 && std::memcmp(magic, "UNFM", 4) == 0;
+}
+
+bool ReadInputText(const std::string& path, std::size_t maxBytes, std::string& text) {
+    text.clear();
+    platform::UniqueFd owned;
+    int fd = STDIN_FILENO;
+    if (path != "-") {
+        owned = platform::OpenFile(path, true);
+        if (!owned.Valid()) return false;
+        fd = owned.Get();
+    }
+    char piece[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, piece, sizeof piece);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            platform::NoteFileFault(path, errno);
+            return false;
+        }
+        if (n == 0) return true;
+        if (text.size() + static_cast<std::size_t>(n) > maxBytes) {
+            platform::NoteFileFault(
+                path, "more than " + std::to_string(maxBytes >> 20) + " MB, which no mix needs");
+            text.clear();
+            return false;
+        }
+        text.append(piece, static_cast<std::size_t>(n));
+    }
+}
+
+bool IsReadableInput(const std::string& path) {
+    platform::ClearFileFault();
+    return platform::OpenFile(path, true).Valid();
+}
+
+bool IsStreamOutput(const std::string& path) {
+    struct stat st {};
+    return path == "-" ||
+           (::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)));
 }
 
 }  // namespace tamboro::cli

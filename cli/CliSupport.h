@@ -37,6 +37,21 @@ class InterruptGuard {
 };
 
 // Whether `path` names a song file: a ".tbo" name, or an archive's magic.
+// Never waits on a FIFO.
 bool IsSongFile(const std::string& path);
+
+// Reads the whole text of `path` ("-": standard input, else a regular file)
+// into `text`, refusing more than `maxBytes`. False on failure, with the
+// reason recorded as the thread's file fault.
+bool ReadInputText(const std::string& path, std::size_t maxBytes, std::string& text);
+
+// Whether `path` can be read as an input file: a regular file that opens
+// (a FIFO, a device or a folder is refused at once). False with the reason
+// recorded as the thread's file fault.
+bool IsReadableInput(const std::string& path);
+
+// Whether a sound file written to `path` goes out as a stream: "-"
+// (standard output) or an existing pipe, FIFO or character device.
+bool IsStreamOutput(const std::string& path);
 
 }  // namespace tamboro::cli

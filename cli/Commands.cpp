@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/FileFault.h"
 #include "platform/StringTable.h"
 
 namespace tamboro::cli {
@@ -50,7 +51,17 @@ int Fail(const std::string& text, int code, const std::string& detail) {
     return kExitFailed;
 }
 
-int Fail(audio::SoundResult result, const std::string& detail) {
+namespace {
+
+// What the system said about the failed file, else the path given.
+std::string Detail(const std::string& given) {
+    return platform::LastFileFault().Any() ? platform::FileFaultText() : given;
+}
+
+}  // namespace
+
+int Fail(audio::SoundResult result, const std::string& path) {
+    const std::string detail = Detail(path);
     const int code = audio::ToInt(result);
     // The load table has no text of its own for a failed write.
     const std::string text = result == audio::SoundResult::WriteFailed
@@ -59,8 +70,9 @@ int Fail(audio::SoundResult result, const std::string& detail) {
     return Fail(text, code, detail);
 }
 
-int Fail(engine::SongResult result, const std::string& detail) {
-    return Fail(engine::SongResultMessage(engine::ToInt(result)), engine::ToInt(result), detail);
+int Fail(engine::SongResult result, const std::string& path) {
+    return Fail(engine::SongResultMessage(engine::ToInt(result)), engine::ToInt(result),
+                Detail(path));
 }
 
 int UsageError(const std::string& text, const char* usage) {

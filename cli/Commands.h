@@ -32,10 +32,12 @@ int RunPlaySong(const std::vector<std::string>& args);
 // kExitFailed.
 int Fail(const std::string& text, int code, const std::string& detail = {});
 // The same with the message of a sound-file result (a failed write says so
-// rather than "unknown error").
-int Fail(audio::SoundResult result, const std::string& detail = {});
+// rather than "unknown error"). The detail is the thread's last file fault
+// ("path: reason", see platform/FileFault.h) when one was recorded, else
+// `path`: commands clear the fault before each file operation.
+int Fail(audio::SoundResult result, const std::string& path = {});
 // The same with the message of a song result.
-int Fail(engine::SongResult result, const std::string& detail = {});
+int Fail(engine::SongResult result, const std::string& path = {});
 // Prints "tamboro-cli: <text>" and the command's usage to stderr; returns
 // kExitUsage.
 int UsageError(const std::string& text, const char* usage);

@@ -14,6 +14,8 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
+#include "platform/FileFault.h"
+#include "platform/StringTable.h"
 
 namespace tamboro::cli {
 namespace {
@@ -36,13 +38,15 @@ void Draw(void* context, std::uint32_t phase, std::uint32_t percent) {
     if (phase != bar->phase && bar->phase != 99) std::fputc('\n', stderr);
     bar->last = static_cast<int>(percent);
     bar->phase = phase;
-    const char* label = phase == 1 ? "saving    " : phase == 2 ? "converting" : "loading   ";
+    // "Stò salvando......." while saving, "Stò elaborando........." before.
+    constexpr unsigned kWorking = 139, kSaving = 142;
+    const char* label = platform::LoadString(phase == 1 ? kSaving : kWorking).c_str();
     char cells[41];
     const int filled = static_cast<int>(percent > 100 ? 100 : percent) * 40 / 100;
     for (int i = 0; i < 40; ++i)
         cells[i] = i < filled ? '#' : '.';
     cells[40] = '\0';
-    std::fprintf(stderr, "\r%s [%s] %3u%%", label, cells, percent);
+    std::fprintf(stderr, "\r%-24s [%s] %3u%%", label, cells, percent);
     std::fflush(stderr);
 }
 
@@ -65,10 +69,17 @@ int RunConvert(const std::vector<std::string>& args) {
         });
     if (const auto exit = options.Parse(args, 2, 2)) return *exit;
     const std::vector<std::string>& paths = options.Positionals();
-    const audio::SoundFileType outType = audio::FileTypeOf(paths[1], 0);
-    if (outType == audio::SoundFileType::Unknown) {
-        return Fail(audio::SoundResult::SaveUnknownType);
+    // A stream ("-", a pipe, a device) without an extension gets a WAV.
+    std::uint32_t typeFlags = 0;
+    if (audio::FileTypeOf(paths[1], 0) == audio::SoundFileType::Unknown &&
+        IsStreamOutput(paths[1])) {
+        typeFlags = audio::kTypeWav;
     }
+    const audio::SoundFileType outType = audio::FileTypeOf(paths[1], typeFlags);
+    if (outType == audio::SoundFileType::Unknown) {
+        return Fail(audio::SoundResult::SaveUnknownType, paths[1]);
+    }
+    if (!IsReadableInput(paths[0])) return Fail(audio::SoundResult::OpenFailed, paths[0]);
 
     Bar bar;
     bar.on = ::isatty(STDERR_FILENO) != 0;
@@ -76,7 +87,7 @@ int RunConvert(const std::vector<std::string>& args) {
     audio::SoundResult r = audio::LoadWave(wave, paths[0], audio::kLoadCopy, Draw, &bar);
     if (r != audio::SoundResult::Ok) {
         EndBar(bar);
-        return Fail(r);
+        return Fail(r, paths[0]);
     }
     const audio::WAVEFORMATEX& source = *wave.Format();
     if (!audio::DescribeFormat(source)) {
@@ -154,11 +165,12 @@ int RunConvert(const std::vector<std::string>& args) {
             return Fail(r);
         }
     }
-    r = audio::SaveWave(wave, paths[1], 0,
+    platform::ClearFileFault();
+    r = audio::SaveWave(wave, paths[1], typeFlags,
                         linearOnly && target.wFormatTag == audio::kFormatPcm ? nullptr : &target,
                         Draw, &bar);
     EndBar(bar);
-    if (r != audio::SoundResult::Ok) return Fail(r);
+    if (r != audio::SoundResult::Ok) return Fail(r, paths[1]);
     return kExitOk;
 }
 

@@ -44,10 +44,11 @@ int RunInfo(const std::vector<std::string>& args) {
     if (const auto exit = options.Parse(args, 1, 1)) return *exit;
     const std::string& path = options.Positional(0);
     if (IsSongFile(path)) return RunSongInfo(path);
+    if (!IsReadableInput(path)) return Fail(audio::SoundResult::OpenFailed, path);
     const audio::SoundFileType type = audio::FileTypeOf(path, 0);
     audio::Wave wave;
     const audio::SoundResult r = audio::LoadWave(wave, path, audio::kLoadMapped);
-    if (r != audio::SoundResult::Ok) return Fail(r);
+    if (r != audio::SoundResult::Ok) return Fail(r, path);
     const audio::WAVEFORMATEX& f = *wave.Format();
     const std::uint64_t bytes = wave.DataBytes();
     // Frames from the codec when it knows the coding (exact for ADPCM),

@@ -22,6 +22,7 @@
 #include "engine/LoopStretch.h"
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
+#include "platform/FileFault.h"
 #include "platform/Messages.h"
 #include "platform/StringTable.h"
 
@@ -37,8 +38,8 @@ audio::WAVEFORMATEX DefaultDeviceFormat() {
     return f;
 }
 
-int SongFail(int result) {
-    return Fail(static_cast<engine::SongResult>(result));
+int SongFail(int result, const std::string& path) {
+    return Fail(static_cast<engine::SongResult>(result), path);
 }
 
 // "Tamboro non può importare melodie lunghe più di 20 secondi."
@@ -169,7 +170,7 @@ int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
         return Fail(platform::LoadString(engine::kStretchRefusedText) + ratio,
                     engine::ToInt(engine::SongResult::BadArgument), path);
     }
-    if (report.songResult != 0) return SongFail(report.songResult);
+    if (report.songResult != 0) return SongFail(report.songResult, path);
     return 0;
 }
 
@@ -178,7 +179,7 @@ int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
 int RunSongInfo(const std::string& path) {
     OfflineSong offline(DefaultDeviceFormat());
     const int result = offline.song.LoadSong(path, 0);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, path);
     Song& song = offline.song;
     std::printf("type: song\n");
     std::printf("tempo: %.3f\n", song.GetTempo());
@@ -236,6 +237,8 @@ int RunPrepare(const std::vector<std::string>& args) {
                          static_cast<std::uint16_t>(channels));
     OfflineSong offline(format);
     offline.song.NewSong(tempo);
+    if (!IsReadableInput(paths[0])) return Fail(audio::SoundResult::OpenFailed, paths[0]);
+    platform::ClearFileFault();
     Song::LoadLoopReport report;
     {
         ProgressBar bar;
@@ -244,6 +247,7 @@ int RunPrepare(const std::vector<std::string>& args) {
     if (const int failed = LoadLoopFail(report, paths[0])) return failed;
     auto prepared = offline.song.OpenChannelPrepared(0);
     if (!prepared) return Fail(engine::SongResult::TempFileFailed);
+    platform::ClearFileFault();
     const audio::SoundResult saved = audio::SaveWave(*prepared, paths[1], audio::kTypeWav);
     if (saved != audio::SoundResult::Ok) return Fail(saved, paths[1]);
     const std::uint32_t bar = engine::SamplesPerBar(format.nSamplesPerSec, tempo);
@@ -269,7 +273,8 @@ int RunRender(const std::vector<std::string>& args) {
     }
     OfflineSong offline(DefaultDeviceFormat());
     int result = LoadSongOffline(offline, paths[0]);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[0]);
+    platform::ClearFileFault();
     {
         ProgressBar bar;
         result = offline.song.SaveSong(paths[1], Song::kSaveMixdown, format ? &*format : nullptr,
@@ -280,7 +285,7 @@ int RunRender(const std::vector<std::string>& args) {
                                                     percent);
                                        });
     }
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, paths[1]);
     return kExitOk;
 }
 
@@ -345,10 +350,13 @@ int RunMakeSong(const std::vector<std::string>& args) {
 
     std::vector<engine::MixEvent> events;
     if (mixPath) {
-        std::ifstream in(*mixPath, std::ios::binary);
-        if (!in) return Fail(engine::SongResult::OpenFailed, *mixPath);
-        const std::string text((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+        // Millions of events fit in 64 MB; more is not a mix.
+        constexpr std::size_t kMaxMixBytes = std::size_t{64} << 20;
+        std::string text;
+        platform::ClearFileFault();
+        if (!ReadInputText(*mixPath, kMaxMixBytes, text)) {
+            return Fail(engine::SongResult::OpenFailed, *mixPath);
+        }
         std::string error;
         auto parsed = engine::ParseEventText(text, &error);
         if (!parsed) return options.Error(*mixPath + ": " + error);
@@ -364,6 +372,8 @@ int RunMakeSong(const std::vector<std::string>& args) {
     song.SetMixedBy(mixedBy.value_or(""));
     song.SetNotes(notes.value_or(""));
     for (const LoopArg& l : loops) {
+        if (!IsReadableInput(l.path)) return Fail(audio::SoundResult::OpenFailed, l.path);
+        platform::ClearFileFault();
         Song::LoadLoopReport report;
         {
             ProgressBar bar;
@@ -380,8 +390,9 @@ int RunMakeSong(const std::vector<std::string>& args) {
         engine::InsertEvent(
             (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
+    platform::ClearFileFault();
     const int result = song.SaveSong(out, 0, nullptr);
-    if (result != 0) return SongFail(result);
+    if (result != 0) return SongFail(result, out);
     return kExitOk;
 }
 
@@ -416,14 +427,14 @@ int RunPlaySong(const std::vector<std::string>& args) {
     }
     if (result != 0) {
         song.DetachDevice();
-        return SongFail(result);
+        return SongFail(result, path);
     }
     const engine::SongResult started =
         song.StartPlayback(engine::Millis(static_cast<std::uint32_t>(from)));
     if (started != engine::SongResult::Ok || !song.IsPlayingBack()) {
         song.DetachDevice();
-        return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started))
-                                                 : Fail(engine::SongResult::NoMix);
+        return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started), path)
+                                                 : Fail(engine::SongResult::NoMix, path);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     InterruptGuard interrupt;

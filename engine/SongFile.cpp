@@ -19,21 +19,6 @@
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {
-namespace {
-
-// Flushes a folder so that a rename in it is on the disk too.
-void SyncFolder(const std::string& path) {
-    std::string folder;
-    platform::SplitPath(path, &folder, nullptr, nullptr);
-    const std::string dir = folder.empty() ? std::string(".") : folder;
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-}  // namespace
 
 int Song::SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
                    const ProgressFn& progress) {
@@ -81,8 +66,9 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
 
     base::UnfmArchive archive;
     if (archive.Create(path) != 0) return ToInt(SongResult::CreateFailed);
+    // A failed save leaves the file it would have replaced as it was.
     const auto failWith = [&](SongResult r) {
-        archive.Close();
+        archive.Discard();
         return ToInt(r);
     };
     const auto bytes = SerializeSongHeader(header);
@@ -99,9 +85,12 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
                 audio::Wave check;
                 if (!image ||
                     !audio::ParseRiffWave(check, static_cast<const std::uint8_t*>(image->Data()),
-                                          image->Size()) ||
-                    archive.Append(image->Data(), image->Size()) != 0) {
+                                          image->Size())) {
                     return failWith(SongResult::TempFileFailed);
+                }
+                // A failed append is a failed write of the song (a full disk).
+                if (archive.Append(image->Data(), image->Size()) != 0) {
+                    return failWith(SongResult::WriteFailed);
                 }
                 continue;
             }
@@ -121,9 +110,9 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
             loop.reset();
             base::GlobalStorage image(temp);
             platform::DeleteFile(temp);
-            if (!written || image.Data() == nullptr ||
-                archive.Append(image.Data(), image.Size()) != 0) {
-                return failWith(SongResult::TempFileFailed);
+            if (!written || image.Data() == nullptr) return failWith(SongResult::TempFileFailed);
+            if (archive.Append(image.Data(), image.Size()) != 0) {
+                return failWith(SongResult::WriteFailed);
             }
         }
     }
@@ -152,25 +141,12 @@ int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* forma
 
 int Song::ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
                           const ProgressFn& progress, bool reload) {
-    std::string folder;
-    platform::SplitPath(path, &folder, nullptr, nullptr);
-    std::string temp;
-    if (platform::MakeTempFileName("TB", temp, folder.empty() ? "." : folder) == 0) {
-        return ToInt(SongResult::CreateFailed);
-    }
-    const int result = WriteSongFile(temp, mixOnly, format, progress, true);
-    if (result != 0) {
-        platform::DeleteFile(temp);
-        return result;
-    }
-    // The new file replaces the old one in one step. The song's open archive
-    // keeps reading the old file's data until the reload below, so a failed
-    // rename leaves both the old file and the song as they were.
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        platform::DeleteFile(temp);
-        return ToInt(SongResult::ArchiveFailed);
-    }
-    SyncFolder(path);
+    // The archive replaces the file in one step when it is complete. The
+    // song's open archive keeps reading the old file's data until the
+    // reload below, so a failed save leaves both the old file and the song
+    // as they were.
+    const int result = WriteSongFile(path, mixOnly, format, progress, true);
+    if (result != 0) return result;
     if (!reload) return ToInt(SongResult::Ok);
     Reset();
     return LoadSong(path, 0, progress);

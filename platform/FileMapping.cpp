@@ -1,12 +1,87 @@
 #include "platform/FileMapping.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <utility>
 
+#include "platform/FileFault.h"
+
 namespace tamboro::platform {
+namespace {
+
+// SIGBUS guard. A file mapped for reading can be cut short by another
+// program while we read it; touching a page past the new end raises SIGBUS,
+// which would kill the process. Every mapping is registered here; the
+// handler puts a page of zeros where the fault happened inside a registered
+// mapping, marks it as cut, and lets the read go on. A fault anywhere else
+// is fatal as before.
+struct GuardSlot {
+    std::atomic<std::uintptr_t> start{0};
+    std::atomic<std::size_t> size{0};
+    std::atomic<bool> shrunk{false};
+};
+constexpr int kGuardSlots = 256;
+GuardSlot g_guards[kGuardSlots];
+std::size_t g_pageSize = 4096;
+
+void OnBusError(int signal, siginfo_t* info, void*) {
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (GuardSlot& slot : g_guards) {
+        const std::uintptr_t start = slot.start.load();
+        if (start == 0 || address < start || address >= start + slot.size.load()) continue;
+        void* page = reinterpret_cast<void*>(address & ~(g_pageSize - 1));
+        if (::mmap(page, g_pageSize, PROT_READ | PROT_WRITE,
+                   MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED) {
+            slot.shrunk.store(true);
+            return;
+        }
+        break;
+    }
+    // Not ours: the default action, which the retried access now triggers.
+    ::signal(signal, SIG_DFL);
+}
+
+void InstallGuard() {
+    static const bool installed = [] {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        if (page > 0) g_pageSize = static_cast<std::size_t>(page);
+        struct sigaction action {};
+        action.sa_sigaction = &OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        return ::sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    (void)installed;
+}
+
+int Guard(void* data, std::size_t size) {
+    InstallGuard();
+    for (int i = 0; i < kGuardSlots; ++i) {
+        std::uintptr_t expected = 0;
+        if (g_guards[i].start.compare_exchange_strong(expected,
+                                                      reinterpret_cast<std::uintptr_t>(data))) {
+            g_guards[i].shrunk.store(false);
+            g_guards[i].size.store(size);
+            return i;
+        }
+    }
+    return -1;  // unguarded: more mappings than slots
+}
+
+void Unguard(int slot) {
+    if (slot < 0) return;
+    g_guards[slot].size.store(0);
+    g_guards[slot].start.store(0);
+}
+
+}  // namespace
 
 void UniqueFd::Reset(int fd) {
     if (m_fd >= 0) ::close(m_fd);
@@ -14,15 +89,22 @@ void UniqueFd::Reset(int fd) {
 }
 
 MemoryMap::MemoryMap(MemoryMap&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_guard(std::exchange(other.m_guard, -1)) {}
 
 MemoryMap& MemoryMap::operator=(MemoryMap&& other) noexcept {
     if (this != &other) {
         Unmap();
         m_data = std::exchange(other.m_data, nullptr);
         m_size = std::exchange(other.m_size, 0);
+        m_guard = std::exchange(other.m_guard, -1);
     }
     return *this;
+}
+
+bool MemoryMap::Shrunk() const {
+    return m_guard >= 0 && g_guards[m_guard].shrunk.load();
 }
 
 bool MemoryMap::Map(int fd, std::size_t size, bool writable) {
@@ -33,17 +115,43 @@ bool MemoryMap::Map(int fd, std::size_t size, bool writable) {
     if (p == MAP_FAILED) return false;
     m_data = static_cast<unsigned char*>(p);
     m_size = size;
+    m_guard = Guard(p, size);
     return true;
 }
 
 void MemoryMap::Unmap() {
+    Unguard(m_guard);
+    m_guard = -1;
     if (m_data != nullptr) ::munmap(m_data, m_size);
     m_data = nullptr;
     m_size = 0;
 }
 
 UniqueFd OpenFile(const std::string& path, bool readOnly) {
-    return UniqueFd(::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC));
+    // Non-blocking, so that a FIFO does not wait here for a writer; it is
+    // refused below like every other file that is not a regular file.
+    UniqueFd fd(
+        ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        NoteFileFault(path, errno);
+        return fd;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        NoteFileFault(path, errno);
+        return UniqueFd();
+    }
+    if (S_ISDIR(st.st_mode)) {
+        NoteFileFault(path, EISDIR);
+        return UniqueFd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        NoteFileFault(path, "not a regular file");
+        return UniqueFd();
+    }
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
 }
 
 UniqueFd CreateFileOfSize(const std::string& path, std::size_t size) {

@@ -49,14 +49,20 @@ class MemoryMap {
 
     unsigned char* Data() const { return m_data; }
     std::size_t Size() const { return m_size; }
+    // Whether a read found the file cut short under the mapping. Such reads
+    // do not kill the process (SIGBUS): they see zeros, and this says so.
+    bool Shrunk() const;
 
   private:
     unsigned char* m_data = nullptr;
     std::size_t m_size = 0;
+    int m_guard = -1;  // slot in the SIGBUS guard's table
 };
 
-// Opens a file for reading (and writing unless `readOnly`). Returns an
-// invalid descriptor on failure.
+// Opens a regular file for reading (and writing unless `readOnly`) without
+// waiting on FIFOs. Anything that is not a regular file (a FIFO, a device, a
+// folder) is refused. Returns an invalid descriptor on failure, with the
+// reason recorded as the thread's file fault.
 UniqueFd OpenFile(const std::string& path, bool readOnly);
 // Creates or truncates a file, readable and writable, and sets its size.
 UniqueFd CreateFileOfSize(const std::string& path, std::size_t size);

@@ -1,12 +1,12 @@
 #include "audio/files/FileWriter.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <cstdio>
-#include <cstring>
+
+#include <cerrno>
 
 #include "base/ByteOrder.h"
+#include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::audio {
@@ -20,6 +20,7 @@ constexpr std::uint64_t kWritebackBytes = 8u << 20;
 bool WriteFully(int fd, const std::uint8_t* data, std::size_t bytes) {
     while (bytes > 0) {
         const ssize_t n = ::write(fd, data, bytes);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         data += n;
         bytes -= static_cast<std::size_t>(n);
@@ -30,46 +31,43 @@ bool WriteFully(int fd, const std::uint8_t* data, std::size_t bytes) {
 }  // namespace
 
 FileWriter::~FileWriter() {
-    if (!m_committed && !m_tempPath.empty()) {
+    if (m_scratch && !m_committed && !m_path.empty()) {
         m_fd.Reset();
-        platform::DeleteFile(m_tempPath);
+        platform::DeleteFile(m_path);
     }
+    // A replaced output that was not committed is abandoned by m_out.
 }
 
 bool FileWriter::Create(const std::string& path, bool scratch) {
-    m_scratch = scratch;
-    if (scratch) {
+    // The program's own unnamed temporary files are scratch files whatever
+    // the caller said: there is nothing to replace atomically.
+    m_scratch = scratch || platform::IsTemporaryPath(path);
+    m_path = path;
+    m_buffer.reserve(kBufferBytes);
+    if (m_scratch) {
         // A scratch file is the program's own: written in place, and a
         // failed write deletes it.
-        m_path = path;
-        m_tempPath = path;
         m_fd = platform::CreateFileOfSize(path, 0);
-        if (!m_fd.Valid()) return false;
-        m_buffer.reserve(kBufferBytes);
-        return true;
+        return m_fd.Valid();
     }
-    std::string folder;
-    platform::SplitPath(path, &folder, nullptr, nullptr);
-    std::string temp;
-    if (platform::MakeTempFileName("WAV", temp, folder.empty() ? std::string(".") : folder) == 0)
-        return false;
-    m_tempPath = temp;
-    m_path = path;
-    m_fd = platform::OpenFile(temp, false);
-    if (!m_fd.Valid()) return false;
-    m_buffer.reserve(kBufferBytes);
-    return true;
+    return m_out.Open(path, true) == 0;
 }
 
 bool FileWriter::WriteOut(const std::uint8_t* data, std::size_t bytes) {
-    if (!WriteFully(m_fd.Get(), data, bytes)) {
+    if (m_scratch) {
+        if (!WriteFully(m_fd.Get(), data, bytes)) {
+            platform::NoteFileFault(m_path, errno);
+            m_failed = true;
+            return false;
+        }
+    } else if (m_out.Write(data, bytes) != 0) {
         m_failed = true;
         return false;
     }
     m_fileBytes += bytes;
-    if (!m_scratch && m_fileBytes - m_writebackFrom >= kWritebackBytes) {
+    if (!m_scratch && !m_out.IsStream() && m_fileBytes - m_writebackFrom >= kWritebackBytes) {
         // Only a hint: the sync in Commit is what counts.
-        ::sync_file_range(m_fd.Get(), static_cast<off_t>(m_writebackFrom),
+        ::sync_file_range(m_out.Fd(), static_cast<off_t>(m_writebackFrom),
                           static_cast<off_t>(m_fileBytes - m_writebackFrom), SYNC_FILE_RANGE_WRITE);
         m_writebackFrom = m_fileBytes;
     }
@@ -84,7 +82,9 @@ bool FileWriter::Flush() {
 }
 
 bool FileWriter::Write(const void* data, std::size_t bytes) {
-    if (m_failed || !m_fd.Valid()) return false;
+    if (m_failed ||
+        (m_scratch ? !m_fd.Valid() : m_out.GetKind() == platform::OutputFile::Kind::Closed))
+        return false;
     const auto* p = static_cast<const std::uint8_t*>(data);
     m_position += bytes;
     if (m_buffer.size() + bytes > kBufferBytes) {
@@ -120,35 +120,25 @@ bool FileWriter::Patch32Le(std::uint64_t offset, std::uint32_t v) {
     if (!Flush()) return false;
     std::uint8_t b[4];
     base::StoreLe<32>(b, v);
-    if (::pwrite(m_fd.Get(), b, 4, static_cast<off_t>(offset)) != 4) m_failed = true;
+    if (m_scratch) {
+        if (::pwrite(m_fd.Get(), b, 4, static_cast<off_t>(offset)) != 4) {
+            platform::NoteFileFault(m_path, errno);
+            m_failed = true;
+        }
+    } else if (m_out.WriteAt(offset, b, 4) != 0) {
+        m_failed = true;
+    }
     return !m_failed;
 }
 
 bool FileWriter::Commit() {
+    if (!Flush()) return false;
     if (m_scratch) {
-        if (!Flush()) return false;
         m_fd.Reset();
         m_committed = true;
         return true;
     }
-    if (!Flush() || ::fsync(m_fd.Get()) != 0) {
-        m_failed = true;
-        return false;
-    }
-    // The temporary file was created private; give the result the mode an
-    // existing destination had, or the usual mode for new files.
-    struct stat st {};
-    mode_t mode;
-    if (::stat(m_path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(m_fd.Get(), mode);
-    m_fd.Reset();
-    if (std::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
+    if (m_out.Commit() != 0) {
         m_failed = true;
         return false;
     }

@@ -1,13 +1,16 @@
 #pragma once
-// Writing a sound file safely: the bytes go to a new temporary file in the
-// destination's folder, which replaces the destination only when complete.
-// A failed save leaves the old file as it was and no temporary file.
+// Writing a sound file: through platform::OutputFile, which replaces a
+// regular file whole or not at all and streams to standard output, pipes,
+// FIFOs and character devices. A failed save leaves the old file as it was
+// and no temporary file. Scratch files (the program's own temporary files)
+// are written in place.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/FileMapping.h"
+#include "platform/OutputFile.h"
 
 namespace tamboro::audio {
 
@@ -19,10 +22,12 @@ class FileWriter {
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
 
-    // Creates the temporary file next to `path`; false when it cannot be made.
-    // A `scratch` file (a temporary file of the program's own, which nobody
-    // else reads) is written in place and not synced to the disk.
+    // Opens the output `path`; false when it cannot be made. A `scratch`
+    // file (a temporary file of the program's own, which nobody else reads)
+    // is written in place and not synced to the disk.
     bool Create(const std::string& path, bool scratch = false);
+    // Whether the output is a stream: nothing written can be patched.
+    bool IsStream() const { return m_out.IsStream(); }
     // Buffered sequential writes; false once any write failed.
     bool Write(const void* data, std::size_t bytes);
     bool Put16Le(std::uint16_t v);
@@ -30,14 +35,14 @@ class FileWriter {
     bool Put16Be(std::uint16_t v);
     bool Put32Be(std::uint32_t v);
     bool PutId(const char (&id)[5]) { return Write(id, 4); }
-    // Overwrites 4 bytes already written at `offset` (little-endian).
+    // Overwrites 4 bytes already written at `offset` (little-endian); fails
+    // on a stream.
     bool Patch32Le(std::uint64_t offset, std::uint32_t v);
     // Bytes written so far.
     std::uint64_t Position() const { return m_position; }
     bool Failed() const { return m_failed; }
-    // Flushes, syncs and renames the temporary file onto the destination,
-    // keeping the permissions an existing destination had. False on any
-    // failure (the temporary file is then removed).
+    // Flushes and finishes the output (OutputFile::Commit). False on any
+    // failure (the old file then stays as it was).
     bool Commit();
 
   private:
@@ -45,9 +50,9 @@ class FileWriter {
     // Writes straight to the file; false (and failed) when that fails.
     bool WriteOut(const std::uint8_t* data, std::size_t bytes);
 
-    platform::UniqueFd m_fd;
+    platform::OutputFile m_out;  // every output but scratch files
+    platform::UniqueFd m_fd;     // a scratch file
     std::string m_path;
-    std::string m_tempPath;
     std::vector<std::uint8_t> m_buffer;
     std::uint64_t m_position = 0;
     std::uint64_t m_fileBytes = 0;      // appended to the file so far

@@ -27,6 +27,7 @@
 #include "audio/wave/MemoryStream.h"
 #include "base/ByteOrder.h"
 #include "base/Cp1252.h"
+#include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::audio {
@@ -73,8 +74,10 @@ void ReadInfoList(const std::uint8_t* image, const Chunk& list, RiffWaveParts& o
 }  // namespace
 
 SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, RiffWaveParts& out) {
-    if (image == nullptr || bytes < 12 || !IdIs(image, "RIFF") || !IdIs(image + 8, "WAVE"))
+    if (image == nullptr || bytes < 12 || !IdIs(image, "RIFF") || !IdIs(image + 8, "WAVE")) {
+        out.fault = "not a RIFF WAVE file";
         return SoundResult::InvalidFile;
+    }
     // The form's size is trusted only as far as the file goes: writers that
     // stream leave it 0 or too large, and the chunks inside are checked one
     // by one anyway.
@@ -110,15 +113,25 @@ SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, Rif
     }
     // A file cut short is damaged unless what we need lay before the cut
     // (junk after the samples, such as a half-written trailer, is ignored).
-    if (!fmt.found || !data.found) return overrun ? SoundResult::Damaged : SoundResult::InvalidFile;
+    if (!fmt.found || !data.found) {
+        out.fault = overrun      ? "truncated: a chunk runs past the end of the file"
+                    : !fmt.found ? "no format chunk (\"fmt \")"
+                                 : "no sample chunk (\"data\")";
+        return overrun ? SoundResult::Damaged : SoundResult::InvalidFile;
+    }
     auto format = ParseFormat(std::span(image + fmt.body, fmt.size));
-    if (!format || !IsUsableFormat(*format)) return SoundResult::InvalidFile;
+    if (!format || !IsUsableFormat(*format)) {
+        out.fault = "the format chunk is too short or names no channels, rate or block size";
+        return SoundResult::InvalidFile;
+    }
     // A tag the converter knows must also be coded consistently; others are
     // kept as they are (they can be shown, not converted).
     const auto tag = EffectiveTag(*format);
     const bool known = tag && !FormatTagName(*tag).empty() && *tag != kFormatExtensible;
-    if ((known || format->wFormatTag == kFormatExtensible) && !DescribeFormat(*format))
+    if ((known || format->wFormatTag == kFormatExtensible) && !DescribeFormat(*format)) {
+        out.fault = "the format's fields do not agree with its coding";
         return SoundResult::InvalidFile;
+    }
     out.format = std::move(*format);
     out.dataOffset = data.body;
     out.dataBytes = data.size;
@@ -175,7 +188,10 @@ SoundResult LoadRiffWave(Wave& wave, const std::string& path, std::uint32_t flag
     if (r != SoundResult::Ok) return r;
     RiffWaveParts parts;
     r = ParseRiffWaveImage(file.data, file.size, parts);
-    if (r != SoundResult::Ok) return r;
+    if (r != SoundResult::Ok) {
+        if (parts.fault != nullptr) platform::NoteFileFault(path, parts.fault);
+        return r;
+    }
 
     if (flags & kLoadFormatOnly) {
         wave.Create(parts.format, 0);
@@ -266,17 +282,52 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     FormatAdapter adapter(source.format, target, std::move(source.stream));
     if (!adapter.CanConvert() || !IsUsableFormat(target)) return SoundResult::ConversionUnavailable;
 
+    // Standard output has no name to take a title from.
+    if (title != nullptr && *title == "-") title = nullptr;
+    // The INFO list goes after the samples; it is made first so that every
+    // size in the header is known before the first byte goes out, as a
+    // stream (a pipe, standard output) needs.
+    std::vector<std::uint8_t> list = {'L', 'I', 'S', 'T', 0, 0, 0, 0, 'I', 'N', 'F', 'O'};
+    for (std::size_t i = 0; i < kInfoIds.size(); ++i) {
+        const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
+        if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
+        if (text == nullptr) continue;
+        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
+        const std::string cp1252 =
+            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
+        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
+        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
+        list.insert(list.end(), kInfoIds[i].begin(), kInfoIds[i].end());
+        for (int b = 0; b < 32; b += 8)
+            list.push_back(static_cast<std::uint8_t>(size >> b));
+        list.insert(list.end(), bytes.begin(), bytes.end());
+        list.push_back(0);
+        if (size & 1) list.push_back(0);
+    }
+    const auto listSize = static_cast<std::uint32_t>(list.size() - 8);
+    for (int b = 0; b < 4; ++b)
+        list[4 + b] = static_cast<std::uint8_t>(listSize >> (8 * b));
+
+    const bool same = SameCoding(source.format, target);
+    const std::uint64_t expected = same ? source.bytes : adapter.Length();
+    if (expected > UINT32_MAX - 4096) return SoundResult::WriteFailed;
+    const std::vector<std::uint8_t> fmt = SerializeFormat(target);
+    const bool fact = target.wFormatTag != kFormatPcm;
+    const auto riffSize = [&](std::uint64_t data) {
+        return static_cast<std::uint32_t>(4 + 8 + fmt.size() + (fmt.size() & 1) + (fact ? 12 : 0) +
+                                          8 + data + (data & 1) + list.size());
+    };
+
     FileWriter out;
     if (!out.Create(path, (saveFlags & kSaveScratch) != 0)) return SoundResult::CreateFailed;
-    const std::vector<std::uint8_t> fmt = SerializeFormat(target);
     out.PutId("RIFF");
-    out.Put32Le(0);  // patched at the end
+    out.Put32Le(riffSize(expected));
     out.PutId("WAVE");
     out.PutId("fmt ");
     out.Put32Le(static_cast<std::uint32_t>(fmt.size()));
     out.Write(fmt.data(), fmt.size());
     if (fmt.size() & 1) out.Write("", 1);
-    if (target.wFormatTag != kFormatPcm) {
+    if (fact) {
         // Readers of compressed WAV take the true frame count from here.
         const std::uint64_t frames = FramesInBytes(source.format, source.bytes) *
                                      target.nSamplesPerSec / source.format.nSamplesPerSec;
@@ -286,9 +337,9 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
     }
     out.PutId("data");
     const std::uint64_t dataSizeAt = out.Position();
-    out.Put32Le(0);
+    out.Put32Le(static_cast<std::uint32_t>(expected));
     std::uint64_t written = 0;
-    if (SameCoding(source.format, target)) {
+    if (same) {
         // Nothing to convert: the samples go out as they are, in pieces
         // large enough to bypass the writer's buffer.
         constexpr std::uint32_t kDirect = 1u << 20;
@@ -308,7 +359,7 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
             Report(progress, context, 1, written, source.bytes);
         }
     } else {
-        const std::uint64_t total = adapter.Length();
+        const std::uint64_t total = expected;
         std::vector<std::uint8_t> piece(kPiece);
         for (;;) {
             const std::uint32_t n = adapter.Read(piece.data(), kPiece);
@@ -320,31 +371,17 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
         }
     }
     if (written & 1) out.Write("", 1);
-    out.Patch32Le(dataSizeAt, static_cast<std::uint32_t>(written));
-
-    out.PutId("LIST");
-    const std::uint64_t listSizeAt = out.Position();
-    out.Put32Le(0);
-    const std::uint64_t listStart = out.Position();
-    out.PutId("INFO");
-    for (std::size_t i = 0; i < kInfoIds.size(); ++i) {
-        const std::string* text = source.info.InfoAt(i) ? &*source.info.InfoAt(i) : nullptr;
-        if (text == nullptr && title != nullptr && kInfoIds[i] == "INAM") text = title;
-        if (text == nullptr) continue;
-        const std::string_view utf8(text->data(), std::min(text->find('\0'), text->size()));
-        const std::string cp1252 =
-            (saveFlags & kSaveCp1252Texts) != 0 ? base::Utf8ToCp1252(utf8) : std::string();
-        const std::string_view bytes = (saveFlags & kSaveCp1252Texts) != 0 ? cp1252 : utf8;
-        const auto size = static_cast<std::uint32_t>(bytes.size() + 1);
-        out.Write(kInfoIds[i].data(), 4);
-        out.Put32Le(size);
-        out.Write(bytes.data(), bytes.size());
-        out.Write("", 1);
-        if (size & 1) out.Write("", 1);
+    out.Write(list.data(), list.size());
+    if (written != expected) {
+        // The samples came out shorter or longer than announced: a file gets
+        // its sizes corrected; a stream cannot take them back.
+        if (out.IsStream()) {
+            platform::NoteFileFault(path, "the length of the samples was not known in advance");
+            return SoundResult::WriteFailed;
+        }
+        out.Patch32Le(dataSizeAt, static_cast<std::uint32_t>(written));
+        out.Patch32Le(4, riffSize(written));
     }
-    const std::uint64_t end = out.Position();
-    out.Patch32Le(listSizeAt, static_cast<std::uint32_t>(end - listStart));
-    out.Patch32Le(4, static_cast<std::uint32_t>(end - 8));
     if (out.Failed() || !out.Commit()) return SoundResult::WriteFailed;
     return SoundResult::Ok;
 }

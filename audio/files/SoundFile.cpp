@@ -5,6 +5,7 @@
 
 #include "audio/convert/FormatTags.h"
 #include "audio/files/SoundFileInternal.h"
+#include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::audio {
@@ -14,7 +15,10 @@ SoundResult MapWholeFile(const std::string& path, MappedFile& out) {
     out = MappedFile{};
     auto storage = std::make_unique<base::MappedStorage>(0, path, false, std::string(), true);
     if (!storage->IsOpen()) return SoundResult::OpenFailed;
-    if (storage->Size() == 0) return SoundResult::InvalidFile;
+    if (storage->Size() == 0) {
+        platform::NoteFileFault(path, "empty file");
+        return SoundResult::InvalidFile;
+    }
     void* data = storage->Lock();
     if (data == nullptr) return SoundResult::OpenFailed;
     out.data = static_cast<const std::uint8_t*>(data);

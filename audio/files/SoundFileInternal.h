@@ -38,6 +38,8 @@ struct RiffWaveParts {
     std::size_t dataOffset = 0;
     std::uint32_t dataBytes = 0;
     std::array<std::optional<std::string>, 23> info;
+    // What is wrong with an image that was refused, in words for the user.
+    const char* fault = nullptr;
 };
 SoundResult ParseRiffWaveImage(const std::uint8_t* image, std::size_t bytes, RiffWaveParts& out);
 

@@ -99,11 +99,15 @@ TEST_F(Cli, ConvertWritesTheAskedFormatAndKeepsTheRest) {
 TEST_F(Cli, FailuresSayWhatWentWrongWithTheirCode) {
     test::TempDir dir;
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("none.wav") + "'"), 1);
-    EXPECT_EQ(ReadText(dir.File("err.txt")),
-              "tamboro-cli: " + platform::LoadString(1012) + " (code 4)\n");
+    EXPECT_EQ(ReadText(dir.File("err.txt")), "tamboro-cli: " + platform::LoadString(1012) +
+                                             " (code 4): " + dir.File("none.wav") +
+                                             ": No such file or directory\n");
     ASSERT_TRUE(test::WriteAll(dir.File("bad.wav"), {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A'}));
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("bad.wav") + "'"), 1);
-    EXPECT_NE(ReadText(dir.File("err.txt")).find("(code 5)"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("err.txt"))
+                  .find("(code 5): " + dir.File("bad.wav") + ": not a RIFF WAVE file\n"),
+              std::string::npos)
+        << ReadText(dir.File("err.txt"));
     EXPECT_EQ(RunCli(dir, "info"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav"), 2);
     EXPECT_EQ(RunCli(dir, "convert a.wav b.wav --encoding mp3"), 2);

@@ -208,31 +208,27 @@ TEST(UnfmArchive, ModeRules) {
     EXPECT_FALSE(test::FileExists(dir.File("b.tbo")));
 }
 
-TEST(UnfmArchive, DestructorWritesTheIndex) {
+TEST(UnfmArchive, AWriterThatNeverClosesLeavesTheOldFile) {
     test::TempDir dir;
+    const Bytes old = WriteArchive(dir.File("a.tbo"), {Str("old")});
     {
         UnfmArchive a;
         ASSERT_EQ(a.Create(dir.File("a.tbo")), 0);
         ASSERT_EQ(a.Append("hello", 5), 0);
+        // What a crash before Close leaves on disk: the old file, and no
+        // other name in the folder.
+        EXPECT_EQ(test::ReadAll(dir.File("a.tbo")), old);
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
     }
+    EXPECT_EQ(test::ReadAll(dir.File("a.tbo")), old);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
+    // Discard drops a new file without a trace.
     UnfmArchive b;
-    ASSERT_EQ(b.Open(dir.File("a.tbo")), 0);
-    Bytes got;
-    ASSERT_EQ(b.ReadRecord(0, got), 0);
-    EXPECT_EQ(got, Str("hello"));
-}
-
-TEST(UnfmArchive, UnfinishedWriterLeavesAnArchiveWithoutRecords) {
-    test::TempDir dir;
-    UnfmArchive a;
-    ASSERT_EQ(a.Create(dir.File("a.tbo")), 0);
-    ASSERT_EQ(a.Append("record", 6), 0);
-    // What a crash before Close leaves on disk.
-    const Bytes snapshot = test::ReadAll(dir.File("a.tbo"));
-    ASSERT_EQ(snapshot.size(), 22u);
-    UnfmArchive b;
-    ASSERT_EQ(b.OpenMemory(snapshot.data(), snapshot.size()), 0);
-    EXPECT_EQ(b.Count(), 0u);
+    ASSERT_EQ(b.Create(dir.File("new.tbo")), 0);
+    ASSERT_EQ(b.Append("x", 1), 0);
+    b.Discard();
+    EXPECT_EQ(b.GetMode(), UnfmArchive::kClosed);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.tbo"});
 }
 
 TEST(UnfmArchive, CreateReplacesAnExistingFile) {
@@ -261,7 +257,7 @@ TEST(UnfmArchive, OpenAndCreateFailures) {
 TEST(UnfmArchive, CreateOnAFullDeviceFails) {
     if (!test::FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     UnfmArchive a;
-    // The header cannot be written: the archive does not pretend otherwise.
+    // A device is never replaced, and an archive cannot be streamed.
     EXPECT_EQ(a.Create("/dev/full"), Code(ArchiveResult::CreateFailed));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
 }
@@ -332,11 +328,8 @@ TEST(UnfmArchive, CloseReportsAnIndexThatCouldNotBeWritten) {
     ASSERT_EQ(a.Append(Bytes(80, 'a').data(), 80), 0);  // ends at 96
     EXPECT_EQ(a.Close(), Code(ArchiveResult::WriteFailed));
     EXPECT_EQ(a.GetMode(), UnfmArchive::kClosed);
-    // The header was never filled in: the file reads as holding nothing,
-    // not as an index pointing past its end.
-    UnfmArchive b;
-    ASSERT_EQ(b.Open(dir.File("a.tbo")), 0);
-    EXPECT_EQ(b.Count(), 0u);
+    // Nothing replaced, nothing left.
+    EXPECT_TRUE(dir.List().empty());
 }
 
 TEST(UnfmArchive, CloseWithFlushToDisk) {

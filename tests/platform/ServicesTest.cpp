@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <set>
+#include <vector>
 
 #include "platform/Cpu.h"
 #include "platform/FileMapping.h"
@@ -13,34 +14,55 @@
 namespace tamboro::platform {
 namespace {
 
-TEST(TempFiles, NamesAreUniqueEmptyFilesWithTheirPrefix) {
+// The folder an unnamed temporary file lives in, from its /proc link
+// ("/tmp/x/#1234 (deleted)").
+std::string FolderOfTemporary(const std::string& path) {
+    char target[4096];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    if (n <= 0) return {};
+    const std::string link(target, static_cast<std::size_t>(n));
+    return link.substr(0, link.find_last_of('/'));
+}
+
+TEST(TempFiles, UniqueEmptyUnnamedFilesHeldUntilDeleted) {
     test::TempDir dir;
     std::set<std::string> names;
+    std::vector<std::string> paths;
+    const int before = OpenTemporaryCount();
     for (const char* prefix : {"TBO", "TBP", "TBT", "WAV", "TB_", "TB"}) {
         for (int i = 0; i < 20; ++i) {
             std::string path;
             ASSERT_NE(MakeTempFileName(prefix, path, dir.Path()), 0u);
-            std::string folder, title, ext;
-            SplitPath(path, &folder, &title, &ext);
-            EXPECT_EQ(folder, dir.Path() + "/");
-            EXPECT_EQ(title.rfind(prefix, 0), 0u) << title;
-            EXPECT_EQ(ext, "tmp");
+            EXPECT_TRUE(IsTemporaryPath(path)) << path;
+            EXPECT_EQ(FolderOfTemporary(path), dir.Path());
             EXPECT_EQ(FileSize(path), 0);
             EXPECT_TRUE(names.insert(path).second);
+            paths.push_back(path);
         }
     }
+    // Nothing has a name in the folder, so a killed run leaves nothing.
+    EXPECT_TRUE(dir.List().empty());
+    EXPECT_EQ(OpenTemporaryCount(), before + 120);
+    // Written through one path and read back through another open.
+    {
+        UniqueFd fd = CreateFileOfSize(paths[0], 3);
+        ASSERT_TRUE(fd.Valid());
+        ASSERT_EQ(::pwrite(fd.Get(), "abc", 3, 0), 3);
+    }
+    EXPECT_EQ(FileSize(paths[0]), 3);
+    for (const std::string& path : paths)
+        EXPECT_TRUE(DeleteFile(path));
+    EXPECT_EQ(OpenTemporaryCount(), before);
+    EXPECT_FALSE(IsTemporaryPath(paths[0]));
 }
 
-TEST(TempFiles, NoPrefixMeansTmpAndDefaultFolderIsTmpdir) {
+TEST(TempFiles, DefaultFolderIsTmpdir) {
     test::TempDir dir;
     ::setenv("TMPDIR", dir.Path().c_str(), 1);
     std::string path;
     EXPECT_NE(MakeTempFileName(nullptr, path), 0u);
     ::unsetenv("TMPDIR");
-    std::string folder, title, ext;
-    SplitPath(path, &folder, &title, &ext);
-    EXPECT_EQ(folder, dir.Path() + "/");
-    EXPECT_EQ(title.substr(0, 3), "TMP");
+    EXPECT_EQ(FolderOfTemporary(path), dir.Path());
     EXPECT_TRUE(DeleteFile(path));
     EXPECT_FALSE(DeleteFile(path));
 }

@@ -245,6 +245,35 @@ TEST(SkinPictures, TheMasterFaderRisesWithItsStep) {
     }
 }
 
+// Pictures that carry the background of their seat (buttons, power switch,
+// mode pictures) match BACK to the palette index there, so no outline of
+// the picture shows on the console.
+TEST(SkinPictures, PicturesCarryingTheirSeatMatchTheBackgroundExactly) {
+    for (int t = 0; t < kThemeCount; ++t) {
+        const std::string m = ThemePrefix(SkinSet::Main, t);
+        const Loaded back = Load(m + "BACK");
+        std::vector<std::pair<std::string, Rect>> seats = {
+            {"POWERU", kPowerSwitch},      {"POWERD", kPowerSwitch},
+            {"KVOLU", kVolumeModePicture}, {"KVOLD", kVolumeModePicture},
+            {"KPANU", kPanModePicture},    {"KPAND", kPanModePicture}};
+        const char* buttons[7] = {"BTNFILE", "BTNDRUM", "BTNAUDIO", "BTNPRO",
+                                  "BTNPLAY", "BTNSTOP", "BTNRECORD"};
+        for (int b = 0; b < 7; ++b) {
+            for (const char* state : {"U", "D", "F"}) {
+                seats.push_back(
+                    {std::string(buttons[b]) + state, ButtonRect(static_cast<ConsoleButton>(b))});
+            }
+        }
+        for (const auto& [suffix, seat] : seats) {
+            const Loaded img = Load(m + suffix);
+            // The top-left corner lies outside every rounded shape.
+            EXPECT_EQ(img.indices[0],
+                      back.indices[static_cast<std::size_t>(seat.y * back.width + seat.x)])
+                << m << suffix;
+        }
+    }
+}
+
 // The console copies these masked over what the previous picture of the
 // same place left; only a shared mask leaves nothing of the old one behind.
 TEST(SkinPictures, PicturesThatReplaceEachOtherShareOneMask) {

@@ -184,6 +184,10 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
         usable.fill(true);
         usable[L::kTransparentIndex] = false;
         gfx::PaletteMapper mapper(palette, usable);
+        // The group's background comes first in the list; pictures drawn
+        // over it take its index wherever they carry its colour.
+        const Picture* back = nullptr;
+        const Encoded* backEncoded = nullptr;
         for (std::size_t i : members) {
             const Picture& pic = pictures[i];
             Encoded& e = out[i];
@@ -199,6 +203,22 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
             mapper.Map(rgb, w, h, e.indices.data(),
                        pic.transparent.empty() ? nullptr : pic.transparent.data(),
                        static_cast<std::uint8_t>(L::kTransparentIndex), DitherFor(pic.spec));
+            if (pic.spec.name.ends_with("BACK") && pic.placeX < 0) {
+                back = &pic;
+                backEncoded = &e;
+            } else if (back && pic.placeX >= 0) {
+                for (int y = 0; y < h; ++y) {
+                    const QRgb* under =
+                        reinterpret_cast<const QRgb*>(back->pixels.constScanLine(pic.placeY + y));
+                    for (int x = 0; x < w; ++x) {
+                        const std::size_t k = static_cast<std::size_t>(y * w + x);
+                        if (e.indices[k] == L::kTransparentIndex) continue;
+                        if ((under[pic.placeX + x] & 0xFFFFFFu) != rgb[k]) continue;
+                        e.indices[k] = backEncoded->indices[static_cast<std::size_t>(
+                            (pic.placeY + y) * back->pixels.width() + pic.placeX + x)];
+                    }
+                }
+            }
             // Store the smallest form the picture's reader decodes.
             const Bytes bare = PlainBitmap(e);
             e.file = WithFileHeader(bare);

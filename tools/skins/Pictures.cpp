@@ -93,6 +93,10 @@ Picture Compose(const SkinImage& spec, const QImage& back, QPoint at, const QIma
                 bool masked) {
     Picture pic;
     pic.spec = spec;
+    if (back.size() == QSize(L::kConsoleWidth, L::kConsoleHeight)) {
+        pic.placeX = at.x();
+        pic.placeY = at.y();
+    }
     QImage out =
         back.copy(QRect(at, sprite.size())).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     {
@@ -621,7 +625,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     QColor bodyCol = t.pad, hi = t.padHi, lo = t.padLo;
     if (state == PadState::Sounding) {
         bodyCol = Mix(lit, t.pad, 0.28);
-        hi = Mix(lit, Qt::white, 0.5);
+        hi = Mix(lit, Qt::white, 0.3);
         lo = Mix(lit, Qt::black, 0.4);
     } else if (state == PadState::SoundingBlink) {
         bodyCol = Mix(t.pad, lit, 0.18);
@@ -646,7 +650,7 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     if (state == PadState::Sounding) {
         // Lit from within: a bright centre.
         QRadialGradient inner(body.center() + QPointF(0, 3), body.width() * 0.6);
-        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.6), 190));
+        inner.setColorAt(0, WithAlpha(Mix(lit, Qt::white, 0.45), 160));
         inner.setColorAt(1, WithAlpha(lit, 0));
         p.setPen(Qt::NoPen);
         p.setBrush(inner);

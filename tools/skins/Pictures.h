@@ -14,6 +14,11 @@ struct Picture {
     console::layout::SkinImage spec;
     QImage pixels;                          // Format_RGB32, the picture's size
     std::vector<std::uint8_t> transparent;  // one byte a pixel (1 = transparent), or empty
+    // Where the console draws the picture over its BACK (-1: nowhere fixed).
+    // Pixels equal to BACK's there take BACK's palette index, so a picture
+    // that carries its background matches it to the index.
+    int placeX = -1;
+    int placeY = -1;
 };
 
 // All pictures of theme t (0..3), in the order of ThemeImages(t).
