@@ -43,8 +43,9 @@ int UnfmArchive::Create(const std::string& path) {
     ::posix_fadvise(m_out.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::uint8_t header[kHeaderSize] = {'U', 'N', 'F', 'M'};
     if (!WriteAt(0, header, sizeof header)) {
+        // The file was made; writing to it failed (a full disk).
         m_out.Abandon();
-        return Code(ArchiveResult::CreateFailed);
+        return Code(ArchiveResult::WriteFailed);
     }
     m_index.clear();
     m_count = 0;

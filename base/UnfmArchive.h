@@ -84,8 +84,8 @@ class UnfmArchive {
     // succeeds (platform::OutputFile: until then, and after a failure or a
     // kill, `path` keeps its old content), and writes the 16-byte header
     // "UNFM" and zeros. Busy when open; CreateFailed when the file cannot be
-    // created or its header cannot be written, or when `path` is not a
-    // regular file (an archive cannot be streamed).
+    // created, or when `path` is not a regular file (an archive cannot be
+    // streamed); WriteFailed when its header cannot be written.
     int Create(const std::string& path);
     // Drops an archive being written without touching `path`.
     void Discard();

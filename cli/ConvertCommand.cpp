@@ -2,7 +2,10 @@
 //   [--encoding pcm|float|mulaw|alaw|ima-adpcm|ms-adpcm]
 // Loads IN and writes OUT in the asked format; OUT's extension picks the
 // file type; what is not asked for keeps the source's value.
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -69,6 +72,12 @@ int RunConvert(const std::vector<std::string>& args) {
         });
     if (const auto exit = options.Parse(args, 2, 2)) return *exit;
     const std::vector<std::string>& paths = options.Positionals();
+    // A folder is never an output (and has no type to tell).
+    struct stat out {};
+    if (::stat(paths[1].c_str(), &out) == 0 && S_ISDIR(out.st_mode)) {
+        platform::NoteFileFault(paths[1], EISDIR);
+        return Fail(audio::SoundResult::CreateFailed, paths[1]);
+    }
     // A stream ("-", a pipe, a device) without an extension gets a WAV.
     std::uint32_t typeFlags = 0;
     if (audio::FileTypeOf(paths[1], 0) == audio::SoundFileType::Unknown &&

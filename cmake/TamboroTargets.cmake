@@ -98,17 +98,41 @@ function(tamboro_check_layers)
   endforeach()
 endfunction()
 
-# tamboro_add_test_suite(<name> LIBS <libs>...)
+# tamboro_add_test_suite(<name> LIBS <libs>... [THREADED [<file>...]])
 # One GoogleTest executable of every .cpp file in the calling folder.
+# THREADED marks the suite as one that starts threads (the output engine and
+# device, the timer, the message layer, the live mix): alone it marks every
+# file, followed by file names only those. The ThreadSanitizer build
+# (TAMBORO_TSAN_ONLY) builds only marked suites, of their marked files, and
+# its target tamboro_threaded_suites builds them all.
 function(tamboro_add_test_suite name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;THREADED" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_executable(${name} ${_srcs})
+  set(_run TRUE)
+  if(TAMBORO_TSAN_ONLY)
+    if(ARG_THREADED)
+      list(TRANSFORM ARG_THREADED PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE _srcs)
+    elseif(NOT "THREADED" IN_LIST ARG_KEYWORDS_MISSING_VALUES)
+      # Still a target (folders may refer to it), but never built or run.
+      set(_run FALSE)
+    endif()
+  endif()
+  if(_run)
+    add_executable(${name} ${_srcs})
+  else()
+    add_executable(${name} EXCLUDE_FROM_ALL ${_srcs})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tamboro_testsupport GTest::gtest
                                         GTest::gmock GTest::gtest_main)
   tamboro_target_defaults(${name})
+  if(NOT _run)
+    return()
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "TAMBORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(TARGET tamboro_threaded_suites)
+    add_dependencies(tamboro_threaded_suites ${name})
+  endif()
 endfunction()
 
 # tamboro_embed_resources(<target> FUNCTION <fn> ENTRIES <name> <type> <file> ...)

@@ -65,7 +65,14 @@ int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVE
     if (!m_doc.notes.empty()) header.notesRecord = next++;
 
     base::UnfmArchive archive;
-    if (archive.Create(path) != 0) return ToInt(SongResult::CreateFailed);
+    switch (archive.Create(path)) {
+        case 0:
+            break;
+        case static_cast<int>(base::ArchiveResult::WriteFailed):
+            return ToInt(SongResult::WriteFailed);  // a full disk
+        default:
+            return ToInt(SongResult::CreateFailed);
+    }
     // A failed save leaves the file it would have replaced as it was.
     const auto failWith = [&](SongResult r) {
         archive.Discard();

@@ -1,6 +1,8 @@
 // SSE2 twins of the plain kernels (x86-64 baseline). Each builds per-lane
 // masks by comparison instead of branching and merges source and
-// destination with them; row tails use the plain per-pixel steps.
+// destination with them; row tails use the plain per-pixel steps. The keyed
+// copy and the dissolve are the width-free kernels of BlitKernels_Simd.h;
+// the blends, which have no AVX2 twin, are written here.
 #include "gfx/BlitKernels.h"
 
 #if defined(__SSE2__)
@@ -11,116 +13,9 @@
 namespace tamboro::gfx::kernels {
 namespace {
 
-using namespace simd;
-
-inline __m128i Merge(__m128i draw, __m128i s, __m128i d) {
-    return _mm_or_si128(_mm_and_si128(draw, s), _mm_andnot_si128(draw, d));
-}
-
-// Lanes to draw, from the keys; Cmp compares lanes of the pixel width.
-template <bool SK, bool DK, class Cmp>
-inline __m128i KeyMask(__m128i s, __m128i d, __m128i sk, __m128i dk, Cmp cmp) {
-    __m128i draw = _mm_set1_epi32(-1);
-    if constexpr (SK) draw = _mm_andnot_si128(cmp(s, sk), draw);
-    if constexpr (DK) draw = _mm_and_si128(draw, cmp(d, dk));
-    return draw;
-}
-
-inline __m128i Eq8(__m128i a, __m128i b) {
-    return _mm_cmpeq_epi8(a, b);
-}
-inline __m128i Eq16(__m128i a, __m128i b) {
-    return _mm_cmpeq_epi16(a, b);
-}
-inline __m128i Eq32(__m128i a, __m128i b) {
-    return _mm_cmpeq_epi32(a, b);
-}
-
-// Keyed copy at 1, 2 or 4 bytes per pixel.
-template <int B, bool SK, bool DK>
-void Keyed(const BlitJob& j) {
-    __m128i sk, dk;
-    if constexpr (B == 1) {
-        sk = _mm_set1_epi8(static_cast<char>(j.srcKey));
-        dk = _mm_set1_epi8(static_cast<char>(j.dstKey));
-    } else if constexpr (B == 2) {
-        sk = _mm_set1_epi16(static_cast<short>(j.srcKey));
-        dk = _mm_set1_epi16(static_cast<short>(j.dstKey));
-    } else {
-        sk = _mm_set1_epi32(static_cast<int>(j.srcKey));
-        dk = _mm_set1_epi32(static_cast<int>(j.dstKey));
-    }
-    constexpr int kPer = 16 / B;
-    Rows(j, B, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
-        auto result = [&](int x) {
-            const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * B));
-            const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * B));
-            __m128i draw;
-            if constexpr (B == 1)
-                draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq8);
-            else if constexpr (B == 2)
-                draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq16);
-            else
-                draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq32);
-            return Merge(draw, sv, dv);
-        };
-        if (j.w >= kPer) {
-            // The row's tail is one more vector overlapping the last. Each
-            // pixel's result depends only on its source and original
-            // destination, so the tail is computed first and stored last.
-            const int tail = j.w - kPer;
-            const __m128i last = result(tail);
-            for (int x = 0; x < tail; x += kPer) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * B), result(x));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + tail * B), last);
-            return;
-        }
-        for (int x = 0; x < j.w; ++x) {
-            const std::uint32_t v = Get<B>(s + x * B);
-            if (Pass<B>(j, v, d + x * B, SK, DK)) Put<B>(d + x * B, v);
-        }
-    });
-}
-
-// 8-bit dissolve: the dither row for the destination x is read as eight
-// bytes and repeated; it stays aligned because each step covers 16 pixels.
-template <bool SK, bool DK>
-void Dissolve8(const BlitJob& j) {
-    const int t = j.level >> 2;
-    const __m128i tv = _mm_set1_epi8(static_cast<char>(t));
-    const __m128i sk = _mm_set1_epi8(static_cast<char>(j.srcKey));
-    const __m128i dk = _mm_set1_epi8(static_cast<char>(j.dstKey));
-    Rows(j, 1, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int y) {
-        const std::uint8_t* row = kDither[y & 7];
-        auto pattern = [&](int x) {
-            __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + ((j.dx + x) & 7)));
-            m8 = _mm_unpacklo_epi64(m8, m8);
-            return _mm_andnot_si128(_mm_cmpgt_epi8(m8, tv), _mm_set1_epi32(-1));
-        };
-        auto result = [&](int x, __m128i pass) {
-            const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
-            const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
-            const __m128i draw = _mm_and_si128(pass, KeyMask<SK, DK>(sv, dv, sk, dk, Eq8));
-            return Merge(draw, sv, dv);
-        };
-        if (j.w >= 16) {
-            // Overlapping tail computed first and stored last, as in Keyed.
-            const int tail = j.w - 16;
-            const __m128i last = result(tail, pattern(tail));
-            const __m128i pass = pattern(0);
-            for (int x = 0; x < tail; x += 16) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), result(x, pass));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + tail), last);
-            return;
-        }
-        for (int x = 0; x < j.w; ++x) {
-            if (t < row[(j.dx + x) & 7]) continue;
-            if (Pass<1>(j, s[x], d + x, SK, DK)) d[x] = s[x];
-        }
-    });
-}
+struct Sse2Tag {};
+using V = simd::Vec<16, Sse2Tag>;
+using K = simd::SimdBlitKernels<V>;
 
 // Blends 5-bit fields of eight 16-bit pixels: ((s × a + d × b) >> 5).
 inline __m128i Field(__m128i s, __m128i d, int shift, __m128i a, __m128i b) {
@@ -149,19 +44,19 @@ void Blend16(const BlitJob& j) {
     const __m128i bv = _mm_set1_epi16(static_cast<short>(b));
     const __m128i sk = _mm_set1_epi16(static_cast<short>(j.srcKey));
     const __m128i dk = _mm_set1_epi16(static_cast<short>(j.dstKey));
-    Rows(j, 2, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
+    K::Rows(j, 2, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
         int x = 0;
         for (; x + 8 <= j.w; x += 8) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * x));
             const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * x));
-            const __m128i draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq16);
+            const __m128i draw = K::KeyMask<V, 2, SK, DK>(sv, dv, sk, dk);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * x),
-                             Merge(draw, Blend16x8(sv, dv, av, bv, Is565), dv));
+                             V::Merge(draw, Blend16x8(sv, dv, av, bv, Is565), dv));
         }
         for (; x < j.w; ++x) {
-            const std::uint32_t v = Get<2>(s + 2 * x);
-            if (Pass<2>(j, v, d + 2 * x, SK, DK))
-                Put<2>(d + 2 * x, simd::Blend16(v, Get<2>(d + 2 * x), a, b, Is565));
+            const std::uint32_t v = K::Get<2>(s + 2 * x);
+            if (K::Pass<2>(j, v, d + 2 * x, SK, DK))
+                K::Put<2>(d + 2 * x, K::Blend16(v, K::Get<2>(d + 2 * x), a, b, Is565));
         }
     });
 }
@@ -170,7 +65,7 @@ template <bool Is565>
 void MaskBlend16(const BlitJob& j) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(255);
-    Rows(j, 2, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* m, int) {
+    K::Rows(j, 2, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* m, int) {
         int x = 0;
         for (; x + 8 <= j.w; x += 8) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * x));
@@ -180,16 +75,16 @@ void MaskBlend16(const BlitJob& j) {
             const __m128i av = _mm_srli_epi16(mv, 3);
             const __m128i bv = _mm_srli_epi16(_mm_sub_epi16(full, mv), 3);
             __m128i out = Blend16x8(sv, dv, av, bv, Is565);
-            out = Merge(_mm_cmpeq_epi16(mv, full), sv, out);
-            out = Merge(_mm_cmpeq_epi16(mv, zero), dv, out);
+            out = V::Merge(_mm_cmpeq_epi16(mv, full), sv, out);
+            out = V::Merge(_mm_cmpeq_epi16(mv, zero), dv, out);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * x), out);
         }
         for (; x < j.w; ++x) {
             const int level = m[x];
             if (level == 0) continue;
-            const std::uint32_t v = Get<2>(s + 2 * x);
-            Put<2>(d + 2 * x, level == 255 ? v
-                                           : simd::Blend16(v, Get<2>(d + 2 * x), level >> 3,
+            const std::uint32_t v = K::Get<2>(s + 2 * x);
+            K::Put<2>(d + 2 * x, level == 255 ? v
+                                              : K::Blend16(v, K::Get<2>(d + 2 * x), level >> 3,
                                                            (255 - level) >> 3, Is565));
         }
     });
@@ -220,18 +115,18 @@ void Blend32(const BlitJob& j) {
     const __m128i bv = _mm_set1_epi16(static_cast<short>(b));
     const __m128i sk = _mm_set1_epi32(static_cast<int>(j.srcKey));
     const __m128i dk = _mm_set1_epi32(static_cast<int>(j.dstKey));
-    Rows(j, 4, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
+    K::Rows(j, 4, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, int) {
         int x = 0;
         for (; x + 4 <= j.w; x += 4) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
             const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
-            const __m128i draw = KeyMask<SK, DK>(sv, dv, sk, dk, Eq32);
+            const __m128i draw = K::KeyMask<V, 4, SK, DK>(sv, dv, sk, dk);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x),
-                             Merge(draw, Blend32x4(sv, dv, av, bv, av, bv), dv));
+                             V::Merge(draw, Blend32x4(sv, dv, av, bv, av, bv), dv));
         }
         for (; x < j.w; ++x) {
-            if (Pass<4>(j, Get<4>(s + 4 * x), d + 4 * x, SK, DK))
-                simd::Blend32(d + 4 * x, s + 4 * x, a, b);
+            if (K::Pass<4>(j, K::Get<4>(s + 4 * x), d + 4 * x, SK, DK))
+                K::Blend32(d + 4 * x, s + 4 * x, a, b);
         }
     });
 }
@@ -240,7 +135,7 @@ void MaskBlend32(const BlitJob& j) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i full16 = _mm_set1_epi16(255);
     const __m128i full32 = _mm_set1_epi32(255);
-    Rows(j, 4, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* m, int) {
+    K::Rows(j, 4, [&](std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* m, int) {
         int x = 0;
         for (; x + 4 <= j.w; x += 4) {
             const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
@@ -255,8 +150,8 @@ void MaskBlend32(const BlitJob& j) {
             __m128i out = Blend32x4(
                 sv, dv, _mm_srli_epi16(mLo, 3), _mm_srli_epi16(_mm_sub_epi16(full16, mLo), 3),
                 _mm_srli_epi16(mHi, 3), _mm_srli_epi16(_mm_sub_epi16(full16, mHi), 3));
-            out = Merge(_mm_cmpeq_epi32(m32, full32), sv, out);
-            out = Merge(_mm_cmpeq_epi32(m32, zero), dv, out);
+            out = V::Merge(_mm_cmpeq_epi32(m32, full32), sv, out);
+            out = V::Merge(_mm_cmpeq_epi32(m32, zero), dv, out);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), out);
         }
         for (; x < j.w; ++x) {
@@ -265,7 +160,7 @@ void MaskBlend32(const BlitJob& j) {
             if (level == 255) {
                 std::memcpy(d + 4 * x, s + 4 * x, 4);
             } else {
-                simd::Blend32(d + 4 * x, s + 4 * x, level >> 3, (255 - level) >> 3);
+                K::Blend32(d + 4 * x, s + 4 * x, level >> 3, (255 - level) >> 3);
             }
         }
     });
@@ -274,34 +169,23 @@ void MaskBlend32(const BlitJob& j) {
 }  // namespace
 
 BlitKernel Sse2Kernel(int bytesPerPixel, Op op, bool is565, std::uint32_t flags) {
+    if (BlitKernel k = K::Pick(bytesPerPixel, op, flags)) return k;
     if (flags & blit::kMirror) return nullptr;
     const bool sk = flags & blit::kSourceKey;
     const bool dk = flags & blit::kDestKey;
     switch (op) {
-        case Op::Keyed:
-            if (bytesPerPixel == 1)
-                return PickKeys(sk, dk, [](auto a, auto b) { return &Keyed<1, a.value, b.value>; });
-            if (bytesPerPixel == 2)
-                return PickKeys(sk, dk, [](auto a, auto b) { return &Keyed<2, a.value, b.value>; });
-            if (bytesPerPixel == 4)
-                return PickKeys(sk, dk, [](auto a, auto b) { return &Keyed<4, a.value, b.value>; });
-            return nullptr;
-        case Op::Dissolve:
-            if (bytesPerPixel == 1)
-                return PickKeys(sk, dk,
-                                [](auto a, auto b) { return &Dissolve8<a.value, b.value>; });
-            return nullptr;
         case Op::Blend:
             if (bytesPerPixel == 2 && is565) {
-                return PickKeys(sk, dk,
-                                [](auto a, auto b) { return &Blend16<true, a.value, b.value>; });
+                return K::PickKeys(sk, dk,
+                                   [](auto a, auto b) { return &Blend16<true, a.value, b.value>; });
             }
             if (bytesPerPixel == 2) {
-                return PickKeys(sk, dk,
-                                [](auto a, auto b) { return &Blend16<false, a.value, b.value>; });
+                return K::PickKeys(
+                    sk, dk, [](auto a, auto b) { return &Blend16<false, a.value, b.value>; });
             }
             if (bytesPerPixel == 4)
-                return PickKeys(sk, dk, [](auto a, auto b) { return &Blend32<a.value, b.value>; });
+                return K::PickKeys(sk, dk,
+                                   [](auto a, auto b) { return &Blend32<a.value, b.value>; });
             return nullptr;
         case Op::MaskBlend:
             if (bytesPerPixel == 2) return is565 ? &MaskBlend16<true> : &MaskBlend16<false>;

@@ -271,7 +271,11 @@ int OutputFile::Write(const void* data, std::size_t bytes) {
 
 int OutputFile::WriteAt(std::uint64_t offset, const void* data, std::size_t bytes) {
     if (m_error != 0) return m_error;
-    if (m_kind != Kind::Replace) return Fail(m_kind == Kind::Stream ? ESPIPE : EBADF);
+    if (m_kind != Kind::Replace) {
+        const int error = m_kind == Kind::Stream ? ESPIPE : EBADF;
+        NoteFileFault(m_path, error);
+        return error;
+    }
     const int error = WriteAll(m_fd.Get(), static_cast<const std::uint8_t*>(data), bytes,
                                static_cast<std::int64_t>(offset));
     // Not sticky: a writer that places its own bytes (the archive) may

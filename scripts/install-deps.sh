@@ -5,7 +5,7 @@ set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config ccache zlib1g-dev libsdl2-dev libsoxr-dev
        libbenchmark-dev librubberband-dev)
-test=(libgtest-dev libgmock-dev sox ffmpeg rubberband-cli)
+test=(libgtest-dev libgmock-dev sox ffmpeg rubberband-cli libtsan2)
 # The desktop program's toolkit and the font its pictures and texts use.
 ui=(qt6-base-dev qt6-base-dev-tools fonts-liberation2)
 bench=(libbenchmark-dev sox rubberband-cli)

@@ -9,7 +9,8 @@
 // 32767 the scaling is skipped and the sample is added unchanged, so a voice
 // at full level reaches the output bit for bit.
 //
-// The plain kernels (_Scalar) are the reference; _Sse2 and _Avx2 give
+// The plain kernels (_Scalar) are the reference; the SSE2 and AVX2
+// families (one algorithm over two register widths, MixKernels_Simd.h) give
 // exactly their bytes for every input. The table is chosen once at run time
 // (platform::Cpu); platform::SetForcePlainKernels makes it plain. Kernels
 // cannot fail and never allocate. Any thread.
@@ -55,22 +56,6 @@ void Accumulate16Many_Scalar(std::int16_t* dest, const VoiceSamples16* voices, s
 void Accumulate8_Scalar(std::int8_t* dest, const std::uint8_t* src, std::size_t samples,
                         int gainEven, int gainOdd);
 void Flip8_Scalar(std::uint8_t* bytes, std::size_t count);
-
-void Accumulate16_Sse2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
-                       int gainEven, int gainOdd);
-void Accumulate16Many_Sse2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
-                           std::size_t samples);
-void Accumulate8_Sse2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
-                      int gainOdd);
-void Flip8_Sse2(std::uint8_t* bytes, std::size_t count);
-
-void Accumulate16_Avx2(std::int16_t* dest, const std::int16_t* src, std::size_t samples,
-                       int gainEven, int gainOdd);
-void Accumulate16Many_Avx2(std::int16_t* dest, const VoiceSamples16* voices, std::size_t count,
-                           std::size_t samples);
-void Accumulate8_Avx2(std::int8_t* dest, const std::uint8_t* src, std::size_t samples, int gainEven,
-                      int gainOdd);
-void Flip8_Avx2(std::uint8_t* bytes, std::size_t count);
 
 // The three families; a family the processor or the build cannot run is
 // answered by the plain one.

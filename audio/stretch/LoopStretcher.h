@@ -8,10 +8,11 @@
 // middle pass is kept, so the seam of the stretched loop is as clean as
 // every other point of it. A loop up to kStretchContextMs long is stretched
 // as three whole copies end to end; of a longer one, the stretcher sees that
-// much of it on either side (what it does at one point depends only on the
-// sound within a few of its analysis windows, about 0.1 s, so the seam comes
-// out as clean; three whole copies of a 20 s loop would take three times as
-// long).
+// much of it on either side: longer than half the stretcher's longest
+// analysis window (a few thousand frames), which is as far as a point of
+// its output looks around it, so the seam comes out as clean (the tests
+// compare the seam of three whole copies). Three whole copies of a 20 s
+// loop would take three times as long.
 //
 // Any thread may stretch; one wave belongs to one thread at a time.
 #include <cstdint>
@@ -54,8 +55,8 @@ bool StretchRatioAllowed(double ratio);
 bool StretchWorthwhile(double ratio);
 
 // Milliseconds of the loop the stretcher sees before its start and after its
-// end.
-inline constexpr std::uint32_t kStretchContextMs = 500;
+// end (a loop up to this long: three whole copies).
+inline constexpr std::uint32_t kStretchContextMs = 100;
 
 // Percent done, 0..100, called now and then on the stretching thread; the
 // answer false cancels the stretch.

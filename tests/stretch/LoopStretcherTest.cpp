@@ -124,6 +124,65 @@ INSTANTIATE_TEST_SUITE_P(Contexts, StretchSeam,
                          ::testing::Values(FramesPerBar(100), kRate* kStretchContextMs / 1000,
                                            4096u));
 
+// A vowel-like tone: harmonics of 150 Hz shaped by two formants, at 700 and
+// 1200 Hz. After the stretch every harmonic keeps its level relative to the
+// strongest: the same pitch and the same spectral envelope.
+TEST(StretchFormants, HarmonicsKeepTheirLevels) {
+    constexpr double kPitch = 150.0;
+    constexpr int kHarmonics = 15;
+    const auto envelope = [](double f) {
+        return 0.05 + std::exp(-std::pow((f - 700) / 150, 2)) +
+               0.6 * std::exp(-std::pow((f - 1200) / 200, 2));
+    };
+    const std::uint32_t frames = FramesPerBar(100);
+    WAVEFORMATEX format;
+    MakePcmFormat(format, kRate, 16, 1);
+    Wave in;
+    ASSERT_TRUE(in.Create(format, frames));
+    double peak = 0;
+    std::vector<double> x(frames);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        for (int k = 1; k <= kHarmonics; ++k) {
+            x[i] += envelope(k * kPitch) * std::sin(2 * std::numbers::pi * k * kPitch * i / kRate);
+        }
+        peak = std::max(peak, std::abs(x[i]));
+    }
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const auto v = static_cast<std::uint32_t>(static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(std::lround(x[i] / peak * 24000))));
+        in.SetFrame(static_cast<std::int32_t>(i), v | v << 16);
+    }
+    Wave out;
+    ASSERT_EQ(StretchWave(in, FramesPerBar(120), out), StretchResult::Ok);
+
+    // Levels in dB of each harmonic below the strongest, over a
+    // Hann-windowed second.
+    const auto levels = [&](const Wave& wave) {
+        const std::vector<double> left = LeftChannel(wave);
+        std::vector<double> db(kHarmonics + 1);
+        double top = 0;
+        for (int k = 1; k <= kHarmonics; ++k) {
+            double re = 0, im = 0;
+            for (std::uint32_t i = 0; i < kRate; ++i) {
+                const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (kRate - 1));
+                const double phase = 2 * std::numbers::pi * k * kPitch * i / kRate;
+                re += w * left[i] * std::cos(phase);
+                im += w * left[i] * std::sin(phase);
+            }
+            db[k] = 10 * std::log10(re * re + im * im);
+            top = std::max(top, db[k]);
+        }
+        for (double& d : db)
+            d -= top;
+        return db;
+    };
+    const std::vector<double> before = levels(in);
+    const std::vector<double> after = levels(out);
+    for (int k = 1; k <= kHarmonics; ++k) {
+        EXPECT_NEAR(after[k], before[k], 1.5) << "harmonic " << k << " at " << k * kPitch << " Hz";
+    }
+}
+
 TEST(StretchRatio, RangeAndToleranceBoundaries) {
     EXPECT_DOUBLE_EQ(StretchRatio(100, 120), 1.2);
     EXPECT_EQ(StretchRatio(0, 120), 0.0);
