@@ -24,7 +24,7 @@ fi
 # Folder layers, lowest first; the longest matching prefix gives a file's layer.
 declare -A rank=(
     [platform]=1 [base]=2 [audio/convert/codecs]=3
-    [audio/wave]=3 [audio/timer]=3 [gfx]=3
+    [audio/wave]=3 [audio/timer]=3 [gfx/kernels]=2 [gfx]=3
     [audio/convert]=4 [audio/stretch]=4 [audio/files]=5 [audio/mixer]=5
     [audio/output]=6 [audio/output/sdl]=7 [engine]=8 [console/layout]=9 [console/logic]=10
 )
