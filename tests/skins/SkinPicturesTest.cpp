@@ -94,21 +94,21 @@ std::uint32_t Compression(std::span<const unsigned char> data) {
 
 TEST(SkinPictures, EveryNameOfEveryThemeLoadsThroughTheGraphicsLibraryWithItsSize) {
     int packed = 0;
-    for (const SkinImage& spec : AllSkinImages()) {
-        const auto data = Embedded(spec.name);
-        ASSERT_FALSE(data.empty()) << spec.name;
-        const Loaded img = Load(spec.name);
-        EXPECT_EQ(img.width, spec.width) << spec.name;
-        EXPECT_EQ(img.height, spec.height) << spec.name;
-        EXPECT_EQ(img.palette.size(), 256u) << spec.name;
+    for (const SkinImage& entry : AllSkinImages()) {
+        const auto data = Embedded(entry.name);
+        ASSERT_FALSE(data.empty()) << entry.name;
+        const Loaded img = Load(entry.name);
+        EXPECT_EQ(img.width, entry.width) << entry.name;
+        EXPECT_EQ(img.height, entry.height) << entry.name;
+        EXPECT_EQ(img.palette.size(), 256u) << entry.name;
         // Packed only in a form its reader decodes.
         const std::uint32_t c = Compression(data);
-        if (spec.reader == SkinReader::Graphics) {
-            EXPECT_TRUE(c == gfx::kCompressionNone || c == gfx::kCodePrle) << spec.name;
-        } else if (spec.rle8Allowed) {
-            EXPECT_TRUE(c == gfx::kCompressionNone || c == gfx::kCompressionRle8) << spec.name;
+        if (entry.reader == SkinReader::Graphics) {
+            EXPECT_TRUE(c == gfx::kCompressionNone || c == gfx::kCodePrle) << entry.name;
+        } else if (entry.rle8Allowed) {
+            EXPECT_TRUE(c == gfx::kCompressionNone || c == gfx::kCompressionRle8) << entry.name;
         } else {
-            EXPECT_EQ(c, gfx::kCompressionNone) << spec.name;
+            EXPECT_EQ(c, gfx::kCompressionNone) << entry.name;
         }
         packed += c != gfx::kCompressionNone;
     }
@@ -125,9 +125,9 @@ TEST(SkinPictures, ConsolePicturesShareTheirBackgroundsPaletteWithTheReservedCol
             const std::string back = ThemePrefix(set, t) + "BACK";
             const Loaded b = Load(back);
             ASSERT_EQ(b.palette.size(), 256u) << back;
-            for (const SkinImage& spec : ThemeImages(t)) {
-                if (spec.set != set) continue;
-                EXPECT_TRUE(Load(spec.name).palette == b.palette) << spec.name << " vs " << back;
+            for (const SkinImage& entry : ThemeImages(t)) {
+                if (entry.set != set) continue;
+                EXPECT_TRUE(Load(entry.name).palette == b.palette) << entry.name << " vs " << back;
             }
             auto has = [&](int r, int g, int bl) {
                 for (int i = 0; i < 256; ++i) {
@@ -154,25 +154,26 @@ TEST(SkinPictures, ConsolePicturesShareTheirBackgroundsPaletteWithTheReservedCol
 }
 
 TEST(SkinPictures, IndexTwoHundredFiftyTwoAppearsExactlyWhereTransparencyIsMeant) {
-    for (const SkinImage& spec : AllSkinImages()) {
-        const Loaded img = Load(spec.name);
-        ASSERT_EQ(img.indices.size(), static_cast<std::size_t>(spec.width * spec.height))
-            << spec.name;
-        const Bytes mask = Mask(spec.name, spec.width, spec.height);
-        EXPECT_EQ(!mask.empty(), spec.masked) << spec.name;
+    for (const SkinImage& entry : AllSkinImages()) {
+        const Loaded img = Load(entry.name);
+        ASSERT_EQ(img.indices.size(), static_cast<std::size_t>(entry.width * entry.height))
+            << entry.name;
+        const Bytes mask = Mask(entry.name, entry.width, entry.height);
+        EXPECT_EQ(!mask.empty(), entry.masked) << entry.name;
         int transparent = 0;
         for (std::size_t i = 0; i < img.indices.size(); ++i) {
             const bool key = img.indices[i] == kTransparentIndex;
             const bool meant = !mask.empty() && mask[i];
             if (key != meant) {
-                ADD_FAILURE() << spec.name << " pixel " << i % spec.width << "," << i / spec.width
+                ADD_FAILURE() << entry.name << " pixel " << i % entry.width << ","
+                              << i / entry.width
                               << (key ? " is transparent" : " is not transparent");
                 break;
             }
             transparent += key;
         }
-        if (spec.masked) {
-            EXPECT_GT(transparent, 0) << spec.name;
+        if (entry.masked) {
+            EXPECT_GT(transparent, 0) << entry.name;
         }
     }
 }
@@ -325,42 +326,42 @@ TEST(SkinPictures, TexturesTileWithoutASeam) {
 }
 
 TEST(SkinPictures, TheToolkitReadsTheButtonsAndDialogPicturesAsTheGraphicsLibraryDoes) {
-    for (const SkinImage& spec : AllSkinImages()) {
-        if (spec.reader != SkinReader::Toolkit) continue;
-        const auto data = Embedded(spec.name);
+    for (const SkinImage& entry : AllSkinImages()) {
+        if (entry.reader != SkinReader::Toolkit) continue;
+        const auto data = Embedded(entry.name);
         const QImage q = QImage::fromData(QByteArray(reinterpret_cast<const char*>(data.data()),
                                                      static_cast<qsizetype>(data.size())),
                                           "BMP");
-        ASSERT_FALSE(q.isNull()) << spec.name;
-        ASSERT_EQ(q.width(), spec.width);
-        ASSERT_EQ(q.height(), spec.height);
-        const Loaded img = Load(spec.name);
-        for (int y = 0; y < spec.height; ++y) {
-            for (int x = 0; x < spec.width; ++x) {
+        ASSERT_FALSE(q.isNull()) << entry.name;
+        ASSERT_EQ(q.width(), entry.width);
+        ASSERT_EQ(q.height(), entry.height);
+        const Loaded img = Load(entry.name);
+        for (int y = 0; y < entry.height; ++y) {
+            for (int x = 0; x < entry.width; ++x) {
                 const auto& e =
-                    img.palette[img.indices[static_cast<std::size_t>(y * spec.width + x)]];
+                    img.palette[img.indices[static_cast<std::size_t>(y * entry.width + x)]];
                 const QRgb c = q.pixel(x, y);
                 ASSERT_EQ(qRgb(qRed(c), qGreen(c), qBlue(c)), qRgb(e.red, e.green, e.blue))
-                    << spec.name << " " << x << "," << y;
+                    << entry.name << " " << x << "," << y;
             }
         }
     }
 }
 
 TEST(SkinPictures, CursorsKeepTheirHotSpotOnTheDrawnShape) {
-    for (const SkinImage& spec : SharedImages()) {
-        if (spec.hotX < 0) continue;
-        const Loaded img = Load(spec.name);
+    for (const SkinImage& entry : SharedImages()) {
+        if (entry.hotX < 0) continue;
+        const Loaded img = Load(entry.name);
         // The hot spot lies on the shape or right beside it.
         bool near = false;
         for (int dy = -2; dy <= 2; ++dy)
             for (int dx = -2; dx <= 2; ++dx) {
-                const int x = spec.hotX + dx, y = spec.hotY + dy;
+                const int x = entry.hotX + dx, y = entry.hotY + dy;
                 if (x >= 0 && y >= 0 && x < img.width && y < img.height &&
                     img.indices[static_cast<std::size_t>(y * img.width + x)] != kTransparentIndex)
                     near = true;
             }
-        EXPECT_TRUE(near) << spec.name;
+        EXPECT_TRUE(near) << entry.name;
     }
 }
 
@@ -369,19 +370,19 @@ TEST(SkinGenerator, TwoRunsGiveIdenticalBytes) {
     const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + TAMBORO_SKINS_TOOL +
                                 "' '" + dir.Path() + "' > /dev/null 2>&1";
     ASSERT_EQ(test::RunCommand(command), 0);
-    for (const SkinImage& spec : AllSkinImages()) {
-        const std::string file = "/bmp/" + spec.name + ".bmp";
+    for (const SkinImage& entry : AllSkinImages()) {
+        const std::string file = "/bmp/" + entry.name + ".bmp";
         const Bytes again = test::ReadAll(dir.Path() + file);
         const Bytes built = test::ReadAll(std::string(TAMBORO_SKIN_DIR) + file);
-        ASSERT_FALSE(again.empty()) << spec.name;
-        EXPECT_TRUE(again == built) << spec.name;
-        const auto embedded = Embedded(spec.name);
-        EXPECT_TRUE(Bytes(embedded.begin(), embedded.end()) == built) << spec.name;
-        if (spec.masked) {
+        ASSERT_FALSE(again.empty()) << entry.name;
+        EXPECT_TRUE(again == built) << entry.name;
+        const auto embedded = Embedded(entry.name);
+        EXPECT_TRUE(Bytes(embedded.begin(), embedded.end()) == built) << entry.name;
+        if (entry.masked) {
             EXPECT_TRUE(
-                test::ReadAll(dir.Path() + "/masks/" + spec.name + ".pbm") ==
-                test::ReadAll(std::string(TAMBORO_SKIN_DIR) + "/masks/" + spec.name + ".pbm"))
-                << spec.name;
+                test::ReadAll(dir.Path() + "/masks/" + entry.name + ".pbm") ==
+                test::ReadAll(std::string(TAMBORO_SKIN_DIR) + "/masks/" + entry.name + ".pbm"))
+                << entry.name;
         }
     }
     EXPECT_TRUE(test::ReadAll(dir.Path() + "/manifest.txt") ==

@@ -59,8 +59,8 @@ std::vector<FixedEntry> FixedEntries(const std::string& group, int theme) {
 }
 
 // Error diffusion helps the large, smooth pictures; small sprites stay crisp.
-float DitherFor(const L::SkinImage& spec) {
-    if (spec.width * spec.height >= 320 * 200) return 0.65f;
+float DitherFor(const L::SkinImage& entry) {
+    if (entry.width * entry.height >= 320 * 200) return 0.65f;
     return 0.0f;
 }
 
@@ -68,11 +68,11 @@ float DitherFor(const L::SkinImage& spec) {
 Bytes PlainBitmap(const Encoded& e) {
     std::uint8_t header[gfx::kHeaderBufferSize];
     const std::size_t headerSize =
-        gfx::BuildHeader(e.spec.width, e.spec.height, gfx::PixelFormat::Indexed8, header);
+        gfx::BuildHeader(e.entry.width, e.entry.height, gfx::PixelFormat::Indexed8, header);
     const std::uint32_t rowBytes =
-        gfx::RowBytesForBits(8, static_cast<std::uint32_t>(e.spec.width));
+        gfx::RowBytesForBits(8, static_cast<std::uint32_t>(e.entry.width));
     base::StoreLe<32>(header + gfx::bih::kImageSize,
-                      rowBytes * static_cast<std::uint32_t>(e.spec.height));
+                      rowBytes * static_cast<std::uint32_t>(e.entry.height));
     base::StoreLe<32>(header + gfx::bih::kColoursUsed, 256);
     for (int i = 0; i < 256; ++i) {
         const Rgb c = e.palette[static_cast<std::size_t>(i)];
@@ -82,10 +82,10 @@ Bytes PlainBitmap(const Encoded& e) {
         header[43 + 4 * i] = 0;
     }
     Bytes out(header, header + headerSize);
-    for (int y = e.spec.height - 1; y >= 0; --y) {
-        const auto* row = e.indices.data() + static_cast<std::size_t>(y) * e.spec.width;
-        out.insert(out.end(), row, row + e.spec.width);
-        out.resize(out.size() + (rowBytes - static_cast<std::uint32_t>(e.spec.width)), 0);
+    for (int y = e.entry.height - 1; y >= 0; --y) {
+        const auto* row = e.indices.data() + static_cast<std::size_t>(y) * e.entry.width;
+        out.insert(out.end(), row, row + e.entry.width);
+        out.resize(out.size() + (rowBytes - static_cast<std::uint32_t>(e.entry.width)), 0);
     }
     return out;
 }
@@ -140,15 +140,15 @@ const char* SetName(L::SkinSet s) {
 
 }  // namespace
 
-std::string PaletteGroup(const L::SkinImage& spec) {
+std::string PaletteGroup(const L::SkinImage& entry) {
     for (int t = 0; t < L::kThemeCount; ++t) {
         for (L::SkinSet s : {L::SkinSet::Main, L::SkinSet::Pro, L::SkinSet::General}) {
             const std::string prefix = L::ThemePrefix(s, t);
-            if (spec.set == s && spec.name.rfind(prefix, 0) == 0) return prefix;
+            if (entry.set == s && entry.name.rfind(prefix, 0) == 0) return prefix;
         }
     }
-    if (spec.name.rfind("GBUTTON", 0) == 0) return "GBUTTON";
-    if (spec.name == L::kSplashName) return "SPLASH";
+    if (entry.name.rfind("GBUTTON", 0) == 0) return "GBUTTON";
+    if (entry.name == L::kSplashName) return "SPLASH";
     return "CURSORS";
 }
 
@@ -156,8 +156,8 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
     std::vector<Encoded> out(pictures.size());
     std::map<std::string, std::vector<std::size_t>> groups;
     for (std::size_t i = 0; i < pictures.size(); ++i) {
-        out[i].spec = pictures[i].spec;
-        out[i].group = PaletteGroup(pictures[i].spec);
+        out[i].entry = pictures[i].entry;
+        out[i].group = PaletteGroup(pictures[i].entry);
         out[i].transparent = pictures[i].transparent;
         groups[out[i].group].push_back(i);
     }
@@ -202,8 +202,8 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
             e.indices.resize(rgb.size());
             mapper.Map(rgb, w, h, e.indices.data(),
                        pic.transparent.empty() ? nullptr : pic.transparent.data(),
-                       static_cast<std::uint8_t>(L::kTransparentIndex), DitherFor(pic.spec));
-            if (pic.spec.name.ends_with("BACK") && pic.placeX < 0) {
+                       static_cast<std::uint8_t>(L::kTransparentIndex), DitherFor(pic.entry));
+            if (pic.entry.name.ends_with("BACK") && pic.placeX < 0) {
                 back = &pic;
                 backEncoded = &e;
             } else if (back && pic.placeX >= 0) {
@@ -223,7 +223,7 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
             const Bytes bare = PlainBitmap(e);
             e.file = WithFileHeader(bare);
             e.packing = "plain";
-            if (pic.spec.reader == L::SkinReader::Graphics) {
+            if (pic.entry.reader == L::SkinReader::Graphics) {
                 if (auto arle = gfx::EncodeArle(bare)) {
                     if (auto prle = gfx::EncodePrle(*arle)) {
                         if (prle->size() + gfx::kFileHeaderSize < e.file.size()) {
@@ -232,7 +232,7 @@ std::vector<Encoded> Encode(const std::vector<Picture>& pictures) {
                         }
                     }
                 }
-            } else if (pic.spec.rle8Allowed) {
+            } else if (pic.entry.rle8Allowed) {
                 if (auto rle = gfx::EncodeRle8(bare)) {
                     if (rle->size() + gfx::kFileHeaderSize < e.file.size()) {
                         e.file = WithFileHeader(*rle);
@@ -258,29 +258,29 @@ bool WriteOutputs(const std::vector<Encoded>& images, const std::string& folder)
     std::ostringstream asmText, table, decls;
     int i = 0;
     for (const Encoded& e : images) {
-        const fs::path file = root / "bmp" / (e.spec.name + ".bmp");
+        const fs::path file = root / "bmp" / (e.entry.name + ".bmp");
         ok &= WriteIfChanged(file, std::string(e.file.begin(), e.file.end()));
         if (!e.transparent.empty()) {
             // PBM (P4): one bit a pixel, 1 = transparent, rows padded to bytes.
-            std::string pbm =
-                "P4\n" + std::to_string(e.spec.width) + " " + std::to_string(e.spec.height) + "\n";
-            const int rowBytes = (e.spec.width + 7) / 8;
-            for (int y = 0; y < e.spec.height; ++y) {
+            std::string pbm = "P4\n" + std::to_string(e.entry.width) + " " +
+                              std::to_string(e.entry.height) + "\n";
+            const int rowBytes = (e.entry.width + 7) / 8;
+            for (int y = 0; y < e.entry.height; ++y) {
                 std::string row(static_cast<std::size_t>(rowBytes), '\0');
-                for (int x = 0; x < e.spec.width; ++x) {
-                    if (e.transparent[static_cast<std::size_t>(y * e.spec.width + x)]) {
+                for (int x = 0; x < e.entry.width; ++x) {
+                    if (e.transparent[static_cast<std::size_t>(y * e.entry.width + x)]) {
                         row[static_cast<std::size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
                     }
                 }
                 pbm += row;
             }
-            ok &= WriteIfChanged(root / "masks" / (e.spec.name + ".pbm"), pbm);
+            ok &= WriteIfChanged(root / "masks" / (e.entry.name + ".pbm"), pbm);
         }
-        manifest << e.spec.name << ' ' << e.spec.width << ' ' << e.spec.height << ' '
-                 << SetName(e.spec.set) << ' '
-                 << (e.spec.reader == L::SkinReader::Graphics ? "graphics" : "toolkit") << ' '
-                 << e.packing << ' ' << (e.transparent.empty() ? 0 : 1) << ' ' << e.spec.hotX << ' '
-                 << e.spec.hotY << ' ' << e.group << ' ' << e.file.size() << '\n';
+        manifest << e.entry.name << ' ' << e.entry.width << ' ' << e.entry.height << ' '
+                 << SetName(e.entry.set) << ' '
+                 << (e.entry.reader == L::SkinReader::Graphics ? "graphics" : "toolkit") << ' '
+                 << e.packing << ' ' << (e.transparent.empty() ? 0 : 1) << ' ' << e.entry.hotX
+                 << ' ' << e.entry.hotY << ' ' << e.group << ' ' << e.file.size() << '\n';
         char hash[32];
         std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a(e.file)));
         const std::string sym = "tamboro_skin_" + std::to_string(i);
@@ -291,7 +291,7 @@ bool WriteOutputs(const std::vector<Encoded>& images, const std::string& folder)
                 << "    \".incbin \\\"" << file.string() << "\\\"\\n\"  // fnv1a " << hash << "\n"
                 << "    \".byte 0\\n\"\n";
         decls << "extern const unsigned char " << sym << "[];\n";
-        table << "    {\"" << e.spec.name << "\", \"BITMAP\", " << sym << ", " << e.file.size()
+        table << "    {\"" << e.entry.name << "\", \"BITMAP\", " << sym << ", " << e.file.size()
               << "},\n";
         ++i;
     }

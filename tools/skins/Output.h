@@ -13,7 +13,7 @@
 namespace tamboro::skins {
 
 struct Encoded {
-    console::layout::SkinImage spec;
+    console::layout::SkinImage entry;
     std::string group;  // pictures of one group share the palette
     gfx::Palette256 palette;
     std::vector<std::uint8_t> indices;      // top row first, width × height
@@ -24,7 +24,7 @@ struct Encoded {
 
 // The palette group of a picture: TAMBOROTM<t>, PROTM<t>, GENTM<t>, or one
 // of the theme-free groups.
-std::string PaletteGroup(const console::layout::SkinImage& spec);
+std::string PaletteGroup(const console::layout::SkinImage& entry);
 
 std::vector<Encoded> Encode(const std::vector<Picture>& pictures);
 

@@ -89,10 +89,10 @@ QImage ToRgb(const QImage& img) {
 // A sprite (ARGB, local coordinates) over the background at `at`: opaque
 // pixels, and the pixels the sprite does not touch recorded as transparent
 // when `masked`.
-Picture Compose(const SkinImage& spec, const QImage& back, QPoint at, const QImage& sprite,
+Picture Compose(const SkinImage& entry, const QImage& back, QPoint at, const QImage& sprite,
                 bool masked) {
     Picture pic;
-    pic.spec = spec;
+    pic.entry = entry;
     if (back.size() == QSize(L::kConsoleWidth, L::kConsoleHeight)) {
         pic.placeX = at.x();
         pic.placeY = at.y();
@@ -1132,9 +1132,9 @@ QImage Texture(const Theme& t) {
     return ToRgb(tex);
 }
 
-Picture Plain(const SkinImage& spec, const QImage& rgb) {
+Picture Plain(const SkinImage& entry, const QImage& rgb) {
     Picture pic;
-    pic.spec = spec;
+    pic.entry = entry;
     pic.pixels = ToRgb(rgb);
     return pic;
 }
@@ -1148,8 +1148,8 @@ Picture Plain(const SkinImage& spec, const QImage& rgb) {
 void ShareMasks(std::vector<Picture>& pictures, const std::string& mainPrefix) {
     std::map<std::string, std::vector<Picture*>> places;
     for (Picture& pic : pictures) {
-        if (pic.spec.set != L::SkinSet::Main || pic.transparent.empty()) continue;
-        const std::string suffix = pic.spec.name.substr(mainPrefix.size());
+        if (pic.entry.set != L::SkinSet::Main || pic.transparent.empty()) continue;
+        const std::string suffix = pic.entry.name.substr(mainPrefix.size());
         if (suffix.rfind("CH", 0) == 0) {
             places[suffix.substr(0, 4)].push_back(&pic);
         } else if (suffix.rfind("VOL", 0) == 0) {
@@ -1178,17 +1178,17 @@ std::vector<Picture> PaintTheme(int theme) {
     const std::string proPrefix = L::ThemePrefix(L::SkinSet::Pro, theme);
 
     std::vector<Picture> out;
-    for (const SkinImage& spec : L::ThemeImages(theme)) {
+    for (const SkinImage& entry : L::ThemeImages(theme)) {
         const std::string suffix =
-            spec.set == L::SkinSet::Main  ? spec.name.substr(mainPrefix.size())
-            : spec.set == L::SkinSet::Pro ? spec.name.substr(proPrefix.size())
-                                          : spec.name;
+            entry.set == L::SkinSet::Main  ? entry.name.substr(mainPrefix.size())
+            : entry.set == L::SkinSet::Pro ? entry.name.substr(proPrefix.size())
+                                           : entry.name;
         auto at = [](const L::Rect& r) { return QPoint(r.x, r.y); };
-        if (spec.set == L::SkinSet::General) {
-            out.push_back(Plain(spec, Texture(t)));
-        } else if (spec.set == L::SkinSet::Main) {
+        if (entry.set == L::SkinSet::General) {
+            out.push_back(Plain(entry, Texture(t)));
+        } else if (entry.set == L::SkinSet::Main) {
             if (suffix == "BACK") {
-                out.push_back(Plain(spec, back));
+                out.push_back(Plain(entry, back));
             } else if (suffix.rfind("CH", 0) == 0) {
                 const int channel = std::stoi(suffix.substr(2, 2)) - 1;
                 const std::string s = suffix.substr(4);
@@ -1196,12 +1196,12 @@ std::vector<Picture> PaintTheme(int theme) {
                                        : s == "D" ? PadState::Sounding
                                        : s == "X" ? PadState::Loaded
                                                   : PadState::SoundingBlink;
-                out.push_back(Compose(spec, back, at(L::PadRect(channel)),
+                out.push_back(Compose(entry, back, at(L::PadRect(channel)),
                                       PadSprite(t, channel, state), true));
             } else if (suffix.rfind("VOL", 0) == 0) {
                 const int step = std::stoi(suffix.substr(3)) - 1;
                 out.push_back(
-                    Compose(spec, back, at(L::kMasterVolumePicture), VolumeSprite(t, step), true));
+                    Compose(entry, back, at(L::kMasterVolumePicture), VolumeSprite(t, step), true));
             } else if (suffix == "KNOB") {
                 // Each frame over the first knob's seat; the seat is the same everywhere.
                 const L::Rect k = L::KnobRect(0);
@@ -1210,18 +1210,18 @@ std::vector<Picture> PaintTheme(int theme) {
                 for (int f = 0; f < L::kKnobPositions; ++f)
                     sp.drawImage(0, f * L::kKnobSize, back.copy(ToQRect(k)));
                 sp.end();
-                out.push_back(Compose(spec, seat, QPoint(0, 0), KnobStrip(t), true));
+                out.push_back(Compose(entry, seat, QPoint(0, 0), KnobStrip(t), true));
             } else if (suffix == "POWERU" || suffix == "POWERD") {
-                out.push_back(Compose(spec, back, at(L::kPowerSwitch),
+                out.push_back(Compose(entry, back, at(L::kPowerSwitch),
                                       PowerSprite(t, suffix == "POWERU"), false));
             } else if (suffix == "KVOLU" || suffix == "KVOLD") {
-                out.push_back(Compose(spec, back, at(L::kVolumeModePicture),
+                out.push_back(Compose(entry, back, at(L::kVolumeModePicture),
                                       ModeSprite(t, true, suffix == "KVOLD"), false));
             } else if (suffix == "KPANU" || suffix == "KPAND") {
-                out.push_back(Compose(spec, back, at(L::kPanModePicture),
+                out.push_back(Compose(entry, back, at(L::kPanModePicture),
                                       ModeSprite(t, false, suffix == "KPAND"), false));
             } else if (suffix == "METER0" || suffix == "METER1") {
-                out.push_back(Compose(spec, back, at(L::kMeterWindow),
+                out.push_back(Compose(entry, back, at(L::kMeterWindow),
                                       MeterSprite(t, suffix == "METER1"), true));
             } else if (suffix.rfind("BTN", 0) == 0) {
                 static const std::map<std::string, L::ConsoleButton> buttons = {
@@ -1236,13 +1236,13 @@ std::vector<Picture> PaintTheme(int theme) {
                                   : state == 'F' ? Look::Focus
                                                  : Look::Disabled;
                 out.push_back(
-                    Compose(spec, back, at(L::ButtonRect(b)), MainButton(t, b, look), false));
+                    Compose(entry, back, at(L::ButtonRect(b)), MainButton(t, b, look), false));
             } else {
-                throw std::runtime_error("no painter for " + spec.name);
+                throw std::runtime_error("no painter for " + entry.name);
             }
         } else {
             if (suffix == "BACK") {
-                out.push_back(Plain(spec, proBack));
+                out.push_back(Plain(entry, proBack));
                 continue;
             }
             const char state = suffix.back();
@@ -1250,13 +1250,13 @@ std::vector<Picture> PaintTheme(int theme) {
             const L::ProButton* button = nullptr;
             for (const L::ProButton& b : L::kProButtons)
                 if (b.suffix == base && !button) button = &b;
-            if (!button) throw std::runtime_error("no PRO button for " + spec.name);
+            if (!button) throw std::runtime_error("no PRO button for " + entry.name);
             const Look look = state == 'U'   ? Look::Up
                               : state == 'D' ? Look::Down
                               : state == 'F' ? Look::Focus
                                              : Look::Disabled;
             out.push_back(
-                Compose(spec, proBack, at(button->rect), ProButton(t, *button, look), false));
+                Compose(entry, proBack, at(button->rect), ProButton(t, *button, look), false));
         }
     }
     ShareMasks(out, mainPrefix);

@@ -11,7 +11,7 @@
 namespace tamboro::skins {
 
 struct Picture {
-    console::layout::SkinImage spec;
+    console::layout::SkinImage entry;
     QImage pixels;                          // Format_RGB32, the picture's size
     std::vector<std::uint8_t> transparent;  // one byte a pixel (1 = transparent), or empty
     // Where the console draws the picture over its BACK (-1: nowhere fixed).

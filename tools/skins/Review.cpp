@@ -23,8 +23,8 @@ struct Canvas {
     gfx::Palette256 palette{};
 
     explicit Canvas(const Encoded& back)
-        : width(back.spec.width),
-          height(back.spec.height),
+        : width(back.entry.width),
+          height(back.entry.height),
           px(back.indices),
           palette(back.palette) {}
 
@@ -34,14 +34,14 @@ struct Canvas {
                 const int tx = dx + x, ty = dy + y;
                 if (tx < 0 || ty < 0 || tx >= width || ty >= height) continue;
                 const std::uint8_t v =
-                    img.indices[static_cast<std::size_t>((sy + y) * img.spec.width + sx + x)];
+                    img.indices[static_cast<std::size_t>((sy + y) * img.entry.width + sx + x)];
                 if (masked && v == L::kTransparentIndex) continue;
                 px[static_cast<std::size_t>(ty * width + tx)] = v;
             }
         }
     }
     void Blit(const Encoded& img, int dx, int dy, bool masked) {
-        Blit(img, dx, dy, 0, 0, img.spec.width, img.spec.height, masked);
+        Blit(img, dx, dy, 0, 0, img.entry.width, img.entry.height, masked);
     }
     std::uint8_t Nearest(gfx::Rgb c) const {
         int best = 1 << 30, which = 0;
@@ -98,11 +98,11 @@ struct Canvas {
 };
 
 QImage ToRgbImage(const Encoded& e, bool checker) {
-    QImage img(e.spec.width, e.spec.height, QImage::Format_RGB32);
-    for (int y = 0; y < e.spec.height; ++y) {
+    QImage img(e.entry.width, e.entry.height, QImage::Format_RGB32);
+    for (int y = 0; y < e.entry.height; ++y) {
         QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < e.spec.width; ++x) {
-            const std::uint8_t v = e.indices[static_cast<std::size_t>(y * e.spec.width + x)];
+        for (int x = 0; x < e.entry.width; ++x) {
+            const std::uint8_t v = e.indices[static_cast<std::size_t>(y * e.entry.width + x)];
             const gfx::Rgb c = e.palette[v];
             if (checker && v == L::kTransparentIndex) {
                 row[x] = ((x / 4 + y / 4) % 2) ? qRgb(0xCC, 0xCC, 0xCC) : qRgb(0xF4, 0xF4, 0xF4);
@@ -125,10 +125,10 @@ QImage ContactSheet(const std::vector<const Encoded*>& images, const QString& ti
     int x = gap, y = 34, rowHeight = 0;
     const QFontMetrics labelMetrics(SansFont(9, false));
     for (const Encoded* e : images) {
-        const int scale = (e->spec.width <= 40 && e->spec.height <= 40) ? 3 : 1;
-        const int text = labelMetrics.horizontalAdvance(QString::fromStdString(e->spec.name));
-        const int w = std::max(e->spec.width * scale, text + 2),
-                  h = e->spec.height * scale + labelHeight + 4;
+        const int scale = (e->entry.width <= 40 && e->entry.height <= 40) ? 3 : 1;
+        const int text = labelMetrics.horizontalAdvance(QString::fromStdString(e->entry.name));
+        const int w = std::max(e->entry.width * scale, text + 2),
+                  h = e->entry.height * scale + labelHeight + 4;
         if (x + w > sheetWidth - gap) {
             x = gap;
             y += rowHeight + gap;
@@ -150,7 +150,7 @@ QImage ContactSheet(const std::vector<const Encoded*>& images, const QString& ti
         const QImage img = ToRgbImage(*pl.e, true);
         p.drawImage(QRect(pl.x, pl.y, img.width() * pl.scale, img.height() * pl.scale), img);
         p.setPen(QColor(0xD0, 0xD4, 0xD8));
-        QString name = QString::fromStdString(pl.e->spec.name);
+        QString name = QString::fromStdString(pl.e->entry.name);
         p.drawText(pl.x, pl.y + img.height() * pl.scale + labelHeight, name);
     }
     p.end();
@@ -263,12 +263,12 @@ bool WriteReview(const std::vector<Encoded>& images, const std::string& folder) 
     fs::create_directories(folder, ec);
     std::map<std::string, const Encoded*> by;
     for (const Encoded& e : images)
-        by[e.spec.name] = &e;
+        by[e.entry.name] = &e;
     bool ok = true;
     for (int t = 0; t < L::kThemeCount; ++t) {
         std::vector<const Encoded*> list;
-        for (const auto& spec : L::ThemeImages(t))
-            list.push_back(by.at(spec.name));
+        for (const auto& entry : L::ThemeImages(t))
+            list.push_back(by.at(entry.name));
         const QString n = QString::number(t + 1);
         const QString title = QString("Theme %1 \u00B7 %2")
                                   .arg(t)
@@ -279,8 +279,8 @@ bool WriteReview(const std::vector<Encoded>& images, const std::string& folder) 
         ok &= ComposePro(by, t).save(QString::fromStdString(folder) + "/pro-" + n + ".png");
     }
     std::vector<const Encoded*> shared;
-    for (const auto& spec : L::SharedImages())
-        shared.push_back(by.at(spec.name));
+    for (const auto& entry : L::SharedImages())
+        shared.push_back(by.at(entry.name));
     ok &= ContactSheet(shared, "Shared").save(QString::fromStdString(folder) + "/shared.png");
     return ok;
 }

@@ -21,9 +21,9 @@ void Smooth(QPainter& p) {
 
 // A picture whose untouched pixels are transparent; partly covered edge
 // pixels are laid over `under` so that they stay smooth on any background.
-Picture Masked(const L::SkinImage& spec, const QImage& sprite, const QColor& under) {
+Picture Masked(const L::SkinImage& entry, const QImage& sprite, const QColor& under) {
     Picture pic;
-    pic.spec = spec;
+    pic.entry = entry;
     QImage out(sprite.size(), QImage::Format_ARGB32_Premultiplied);
     out.fill(under);
     QPainter p(&out);
@@ -245,22 +245,22 @@ std::string IconSvg() {
 
 std::vector<Picture> PaintShared() {
     std::vector<Picture> out;
-    for (const L::SkinImage& spec : L::SharedImages()) {
-        if (spec.name.rfind("GBUTTON", 0) == 0) {
-            out.push_back(Masked(spec, DialogButton(spec.name.back()), QColor(0x28, 0x2A, 0x2E)));
-        } else if (spec.name == L::kSplashName) {
+    for (const L::SkinImage& entry : L::SharedImages()) {
+        if (entry.name.rfind("GBUTTON", 0) == 0) {
+            out.push_back(Masked(entry, DialogButton(entry.name.back()), QColor(0x28, 0x2A, 0x2E)));
+        } else if (entry.name == L::kSplashName) {
             Picture pic;
-            pic.spec = spec;
+            pic.entry = entry;
             pic.pixels = Splash().convertToFormat(QImage::Format_RGB32);
             out.push_back(pic);
-        } else if (spec.name == L::kIconName) {
-            out.push_back(Masked(spec, PaintIcon(spec.width), QColor(0x15, 0x17, 0x1B)));
+        } else if (entry.name == L::kIconName) {
+            out.push_back(Masked(entry, PaintIcon(entry.width), QColor(0x15, 0x17, 0x1B)));
         } else {
-            const int which = spec.name == L::kButtonCursorName       ? 0
-                              : spec.name == L::kKnobCursorName       ? 1
-                              : spec.name == L::kRulerHoverCursorName ? 2
-                                                                      : 3;
-            out.push_back(Masked(spec, Cursor(which), Qt::black));
+            const int which = entry.name == L::kButtonCursorName       ? 0
+                              : entry.name == L::kKnobCursorName       ? 1
+                              : entry.name == L::kRulerHoverCursorName ? 2
+                                                                       : 3;
+            out.push_back(Masked(entry, Cursor(which), Qt::black));
         }
     }
     return out;
