@@ -143,13 +143,15 @@ int LoadSongOffline(OfflineSong& offline, const std::string& path) {
         path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
 }
 
-// The choices of one load; a stretch shows its progress on `bar`.
-Song::LoadChoice StretchChoice(bool effect, bool stretch, ProgressBar& bar) {
+// The choices of one load; a stretch shows its progress on `bar` and stops
+// at Ctrl-C.
+Song::LoadChoice StretchChoice(bool effect, bool stretch, ProgressBar& bar,
+                               const InterruptGuard& interrupt) {
     Song::LoadChoice choice{effect, stretch, {}};
     if (stretch) {
-        choice.progress = [&bar](int percent) {
+        choice.progress = [&bar, &interrupt](int percent) {
             bar.Show(ProgressText(4, 0).c_str(), percent);
-            return true;
+            return !interrupt.Interrupted();
         };
     }
     return choice;
@@ -169,6 +171,9 @@ int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
         std::snprintf(ratio, sizeof ratio, " (ratio %.3f)", report.stretchRatio);
         return Fail(platform::LoadString(engine::kStretchRefusedText) + ratio,
                     engine::ToInt(engine::SongResult::BadArgument), path);
+    }
+    if (report.stretchCancelled) {
+        return Fail("stretch cancelled", engine::ToInt(engine::SongResult::BadArgument), path);
     }
     if (report.songResult != 0) return SongFail(report.songResult, path);
     return 0;
@@ -242,7 +247,8 @@ int RunPrepare(const std::vector<std::string>& args) {
     Song::LoadLoopReport report;
     {
         ProgressBar bar;
-        report = offline.song.LoadLoop(0, paths[0], StretchChoice(effect, stretch, bar));
+        InterruptGuard interrupt;
+        report = offline.song.LoadLoop(0, paths[0], StretchChoice(effect, stretch, bar, interrupt));
     }
     if (const int failed = LoadLoopFail(report, paths[0])) return failed;
     auto prepared = offline.song.OpenChannelPrepared(0);
@@ -377,7 +383,9 @@ int RunMakeSong(const std::vector<std::string>& args) {
         Song::LoadLoopReport report;
         {
             ProgressBar bar;
-            report = song.LoadLoop(l.ch, l.path, StretchChoice(l.effect, l.stretch, bar));
+            InterruptGuard interrupt;
+            report =
+                song.LoadLoop(l.ch, l.path, StretchChoice(l.effect, l.stretch, bar, interrupt));
         }
         if (const int failed = LoadLoopFail(report, l.path)) return failed;
     }

@@ -43,6 +43,11 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // Messages in English when the locale or `--lang en` asks for it.
+    if (!tamboro::platform::ApplyLanguageOption(args)) {
+        std::fprintf(stderr, "tamboro-cli: --lang takes en or it\n");
+        return 2;
+    }
     if (args.empty()) {
         PrintUsage(stderr);
         return 2;

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/BlitKernels.h"
+#include "gfx/kernels/BlitKernels.h"
 #include "gfx/ClipRegion.h"
 #include "gfx/GfxSystem.h"
 #include "gfx/Image.h"

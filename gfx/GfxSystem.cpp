@@ -2,6 +2,7 @@
 
 #include "gfx/ClipRegion.h"
 #include "gfx/DibSurface.h"
+#include "gfx/Display.h"
 #include "gfx/Image.h"
 #include "gfx/Palette.h"
 #include "platform/Cpu.h"
@@ -37,6 +38,10 @@ GfxResult GfxSystem::Init(std::uint32_t flags) {
 
 std::unique_ptr<DibSurface> GfxSystem::NewSurface() {
     return std::make_unique<DibSurface>();
+}
+
+std::unique_ptr<Display> GfxSystem::NewDisplay() {
+    return std::make_unique<Display>();
 }
 
 GfxSystem* GfxSystem::Current() {

@@ -19,6 +19,7 @@ class Image;
 class Palette;
 class ClipRegion;
 class DibSurface;
+class Display;
 
 // Init flags.
 inline constexpr std::uint32_t kGfxNoSimd = 0x1;  // never use the fast kernels
@@ -38,6 +39,8 @@ class GfxSystem {
     virtual GfxResult Init(std::uint32_t flags);
     // A new, empty DibSurface (owned by the caller).
     virtual std::unique_ptr<DibSurface> NewSurface();
+    // A new, closed Display (owned by the caller); the only maker of one.
+    virtual std::unique_ptr<Display> NewDisplay();
 
     // The current system or null.
     static GfxSystem* Current();

@@ -6,7 +6,7 @@ set -u
 cd "$(dirname "$0")/.." || exit 2
 status=0
 checks=0
-layers_free_of_qt=(platform base audio gfx engine console/layout console/logic)
+layers_free_of_qt=(platform base audio gfx engine console/layout console/logic app/core)
 
 checks=$((checks + 1))
 qt=$(grep -rn -E '#\s*include\s*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' "${layers_free_of_qt[@]}" 2>/dev/null)
@@ -24,9 +24,10 @@ fi
 # Folder layers, lowest first; the longest matching prefix gives a file's layer.
 declare -A rank=(
     [platform]=1 [base]=2 [audio/convert/codecs]=3
-    [audio/wave]=3 [audio/timer]=3 [gfx]=3
+    [audio/wave]=3 [audio/timer]=3 [gfx/kernels]=2 [gfx]=3
     [audio/convert]=4 [audio/stretch]=4 [audio/files]=5 [audio/mixer]=5
     [audio/output]=6 [audio/output/sdl]=7 [engine]=8 [console/layout]=9 [console/logic]=10
+    [app/core]=9 [dialogs]=10 [app]=11
 )
 layer_of() {
     local path=$1 best=""
@@ -48,7 +49,7 @@ while IFS= read -r hit; do
         echo "$file includes $inc: $from (layer ${rank[$from]}) may use only layers below it"
         status=1
     fi
-done < <(grep -rn -E '#\s*include\s*"' --include='*.h' --include='*.cpp' platform base audio gfx engine console/layout console/logic)
+done < <(grep -rn -E '#\s*include\s*"' --include='*.h' --include='*.cpp' platform base audio gfx engine console/layout console/logic app/core dialogs app)
 
 if [ $status -eq 0 ]; then
     echo "layering: $checks passed, 0 failed"

@@ -14,10 +14,12 @@ namespace {
 
 using test::ReadText;
 
-// Runs the program; stdout and stderr go to files in `dir`.
+// Runs the program in its own language (whatever the user's locale);
+// stdout and stderr go to files in `dir`.
 int RunCli(const test::TempDir& dir, const std::string& args) {
-    return test::RunCommand("'" + test::CliPath() + "' " + args + " >'" + dir.File("out.txt") +
-                            "' 2>'" + dir.File("err.txt") + "'");
+    return test::RunCommand("LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C '" + test::CliPath() + "' " +
+                            args + " >'" + dir.File("out.txt") + "' 2>'" + dir.File("err.txt") +
+                            "'");
 }
 
 class Cli : public ::testing::Test {
@@ -96,12 +98,27 @@ TEST_F(Cli, ConvertWritesTheAskedFormatAndKeepsTheRest) {
     EXPECT_EQ(out.DataBytes(), samples.size());
 }
 
+TEST_F(Cli, EnglishWhenTheLocaleOrTheOptionAsks) {
+    test::TempDir dir;
+    const std::string english =
+        "tamboro-cli: " + platform::LoadString(1012, platform::Language::English) + " (code 4)";
+    EXPECT_EQ(RunCli(dir, "--lang en info '" + dir.File("none.wav") + "'"), 1);
+    EXPECT_TRUE(ReadText(dir.File("err.txt")).starts_with(english))
+        << ReadText(dir.File("err.txt"));
+    EXPECT_EQ(test::RunCommand("LANGUAGE= LC_ALL=en_GB.UTF-8 '" + test::CliPath() + "' info '" +
+                               dir.File("none.wav") + "' 2>'" + dir.File("err.txt") + "'"),
+              1);
+    EXPECT_TRUE(ReadText(dir.File("err.txt")).starts_with(english))
+        << ReadText(dir.File("err.txt"));
+    EXPECT_EQ(RunCli(dir, "--lang xx info a.wav"), 2);
+}
+
 TEST_F(Cli, FailuresSayWhatWentWrongWithTheirCode) {
     test::TempDir dir;
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("none.wav") + "'"), 1);
     EXPECT_EQ(ReadText(dir.File("err.txt")), "tamboro-cli: " + platform::LoadString(1012) +
-                                             " (code 4): " + dir.File("none.wav") +
-                                             ": No such file or directory\n");
+                                                 " (code 4): " + dir.File("none.wav") +
+                                                 ": No such file or directory\n");
     ASSERT_TRUE(test::WriteAll(dir.File("bad.wav"), {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A'}));
     EXPECT_EQ(RunCli(dir, "info '" + dir.File("bad.wav") + "'"), 1);
     EXPECT_NE(ReadText(dir.File("err.txt"))

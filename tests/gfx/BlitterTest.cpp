@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "gfx/BlitKernels.h"
+#include "gfx/kernels/BlitKernels.h"
 #include "gfx/ClipRegion.h"
 #include "gfx/DibSurface.h"
 #include "gfx/PackedImage.h"

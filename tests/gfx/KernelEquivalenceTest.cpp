@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/BlitKernels.h"
+#include "gfx/kernels/BlitKernels.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
 #include "gfx/Image.h"

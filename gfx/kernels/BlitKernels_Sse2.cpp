@@ -3,12 +3,12 @@
 // destination with them; row tails use the plain per-pixel steps. The keyed
 // copy and the dissolve are the width-free kernels of BlitKernels_Simd.h;
 // the blends, which have no AVX2 twin, are written here.
-#include "gfx/BlitKernels.h"
+#include "gfx/kernels/BlitKernels.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
-#include "gfx/BlitKernels_Simd.h"
+#include "gfx/kernels/BlitKernels_Simd.h"
 
 namespace tamboro::gfx::kernels {
 namespace {

@@ -18,8 +18,8 @@
 #include <cstring>
 #include <type_traits>
 
-#include "gfx/BlitKernels.h"
-#include "gfx/Image.h"
+#include "gfx/kernels/BlitFlags.h"
+#include "gfx/kernels/BlitKernels.h"
 #include "platform/SimdVec.h"
 
 namespace tamboro::gfx::kernels::simd {

@@ -1,8 +1,8 @@
 // The plain pixel kernels: the reference that every fast twin must match.
 #include <cstring>
 
-#include "gfx/BlitKernels.h"
-#include "gfx/Image.h"
+#include "gfx/kernels/BlitFlags.h"
+#include "gfx/kernels/BlitKernels.h"
 
 namespace tamboro::gfx::kernels {
 

@@ -3,12 +3,12 @@
 // 128-bit step for rows between 16 and 32 bytes. The blitter takes them only
 // when the processor and system report AVX2; the other operations fall back
 // to the SSE2 twins.
-#include "gfx/BlitKernels.h"
+#include "gfx/kernels/BlitKernels.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
 
-#include "gfx/BlitKernels_Simd.h"
+#include "gfx/kernels/BlitKernels_Simd.h"
 
 namespace tamboro::gfx::kernels {
 namespace {

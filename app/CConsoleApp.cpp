@@ -1,0 +1,216 @@
+#include "app/CConsoleApp.h"
+
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/Registry.h"
+#include "app/core/XdgRegistration.h"
+#include "audio/output/OutputDevice.h"
+#include "console/layout/SkinImages.h"
+#include "dialogs/GfxImage.h"
+#include "dialogs/InfoNotice.h"
+#include "engine/Song.h"
+#include "gfx/DibSurface.h"
+#include "platform/DebugLog.h"
+#include "platform/StringTable.h"
+
+namespace tamboro::app {
+namespace {
+
+QString Str(unsigned id) {
+    return QString::fromStdString(platform::LoadString(id));
+}
+
+std::string CurrentFolder() {
+    return QDir::currentPath().toStdString();
+}
+
+}  // namespace
+
+std::string DefaultInstallPath() {
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString share = QDir::cleanPath(bin + "/../share/tamboro");
+    if (QFileInfo(share).isDir()) return share.toStdString() + "/";
+    return bin.toStdString() + "/";
+}
+
+std::string EmptySongBytes(platform::MessageLoop& loop) {
+    QTemporaryDir folder;
+    if (!folder.isValid()) return {};
+    const std::string path = folder.filePath(QStringLiteral("empty.tbo")).toStdString();
+    std::string bytes;
+    {
+        // A silent device: the song wants one to be a song at all.
+        audio::OutputDevice device(std::make_unique<audio::ManualBackend>());
+        device.SetWindowAndFormat(OutputFormatFor(1), 0);
+        engine::Song song(loop);
+        song.AttachDevice(&device);
+        song.NewSong(120.0);
+        const int saved = song.SaveSong(path, 0, nullptr);
+        song.DetachDevice();
+        if (saved != 0) platform::DebugLog("registration: no empty song (%d)", saved);
+        if (saved == 0) {
+            QFile file(QString::fromStdString(path));
+            if (file.open(QIODevice::ReadOnly)) bytes = file.readAll().toStdString();
+        }
+    }
+    return bytes;
+}
+
+CConsoleApp::CConsoleApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("tamboro"));
+    setQuitOnLastWindowClosed(true);
+}
+
+CConsoleApp::~CConsoleApp() {
+    ExitInstance();
+}
+
+void CConsoleApp::ExitInstance() {
+    // The frame (and with it the song's targets) before the loop.
+    m_frame.reset();
+    m_instance.reset();
+    m_store.reset();
+    m_loop.reset();
+    handedOver = 0;
+}
+
+bool CConsoleApp::Notice(unsigned titleId, unsigned textId) {
+    if (m_options.notice) {
+        if (!NoticeWanted(*m_store, textId)) return false;
+        return m_options.notice(titleId, textId);
+    }
+    return dialogs::ShowNoticeIfWanted(titleId, textId, *m_store, m_frame.get());
+}
+
+int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions options) {
+    m_options = std::move(options);
+    // Made absolute now: start-up changes the current folder below.
+    m_commandLine = ParseCommandLine(args, CurrentFolder());
+    if (!m_commandLine.ok) {
+        std::fprintf(stderr, "tamboro: %s\n", m_commandLine.error.c_str());
+        return 1;
+    }
+    const bool screenshot = !m_commandLine.screenshot.empty();
+    m_loop = std::make_unique<QtMessageLoop>();
+
+    m_instance = std::make_unique<SingleInstance>();
+    if (!screenshot) {
+        if (!m_instance->Acquire()) {
+            if (!m_commandLine.song.empty() &&
+                SingleInstance::Send({InstanceRequest::Kind::Open, m_commandLine.song}))
+                return 0;
+            if (m_options.message)
+                m_options.message(1016);
+            else
+                QMessageBox::information(nullptr, Str(128), Str(1016));
+            return 1;
+        }
+        m_instance->Listen();
+        connect(m_instance.get(), &SingleInstance::openRequested, this,
+                &CConsoleApp::onOpenRequested);
+        connect(m_instance.get(), &SingleInstance::releaseRequested, this,
+                &CConsoleApp::onReleaseRequested);
+    }
+
+    m_store = std::make_unique<QtSettingsStore>();
+    m_exePath = MachineFolder("EXEPATH", QCoreApplication::applicationDirPath().toStdString());
+    m_installPath = MachineFolder("INSTALLPATH", DefaultInstallPath());
+
+    if (!screenshot && m_options.registerDesktop) RegisterDesktop();
+    if (!m_installPath.empty()) QDir::setCurrent(QString::fromStdString(m_installPath));
+    if (!screenshot) Notice(128, 2000);
+
+    FrameSetup setup;
+    setup.loop = m_loop.get();
+    setup.settings = m_store.get();
+    setup.panels = m_options.panels;
+    setup.backend = m_options.backend;
+    if (screenshot && !setup.backend) {
+        // A picture needs no sound: never touch the user's device.
+        setup.backend = [] { return std::make_unique<audio::ManualBackend>(); };
+    }
+    setup.exePath = m_exePath;
+    setup.scale = m_commandLine.scale;
+    setup.theme = m_commandLine.theme;
+    setup.splash = m_commandLine.splash && !screenshot;
+    setup.answer = m_options.answer;
+    m_frame = std::make_unique<CMainFrame>(std::move(setup));
+    if (m_commandLine.pro) m_frame->RequestConsole(1);
+    m_frame->show();
+    m_frame->repaint();
+    CMainFrame* frame = m_frame.get();
+    if (!screenshot)
+        connect(
+            this, &QGuiApplication::applicationStateChanged, frame,
+            [frame](Qt::ApplicationState s) { frame->OnActivateApp(s == Qt::ApplicationActive); });
+
+    if (!m_commandLine.song.empty()) {
+        m_frame->OpenSong(m_commandLine.song, false);
+    } else if (!m_frame->Settings().defaultSong.empty()) {
+        m_frame->OpenSong(m_frame->Settings().defaultSong, false);
+    } else if (!screenshot) {
+        Notice(128, 2001);
+    }
+    if (screenshot) return TakeScreenshot();
+    return -1;
+}
+
+int CConsoleApp::TakeScreenshot() {
+    // Let the posted work (a console swap, the previews) run and the
+    // console draw.
+    for (int i = 0; i < 50 && (m_frame->PreviewsPending() > 0 || i < 5); ++i) {
+        m_loop->RunUntil([] { return false; }, std::chrono::milliseconds(20));
+    }
+    const QImage picture = m_frame->Grab();
+    if (!picture.save(QString::fromStdString(m_commandLine.screenshot), "PNG")) {
+        std::fprintf(stderr, "tamboro: cannot write %s\n", m_commandLine.screenshot.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+void CConsoleApp::RegisterDesktop() {
+    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    std::vector<IconImage> icons;
+    gfx::DibSurface icon;
+    namespace layout = console::layout;
+    if (icon.Load({layout::kIconName, layout::kBitmapType},
+                  gfx::load::kFromResource | gfx::load::kDecompress) == gfx::GfxResult::Ok) {
+        const QImage picture = dialogs::ToQImage(&icon);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (picture.save(&buffer, "PNG")) icons.push_back({picture.width(), png.toStdString()});
+    }
+    std::string templates = XdgTemplatesFolder();
+    if (!templates.empty() && !QFileInfo(QString::fromStdString(templates)).isDir())
+        templates.clear();
+    const std::string emptySong = templates.empty() ? std::string() : EmptySongBytes(*m_loop);
+    const std::string dataHome = XdgDataHome();
+    const auto written =
+        WriteChangedFiles(RegistrationFiles(dataHome, templates, program, icons, emptySong));
+    if (!written.empty()) RefreshDesktopDatabases(dataHome, written);
+}
+
+void CConsoleApp::onOpenRequested(const QString& path) {
+    ++handedOver;
+    if (!m_frame) return;
+    m_frame->showNormal();
+    m_frame->raise();
+    m_frame->activateWindow();
+    m_frame->OpenSong(path.toStdString(), true);
+}
+
+void CConsoleApp::onReleaseRequested() {
+    if (m_frame) m_frame->OnReleaseDevice();
+}
+
+}  // namespace tamboro::app

@@ -1,0 +1,719 @@
+#include "app/CMainFrame.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QThread>
+#include <QThreadPool>
+
+#include "app/PlainPanel.h"
+#include "app/SplashWindow.h"
+#include "app/core/Accelerators.h"
+#include "app/core/Document.h"
+#include "audio/files/ConvertWave.h"
+#include "audio/files/SoundFile.h"
+#include "audio/output/sdl/SdlBackend.h"
+#include "audio/wave/SoundResult.h"
+#include "console/layout/ConsoleLayout.h"
+#include "console/layout/SkinImages.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/ProgressDialog.h"
+#include "engine/SongTypes.h"
+#include "platform/DebugLog.h"
+#include "platform/StringTable.h"
+
+namespace tamboro::app {
+namespace {
+
+namespace layout = console::layout;
+
+QString Str(unsigned id) {
+    return QString::fromStdString(platform::LoadString(id));
+}
+
+std::uint32_t Modifiers(Qt::KeyboardModifiers m) {
+    std::uint32_t bits = 0;
+    if (m & Qt::ShiftModifier) bits |= kModShift;
+    if (m & Qt::ControlModifier) bits |= kModControl;
+    if (m & Qt::AltModifier) bits |= kModAlt;
+    if (m & Qt::MetaModifier) bits |= kModMeta;
+    return bits;
+}
+
+// The largest whole factor at which the console still fits in about 85 %
+// of the screen.
+int AutomaticScale(const QWidget* w) {
+    const QScreen* screen = w->screen() != nullptr ? w->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return 1;
+    const QSize avail = screen->availableSize();
+    const int k = std::min(avail.width() * 85 / 100 / layout::kConsoleWidth,
+                           avail.height() * 85 / 100 / layout::kConsoleHeight);
+    return std::clamp(k, 1, kMaxScale);
+}
+
+// Turns "Name|*.a; *.b|Other|*.*||" into Qt's ";;"-separated filter list.
+QString QtFilter(unsigned id) {
+    const QStringList parts = Str(id).split('|', Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString globs = parts[i + 1];
+        globs.replace(';', ' ');
+        filters << parts[i].trimmed() + " (" + globs.simplified() + ")";
+    }
+    return filters.join(";;");
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(FrameSetup setup)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_setup(std::move(setup)),
+      m_previewSink(std::make_shared<PreviewSink>()) {
+    m_previewSink->frame = this;
+    setWindowTitle(Str(128));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_settings = ReadPreferences(*m_setup.settings);
+    if (m_setup.theme >= 0 && m_setup.theme < kThemeCount) m_settings.colorTheme = m_setup.theme;
+    m_scale = m_setup.scale > 0      ? m_setup.scale
+              : m_settings.scale > 0 ? m_settings.scale
+                                     : AutomaticScale(this);
+
+    m_gfx = std::make_unique<gfx::GfxSystem>();
+    LoadBackgroundTexture();
+
+    const audio::WAVEFORMATEX format = OutputFormatFor(m_settings.outputFormat);
+    m_device = std::make_unique<audio::OutputDevice>(
+        m_setup.backend ? m_setup.backend() : audio::sdl::MakeSdlBackend());
+    m_device->SetWindowAndFormat(format, 0);
+    m_device->Activate(1);
+
+    m_target =
+        m_setup.loop->CreateTarget([this](std::uint32_t m, platform::WParam w, platform::LParam l) {
+            return OnMessage(m, w, l);
+        });
+    m_song = std::make_unique<engine::Song>(*m_setup.loop, m_target.get());
+    m_song->AttachDevice(m_device.get());
+    m_song->NewSong(120.0);
+    m_song->SetOutputFormat(m_settings.outputDevice, format, m_settings.monoSource != 0,
+                            m_settings.softMixing != 0);
+
+    DeviceSharing::Hooks hooks;
+    hooks.stopSong = [this] {
+        m_song->StopMix();
+        if (m_console) m_console->Redraw();
+    };
+    hooks.activate = [this](bool on) { m_device->Activate(on ? 1 : 0); };
+    hooks.isActive = [this] { return m_device->IsActive() != 0; };
+    hooks.wait = [] { QThread::msleep(200); };
+    hooks.askRetry = [this] {
+        return Ask(1013, QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Retry) ==
+               QMessageBox::Retry;
+    };
+    hooks.silent = [this](bool on) {
+        if (m_console) m_console->ShowNotice(on ? platform::LoadString(2012) : std::string());
+    };
+    m_sharing = std::make_unique<DeviceSharing>(std::move(hooks));
+
+    m_proMode = 0;
+    CreateConsole();
+    if (m_device->IsActive() == 0) m_sharing->StartSilent();
+
+    auto* prefs = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+    connect(prefs, &QShortcut::activated, this, &CMainFrame::ShowPreferences);
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, &CMainFrame::ShowAbout);
+
+    RefreshTitle();
+    if (m_setup.splash) m_splash = SplashWindow::Show(this);
+}
+
+CMainFrame::~CMainFrame() {
+    m_destroying = true;
+    {
+        std::lock_guard lock(m_previewSink->mutex);
+        m_previewSink->frame = nullptr;
+    }
+    DestroyConsole();
+    // The remaining members go in reverse order of declaration.
+}
+
+// --- Consoles -------------------------------------------------------------------------
+
+void CMainFrame::CreateConsole() {
+    PanelWnd* panel = m_setup.panels ? m_setup.panels(*this, m_proMode, this) : nullptr;
+    if (panel == nullptr) panel = new PlainPanel(*this, m_proMode, this);
+    m_console.reset(panel);
+    panel->SetScale(m_scale);
+    panel->move(0, 0);
+    panel->installEventFilter(this);
+    setFixedSize(panel->size());
+    panel->show();
+    panel->setFocus();
+    emit consoleChanged();
+}
+
+void CMainFrame::DestroyConsole() {
+    if (!m_console) return;
+    m_console->removeEventFilter(this);
+    m_console.reset();
+}
+
+void CMainFrame::SwapConsole(int proMode) {
+    m_song->StopMix();
+    if (m_console) m_console->Redraw();
+    DestroyConsole();
+    m_proMode = proMode;
+    CreateConsole();
+}
+
+void CMainFrame::RequestConsole(int proMode) {
+    m_target->Post(kMsgSwapConsole, static_cast<platform::WParam>(proMode), 0);
+}
+
+platform::LParam CMainFrame::OnMessage(std::uint32_t message, platform::WParam w,
+                                       platform::LParam) {
+    if (message == kMsgSwapConsole) {
+        SwapConsole(w != 0 ? 1 : 0);
+        return 1;
+    }
+    return 0;
+}
+
+// --- Offered to the consoles ------------------------------------------------------------
+
+void CMainFrame::SetCurrentChannel(int channel) {
+    if (channel >= 0 && channel < engine::kChannelCount) m_currentChannel = channel;
+}
+
+std::string CMainFrame::ChannelName(int channel) const {
+    return m_song->GetChannelName(channel);
+}
+
+double CMainFrame::Tempo() const {
+    return m_song->GetTempo();
+}
+
+void CMainFrame::OpenFilesDialog() {
+    m_song->StopMix();
+    if (filesDialog) {
+        filesDialog(*this);
+    } else {
+        const QString path = QFileDialog::getOpenFileName(this, Str(128), QString(), QtFilter(138));
+        if (!path.isEmpty()) OpenSong(path.toStdString());
+    }
+    if (m_console) {
+        m_console->Redraw();
+        m_console->ReloadChannels(-1);
+    }
+    RefreshTitle();
+}
+
+std::string CMainFrame::SiblingPath(Sibling which) const {
+    return m_setup.exePath + (which == Sibling::Drum ? "percola" : "sonifer");
+}
+
+bool CMainFrame::SiblingAvailable(Sibling which) const {
+    const QFileInfo info(QString::fromStdString(SiblingPath(which)));
+    return info.isFile() && info.isExecutable();
+}
+
+std::string CMainFrame::SiblingTooltip(Sibling which) const {
+    if (SiblingAvailable(which)) return {};
+    char text[512];
+    std::snprintf(text, sizeof text, platform::LoadString(2011).c_str(),
+                  which == Sibling::Drum ? "Percola" : "Sonifer");
+    return text;
+}
+
+bool CMainFrame::LaunchSibling(Sibling which) {
+    m_song->StopMix();
+    if (m_console) m_console->UpdateChannels(-1);
+    if (!SiblingAvailable(which)) return false;
+    return QProcess::startDetached(QString::fromStdString(SiblingPath(which)), {});
+}
+
+bool CMainFrame::OpenSong(const std::string& path, bool ask) {
+    if (ask && !ConfirmDiscard(false)) return false;
+    m_song->StopMix();
+    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+    progress.Show();
+    const int r = m_song->LoadSong(path, 0, [&](int phase, int channel, int percent) {
+        progress.Report(phase, channel, percent);
+    });
+    progress.Close();
+    if (r != 0) ShowError(engine::SongResultMessage(r));
+    m_songPath = r == 0 ? path : std::string();
+    m_modified = false;
+    RebuildAllPreviews();
+    if (m_console) m_console->ReloadChannels(-1);
+    RefreshTitle();
+    return r == 0;
+}
+
+void CMainFrame::RefreshTitle() {
+    setWindowTitle(QString::fromStdString(WindowTitle(m_song->GetTitle(), m_modified)));
+}
+
+gfx::Palette* CMainFrame::SetPalette(gfx::Palette* palette) {
+    gfx::Palette* previous = m_palette;
+    m_palette = palette;
+    // A true-colour screen has nothing to realise.
+    return previous;
+}
+
+const audio::Wave* CMainFrame::Preview(int channel) const {
+    if (channel < 0 || channel >= engine::kChannelCount) return nullptr;
+    return m_previews[static_cast<std::size_t>(channel)].get();
+}
+
+void CMainFrame::LoadBackgroundTexture() {
+    auto texture = std::make_unique<gfx::DibSurface>();
+    const std::string name =
+        layout::ThemePrefix(layout::SkinSet::General, m_settings.colorTheme) + "BACKTEX";
+    if (texture->Load({name, layout::kBitmapType},
+                      gfx::load::kFromResource | gfx::load::kDecompress) == gfx::GfxResult::Ok) {
+        m_backTexture = std::move(texture);
+    } else {
+        m_backTexture.reset();
+    }
+}
+
+// --- Channel previews --------------------------------------------------------------------
+
+void CMainFrame::RebuildPreview(int channel) {
+    if (channel < 0 || channel >= engine::kChannelCount) return;
+    const auto ch = static_cast<std::size_t>(channel);
+    m_previews[ch].reset();
+    const std::uint32_t generation = ++m_previewGeneration[ch];
+    std::shared_ptr<audio::Wave> wave = m_song->OpenChannelPrepared(channel);
+    if (!wave) return;
+    ++m_previewsPending;
+    QThreadPool::globalInstance()->start([sink = m_previewSink, wave, channel, generation] {
+        audio::WAVEFORMATEX format;
+        audio::MakePcmFormat(format, 2000, 8, 2);
+        const bool ok = audio::ConvertWave(*wave, format) == audio::SoundResult::Ok &&
+                        wave->Format() != nullptr && *wave->Format() == format;
+        // Back on the user-interface thread. The lock keeps the frame from
+        // going while the call is queued; Qt drops it if the frame goes
+        // before it runs.
+        std::lock_guard lock(sink->mutex);
+        CMainFrame* self = sink->frame;
+        if (self == nullptr) return;
+        QMetaObject::invokeMethod(
+            self,
+            [self, wave, channel, generation, ok] {
+                self->OnPreviewMade(channel, generation, ok ? wave : nullptr);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CMainFrame::OnPreviewMade(int channel, std::uint32_t generation,
+                               std::shared_ptr<audio::Wave> preview) {
+    --m_previewsPending;
+    const auto c = static_cast<std::size_t>(channel);
+    if (generation != m_previewGeneration[c]) return;  // the channel changed since
+    m_previews[c] = std::move(preview);
+    if (m_console) m_console->ReloadChannels(channel);
+}
+
+void CMainFrame::RebuildAllPreviews() {
+    for (int ch = 0; ch < engine::kChannelCount; ++ch)
+        RebuildPreview(ch);
+}
+
+// --- Channel commands ----------------------------------------------------------------------
+
+CommandState CMainFrame::ChannelCommand(int command) const {
+    const int ch = m_currentChannel;
+    return ChannelCommandState(command, m_song->IsChannelEmpty(ch) == 0,
+                               m_song->IsChannelPlaying(ch) != 0, m_song->IsEffect(ch) != 0);
+}
+
+QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const std::pair<int, const char*> items[] = {{kCmdLoadLoop, "Carica &La traccia"},
+                                                 {kCmdSaveLoop, "&Salva Traccia"},
+                                                 {kCmdRemoveLoop, "&Rimuovi Traccia"},
+                                                 {kCmdRenameLoop, "Rino&mina Traccia"},
+                                                 {kCmdEffect, "&Effetti"}};
+    const bool english = platform::CurrentLanguage() == platform::Language::English;
+    const char* englishText[] = {"&Load Track", "&Save Track", "&Remove Track", "Rena&me Track",
+                                 "&Effects"};
+    int i = 0;
+    for (const auto& [command, text] : items) {
+        if (command == kCmdEffect) menu->addSeparator();
+        QAction* action = menu->addAction(QString::fromUtf8(english ? englishText[i] : text));
+        ++i;
+        const CommandState state = ChannelCommand(command);
+        action->setData(command);
+        action->setEnabled(state.enabled);
+        action->setCheckable(command == kCmdEffect);
+        action->setChecked(state.checked);
+        connect(action, &QAction::triggered, this,
+                [this, c = command] { ExecuteChannelCommand(c); });
+    }
+    return menu;
+}
+
+bool CMainFrame::OnCommand(int command) {
+    if (command >= kCmdChannelNow && command < kCmdChannelInTime + kChannelKeyCount) {
+        if (m_console) m_console->OnCommand(command);
+        return true;
+    }
+    switch (command) {
+        case kCmdLoadLoop:
+        case kCmdSaveLoop:
+        case kCmdRemoveLoop:
+        case kCmdRenameLoop:
+        case kCmdEffect:
+            ExecuteChannelCommand(command);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::ExecuteChannelCommand(int command) {
+    if (!ChannelCommand(command).enabled) return;
+    switch (command) {
+        case kCmdLoadLoop:
+            LoadLoopCommand();
+            break;
+        case kCmdSaveLoop:
+            SaveLoopCommand();
+            break;
+        case kCmdRemoveLoop:
+            RemoveLoopCommand();
+            break;
+        case kCmdRenameLoop:
+            RenameLoopCommand();
+            break;
+        case kCmdEffect:
+            EffectCommand();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::LoadLoopCommand() {
+    const int ch = m_currentChannel;
+    std::string path;
+    bool effect = false;
+    bool chosen = false;
+    if (waveOpenDialog) {
+        chosen = waveOpenDialog(*this, path, effect);
+    } else {
+        const QString file = QFileDialog::getOpenFileName(this, Str(128), QString(), QtFilter(129));
+        chosen = !file.isEmpty();
+        path = file.toStdString();
+    }
+    if (chosen) {
+        const auto report = m_song->LoadLoop(
+            ch, path, effect,
+            [this](unsigned id) {
+                return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+                       QMessageBox::Yes;
+            },
+            [this](unsigned id) { ShowError(platform::LoadString(id)); });
+        if (report.fileResult != 0) {
+            ShowError(audio::ErrorTextB(report.fileResult));
+        } else if (report.tooLong) {
+            ShowError(platform::LoadString(1014));
+        } else if (report.songResult != 0) {
+            ShowError(engine::SongResultMessage(report.songResult));
+        } else {
+            MarkModified();
+            RebuildPreview(ch);
+            if (m_console) m_console->ReloadChannels(ch);
+        }
+    }
+    if (m_console) m_console->UpdateChannels(ch);
+}
+
+void CMainFrame::SaveLoopCommand() {
+    const int ch = m_currentChannel;
+    std::unique_ptr<audio::Wave> copy = m_song->OpenChannelSource(ch);
+    if (copy) {
+        std::string path;
+        bool chosen = false;
+        if (waveSaveDialog) {
+            chosen = waveSaveDialog(*this, m_song->GetChannelName(ch), path);
+        } else {
+            const QString file = QFileDialog::getSaveFileName(
+                this, Str(128), QString::fromStdString(m_song->GetChannelName(ch)) + ".wav",
+                QtFilter(163));
+            chosen = !file.isEmpty();
+            path = file.toStdString();
+        }
+        if (chosen) {
+            const auto r = audio::SaveWave(*copy, path, audio::kTypeWav);
+            if (r != audio::SoundResult::Ok)
+                ShowError(engine::SongResultMessage(static_cast<int>(r)));
+        }
+    }
+    if (m_console) m_console->UpdateChannels(ch);
+}
+
+void CMainFrame::RemoveLoopCommand() {
+    const int ch = m_currentChannel;
+    m_song->ReplaceChannel(ch, nullptr, false);
+    m_previews[static_cast<std::size_t>(ch)].reset();
+    ++m_previewGeneration[static_cast<std::size_t>(ch)];
+    MarkModified();
+    if (m_console) m_console->ReloadChannels(ch);
+}
+
+void CMainFrame::RenameLoopCommand() {
+    const int ch = m_currentChannel;
+    std::string name = m_song->GetChannelName(ch);
+    bool ok = false;
+    if (renameDialog) {
+        ok = renameDialog(*this, name);
+    } else {
+        const QString text = QInputDialog::getText(this, Str(128), QString(), QLineEdit::Normal,
+                                                   QString::fromStdString(name), &ok);
+        name = text.toStdString();
+    }
+    if (ok) {
+        m_song->SetChannelName(ch, name);
+        MarkModified();
+    }
+    if (m_console) m_console->UpdateChannels(ch);
+}
+
+void CMainFrame::EffectCommand() {
+    const int ch = m_currentChannel;
+    const int r = m_song->SetEffect(ch, m_song->IsEffect(ch) == 0);
+    if (r != 0) {
+        ShowError(engine::SongResultMessage(r));
+        return;
+    }
+    MarkModified();
+    RebuildPreview(ch);
+    if (m_console) m_console->ReloadChannels(-1);
+}
+
+// --- The document ----------------------------------------------------------------------
+
+void CMainFrame::MarkModified() {
+    if (m_modified) return;
+    m_modified = true;
+    RefreshTitle();
+}
+
+void CMainFrame::Saved() {
+    m_modified = false;
+    RefreshTitle();
+}
+
+bool CMainFrame::SaveSongInteractive() {
+    std::string path = m_songPath;
+    if (saveSongDialog) {
+        return saveSongDialog(*this);
+    }
+    if (path.empty()) {
+        path = QFileDialog::getSaveFileName(this, Str(165), QString(), QtFilter(138)).toStdString();
+        if (path.empty()) return false;
+    }
+    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+    progress.Show();
+    const int r = m_song->SaveSongFile(path, nullptr, [&](int phase, int channel, int percent) {
+        progress.Report(phase, channel, percent);
+    });
+    progress.Close();
+    if (r != 0) {
+        ShowError(engine::SongResultMessage(r));
+        return false;
+    }
+    m_songPath = path;
+    Saved();
+    return true;
+}
+
+bool CMainFrame::ConfirmDiscard(bool quitting) {
+    const unsigned question =
+        CloseQuestionId(quitting ? CloseReason::Quit : CloseReason::ReplaceSong, m_modified);
+    if (question == 0) return true;
+    if (question == kAskQuit)
+        return Ask(kAskQuit, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
+    const int answer =
+        Ask(kAskSaveChanges, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+            QMessageBox::Yes);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::No) return true;
+    return SaveSongInteractive();
+}
+
+// --- Preferences -------------------------------------------------------------------------
+
+void CMainFrame::ApplyPreferences(const Preferences& next) {
+    m_song->StopMix();
+    if (next.colorTheme != m_settings.colorTheme) {
+        m_settings.colorTheme = next.colorTheme;
+        DestroyConsole();
+        CreateConsole();
+        LoadBackgroundTexture();
+    }
+    if (next.outputDevice != m_settings.outputDevice ||
+        next.outputFormat != m_settings.outputFormat || next.monoSource != m_settings.monoSource ||
+        next.softMixing != m_settings.softMixing) {
+        m_settings.outputDevice = next.outputDevice;
+        m_settings.outputFormat = next.outputFormat;
+        m_settings.monoSource = next.monoSource;
+        m_settings.softMixing = next.softMixing;
+        dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+        progress.Show();
+        m_song->SetOutputFormat(
+            m_settings.outputDevice, OutputFormatFor(m_settings.outputFormat),
+            m_settings.monoSource != 0, m_settings.softMixing != 0,
+            [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+        progress.Close();
+        if (m_console) m_console->ReloadChannels(-1);
+    }
+    m_settings.tooltip = next.tooltip;
+    m_settings.levelMeter = next.levelMeter;
+    m_settings.rclickDelayStart = next.rclickDelayStart;
+    m_settings.defaultSong = next.defaultSong;
+    if (next.scale != m_settings.scale) {
+        m_settings.scale = next.scale;
+        m_scale = m_setup.scale > 0 ? m_setup.scale
+                  : next.scale > 0  ? next.scale
+                                    : AutomaticScale(this);
+        if (m_console) {
+            m_console->SetScale(m_scale);
+            setFixedSize(m_console->size());
+        }
+    }
+    if (m_console) m_console->UpdateChannels(-1);
+}
+
+void CMainFrame::ShowPreferences() {
+    m_song->StopMix();
+    Preferences next = m_settings;
+    if (preferencesDialog && preferencesDialog(*this, next)) {
+        WritePreferences(*m_setup.settings, next);
+        ApplyPreferences(next);
+    }
+    if (m_console) m_console->Redraw();
+}
+
+void CMainFrame::ShowAbout() {
+    dialogs::AboutBox about(this);
+    about.exec();
+}
+
+void CMainFrame::ShowShellMenu(const QPoint& globalPos) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(QStringLiteral("shellMenu"));
+    QAction* prefs = menu->addAction(Str(161), this, &CMainFrame::ShowPreferences);
+    prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction* about = menu->addAction(Str(166), this, &CMainFrame::ShowAbout);
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    menu->popup(globalPos);
+}
+
+// --- The sound device ----------------------------------------------------------------------
+
+int CMainFrame::OnReleaseDevice() {
+    return m_sharing->OnRelease(m_destroying);
+}
+
+void CMainFrame::OnActivateApp(bool active) {
+    if (m_destroying || !m_device) return;
+    m_sharing->OnActivateApp(active);
+}
+
+// --- Window events -------------------------------------------------------------------------
+
+int CMainFrame::Ask(unsigned textId, int buttons, int defaultButton) {
+    if (m_setup.answer) return m_setup.answer(textId);
+    QMessageBox box(QMessageBox::Question, Str(128), Str(textId),
+                    static_cast<QMessageBox::StandardButtons>(buttons), this);
+    box.setDefaultButton(static_cast<QMessageBox::StandardButton>(defaultButton));
+    if (textId == 1013) {
+        box.setIcon(QMessageBox::Warning);
+        if (auto* b = box.button(QMessageBox::Retry)) b->setText(Str(2013));
+        if (auto* b = box.button(QMessageBox::Ignore)) b->setText(Str(2014));
+    }
+    return box.exec();
+}
+
+void CMainFrame::ShowError(const std::string& text) {
+    if (text.empty()) return;
+    if (m_setup.answer) {
+        lastError = text;
+        return;
+    }
+    QMessageBox::critical(this, Str(128), QString::fromStdString(text));
+}
+
+QImage CMainFrame::Grab() {
+    if (m_console) m_console->Redraw();
+    return grab().toImage();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!ConfirmDiscard(true)) {
+        event->ignore();
+        return;
+    }
+    m_song->StopMix();
+    event->accept();
+}
+
+bool CMainFrame::HandleKey(QKeyEvent* key) {
+    if (key->isAutoRepeat()) {
+        // Holding a key would switch its channel on and off many times.
+        const int cmd =
+            ChannelCommandForKey(key->nativeScanCode(), key->key(), Modifiers(key->modifiers()));
+        return cmd != 0;
+    }
+    const int command =
+        ChannelCommandForKey(key->nativeScanCode(), key->key(), Modifiers(key->modifiers()));
+    if (command == 0) return false;
+    return OnCommand(command);
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(event)) QWidget::keyPressEvent(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (m_console && watched == m_console.get()) {
+        if (event->type() == QEvent::KeyPress) {
+            // The accelerators come before the console's own keys.
+            if (HandleKey(static_cast<QKeyEvent*>(event))) return true;
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton &&
+                !m_console->IsControlAt(mouse->position().toPoint())) {
+                ShowShellMenu(mouse->globalPosition().toPoint());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CMainFrame::paintEvent(QPaintEvent*) {
+    // The console covers the client area; anything left is black.
+    QPainter(this).fillRect(rect(), Qt::black);
+}
+
+}  // namespace tamboro::app
