@@ -1,6 +1,7 @@
 #include "app/CConsoleApp.h"
 
 #include "app/DialogHooks.h"
+#include "resources/SkinResources.h"
 
 #include <unistd.h>
 
@@ -144,6 +145,7 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
     setup.theme = m_commandLine.theme;
     setup.splash = m_commandLine.splash && !screenshot;
     setup.answer = m_options.answer;
+    resources::RegisterSkinResources();
     m_frame = std::make_unique<CMainFrame>(std::move(setup));
     InstallDialogs(*m_frame);
     if (m_commandLine.pro) m_frame->RequestConsole(1);

@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 
 #include "console/layout/SkinImages.h"
-#include "console/widgets/SkinPicture.h"
 #include "dialogs/DialogSkin.h"
+#include "platform/Resources.h"
 #include "platform/StringTable.h"
 
 namespace tamboro::dialogs {
@@ -114,8 +114,8 @@ PreferencesDialog::PreferencesDialog(app::SettingsStore& store, std::vector<std:
 
     themeExists = [](int theme) {
         const std::string name =
-            console::layout::ThemePrefix(console::layout::SkinSet::General, theme) + "BACKTEX";
-        return !console::LoadSkinPicture(name).isNull();
+            console::layout::ThemePrefix(console::layout::SkinSet::Main, theme) + "BACK";
+        return !name.empty() && !platform::FindResource(name, console::layout::kBitmapType).empty();
     };
     message = [this](unsigned id) { QMessageBox::information(this, Str(128), Str(id)); };
     browse = [this](const std::string& current) {
