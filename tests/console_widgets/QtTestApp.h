@@ -10,8 +10,11 @@ inline QApplication& TestApp() {
     static char name[] = "tamboro-tests";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals (the test library's pointing device
+    // among them) are gone by the time static objects are, and tearing the
+    // application down after them crashes at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 }  // namespace tamboro::console::test
