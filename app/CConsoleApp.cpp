@@ -1,7 +1,6 @@
 #include "app/CConsoleApp.h"
 
 #include "app/DialogHooks.h"
-#include "resources/SkinResources.h"
 
 #include <unistd.h>
 
@@ -23,6 +22,9 @@
 #include "gfx/DibSurface.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
+#ifdef TAMBORO_HAVE_SKINS
+#include "resources/SkinResources.h"
+#endif
 
 namespace tamboro::app {
 namespace {
@@ -68,6 +70,9 @@ std::string EmptySongBytes(platform::MessageLoop& loop) {
 }
 
 CConsoleApp::CConsoleApp(int& argc, char** argv) : QApplication(argc, argv) {
+#ifdef TAMBORO_HAVE_SKINS
+    resources::RegisterSkinResources();
+#endif
     setApplicationName(QStringLiteral("tamboro"));
     setQuitOnLastWindowClosed(true);
 }
@@ -145,7 +150,6 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
     setup.theme = m_commandLine.theme;
     setup.splash = m_commandLine.splash && !screenshot;
     setup.answer = m_options.answer;
-    resources::RegisterSkinResources();
     m_frame = std::make_unique<CMainFrame>(std::move(setup));
     InstallDialogs(*m_frame);
     if (m_commandLine.pro) m_frame->RequestConsole(1);
