@@ -395,6 +395,22 @@ void ButtonSeat(QPainter& p, const Theme& t, const QRectF& r, double radius) {
     Sunken(p, Rounded(r.adjusted(-1.5, -1.5, 1.5, 1.5), radius + 1), t.trayLo, 1.5);
 }
 
+// Black glass flush with `r` (exactly the background the consoles write
+// text on), in a bezel of the theme's rim colour `margin` pixels wide
+// (`bottom` below) with a soft shadow.
+void Glass(QPainter& p, const Theme& t, const L::Rect& r, double margin, double bottom) {
+    const QRectF g = ToQRectF(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 120));
+    p.drawRoundedRect(g.adjusted(-margin - 1, -margin - 1, margin + 1, bottom + 1), margin + 2,
+                      margin + 2);
+    p.setBrush(t.material == Material::Walnut ? QColor(0xB8, 0x8A, 0x30) : t.rim);
+    p.drawRoundedRect(g.adjusted(-margin, -margin, margin, bottom), margin + 1, margin + 1);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(ToQRect(r), Qt::black);
+    p.setRenderHint(QPainter::Antialiasing, true);
+}
+
 // ---- The main console's background ---------------------------------------------------
 
 QImage PaintMainBack(const Theme& t) {
@@ -475,15 +491,7 @@ QImage PaintMainBack(const Theme& t) {
         Sunken(p, Rounded(ToQRectF(L::kPowerSwitch).adjusted(-2, -1, 2, 2), t.radius + 2),
                QColor(0x08, 0x08, 0x0A), 2);
         // The text panel: black glass, exactly the text background, with a bezel.
-        const QRectF panel = ToQRectF(L::kTextPanel);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 120));
-        p.drawRoundedRect(panel.adjusted(-3, -2, 3, 3), 4, 4);
-        p.setBrush(walnut ? QColor(0xB8, 0x8A, 0x30) : t.rim);
-        p.drawRoundedRect(panel.adjusted(-2, -2, 2, 2), 3, 3);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.fillRect(ToQRect(L::kTextPanel), QColor(0, 0, 0));
-        p.setRenderHint(QPainter::Antialiasing, true);
+        Glass(p, t, L::kTextPanel, 2, 2);
     }
 
     // Transport tray.
@@ -674,6 +682,18 @@ QImage PadSprite(const Theme& t, int channel, PadState state) {
     return sp.image;
 }
 
+// A knob's dome: lit from the top left, its own spread and middle stop per material.
+void Dome(QPainter& p, QPointF c, double r, const QColor& hi, const QColor& mid, const QColor& lo,
+          double spread, double midStop) {
+    QRadialGradient g(c - QPointF(r * 0.35, r * 0.45), r * spread);
+    g.setColorAt(0, hi);
+    g.setColorAt(midStop, mid);
+    g.setColorAt(1, lo);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawEllipse(c, r, r);
+}
+
 void KnobCap(QPainter& p, const Theme& t, QPointF c, double r, double angleDeg) {
     const double a = angleDeg * M_PI / 180;
     const QPointF dir(std::sin(a), -std::cos(a));
@@ -682,58 +702,33 @@ void KnobCap(QPainter& p, const Theme& t, QPointF c, double r, double angleDeg) 
     p.setBrush(QColor(0, 0, 0, 90));
     p.drawEllipse(c + QPointF(0.4, 0.7), r, r);
     switch (t.material) {
-        case Material::Steel: {
-            QRadialGradient g(c - QPointF(r * 0.35, r * 0.45), r * 1.6);
-            g.setColorAt(0, t.knobHi);
-            g.setColorAt(0.5, t.knob);
-            g.setColorAt(1, t.knobLo);
-            p.setBrush(g);
-            p.drawEllipse(c, r, r);
+        case Material::Steel:
+            Dome(p, c, r, t.knobHi, t.knob, t.knobLo, 1.6, 0.5);
             // Knurled edge.
+            p.setPen(QPen(QColor(0, 0, 0, 70), 0.6));
             for (int i = 0; i < 16; ++i) {
-                const double b = i * M_PI / 8;
-                p.setPen(QPen(QColor(0, 0, 0, 70), 0.6));
-                p.drawLine(c + QPointF(std::sin(b), -std::cos(b)) * (r - 1.2),
-                           c + QPointF(std::sin(b), -std::cos(b)) * r);
+                const QPointF d(std::sin(i * M_PI / 8), -std::cos(i * M_PI / 8));
+                p.drawLine(c + d * (r - 1.2), c + d * r);
             }
             p.setPen(Qt::NoPen);
             p.setBrush(Mix(t.knob, Qt::white, 0.25));
             p.drawEllipse(c, r * 0.55, r * 0.55);
             break;
-        }
-        case Material::Walnut: {
-            QRadialGradient g(c - QPointF(r * 0.35, r * 0.45), r * 1.7);
-            g.setColorAt(0, t.knobHi);
-            g.setColorAt(0.45, t.knob);
-            g.setColorAt(1, t.knobLo);
-            p.setBrush(g);
-            p.drawEllipse(c, r, r);
+        case Material::Walnut:
+            Dome(p, c, r, t.knobHi, t.knob, t.knobLo, 1.7, 0.45);
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(QColor(0x5A, 0x3C, 0x10, 160), 0.7));
             p.drawEllipse(c, r * 0.62, r * 0.62);
             break;
-        }
-        case Material::Disco: {
-            QRadialGradient g(c - QPointF(r * 0.35, r * 0.45), r * 1.6);
-            g.setColorAt(0, t.knobHi);
-            g.setColorAt(0.5, t.knob);
-            g.setColorAt(1, t.knobLo);
-            p.setBrush(g);
-            p.drawEllipse(c, r, r);
+        case Material::Disco:
+            Dome(p, c, r, t.knobHi, t.knob, t.knobLo, 1.6, 0.5);
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(WithAlpha(t.accent, 200), 0.9));
             p.drawEllipse(c, r - 0.5, r - 0.5);
             break;
-        }
-        case Material::Plastic: {
-            QRadialGradient g(c - QPointF(r * 0.35, r * 0.45), r * 1.5);
-            g.setColorAt(0, Qt::white);
-            g.setColorAt(0.6, t.knob);
-            g.setColorAt(1, t.knobLo);
-            p.setBrush(g);
-            p.drawEllipse(c, r, r);
+        case Material::Plastic:
+            Dome(p, c, r, Qt::white, t.knob, t.knobLo, 1.5, 0.6);
             break;
-        }
     }
     // The pointer.
     if (t.material == Material::Plastic) {
@@ -966,15 +961,7 @@ QImage PaintProBack(const Theme& t) {
     Smooth(p);
     const bool walnut = t.material == Material::Walnut;
     // Names: black glass.
-    const QRectF names = ToQRectF(L::kProNameColumn);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 120));
-    p.drawRoundedRect(names.adjusted(-4, -4, 4, 3), 5, 5);
-    p.setBrush(walnut ? QColor(0xB8, 0x8A, 0x30) : t.rim);
-    p.drawRoundedRect(names.adjusted(-3, -3, 3, 2), 4, 4);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(ToQRect(L::kProNameColumn), Qt::black);
-    p.setRenderHint(QPainter::Antialiasing, true);
+    Glass(p, t, L::kProNameColumn, 3, 2);
     // Lanes: a dark field with the bar grid showing between the lanes.
     const QRectF field(142, 5, 484, 398);
     Sunken(p, Rounded(field, 4), QColor(0x14, 0x16, 0x14), 2);
@@ -1014,15 +1001,7 @@ QImage PaintProBack(const Theme& t) {
         }
     }
     // Status: black glass like the names.
-    const QRectF status = ToQRectF(L::kProStatus);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 120));
-    p.drawRoundedRect(status.adjusted(-4, -4, 4, 5), 5, 5);
-    p.setBrush(walnut ? QColor(0xB8, 0x8A, 0x30) : t.rim);
-    p.drawRoundedRect(status.adjusted(-3, -3, 3, 3), 4, 4);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(ToQRect(L::kProStatus), Qt::black);
-    p.setRenderHint(QPainter::Antialiasing, true);
+    Glass(p, t, L::kProStatus, 3, 3);
     // Names of the lights and of the way back.
     const QColor ink = walnut                          ? QColor(0xF1, 0xE6, 0xC8)
                        : t.material == Material::Disco ? t.led
