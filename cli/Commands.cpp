@@ -20,6 +20,7 @@ int RunPlay(const std::vector<std::string>& args);     // PlayCommand.cpp
 int RunPrepare(const std::vector<std::string>& args);  // SongCommands.cpp
 int RunRender(const std::vector<std::string>& args);
 int RunMakeSong(const std::vector<std::string>& args);
+int RunPerform(const std::vector<std::string>& args);  // PerformCommand.cpp
 
 std::span<const Command> Commands() {
     // Filled as commands arrive.
@@ -33,6 +34,10 @@ std::span<const Command> Commands() {
         {"render", "render a song's recorded mix: SONG OUT.wav", &RunRender},
         {"make-song", "write a song file from loops and a mix: OUT.tbo --tempo BPM ...",
          &RunMakeSong},
+        {"perform",
+         "play a song live following a script: SONG SCRIPT [--record OUT.tbo] "
+         "[--capture OUT.wav] [--device N] [--rate --bits --channels]",
+         &RunPerform},
     };
     return commands;
 }

@@ -351,6 +351,10 @@ Frames LiveMix::ClockPosition() const {
     return Frames(m_pubClock.load(std::memory_order_acquire) & ~kClockRunningBit);
 }
 
+std::int64_t LiveMix::TakeStartFrame() const {
+    return m_pubTakeStart.load(std::memory_order_acquire);
+}
+
 std::int64_t LiveMix::MixFrame() const {
     return m_pubMixFrame.load(std::memory_order_acquire);
 }
@@ -535,6 +539,7 @@ void LiveMix::Take(const Command& c, std::uint64_t first, audio::VoiceControl& v
                 // The first switch-on of a recording: mix time 0.
                 m_mode = Mode::Recording;
                 m_origin = static_cast<std::int64_t>(first);
+                m_takeStart = m_origin;
                 m_clockRunning = true;
                 m_clockOrigin = first;
             }
@@ -595,6 +600,7 @@ void LiveMix::Take(const Command& c, std::uint64_t first, audio::VoiceControl& v
             m_actionCount = 0;
             m_mode = Mode::Playing;
             m_play = &s;
+            m_takeStart = static_cast<std::int64_t>(first);
             m_cursor = s.start;
             m_origin = static_cast<std::int64_t>(first) - static_cast<std::int64_t>(E(s.from));
             m_clockRunning = true;
@@ -701,15 +707,19 @@ void LiveMix::Due(std::uint64_t frame, audio::VoiceControl& voices) {
         m_cursor = to;
         for (int pass = 0; pass < 2; ++pass) {
             const bool levels = pass == 0;
+            m_quiet = true;  // the recorded events are reported below, in their order
             for (std::size_t i = from; i < to && play != nullptr; ++i) {
                 if (IsLevelKind(play->events[i].kind) == levels) {
                     ApplyEvent(play->events[i], frame, voices);
                 }
             }
+            m_quiet = false;
             for (std::uint32_t i = 0; i < due; ++i) {
                 if (IsLevelKind(m_firing[i].kind) == levels) ApplyAction(m_firing[i], voices);
             }
         }
+        for (std::size_t i = from; i < to && play != nullptr; ++i)
+            ReportEvent(play->events[i], frame);
     }
     // In-time switches and effects' self-stops.
     for (int ch = 0; ch < kChannelCount; ++ch) {
@@ -754,22 +764,17 @@ void LiveMix::ApplyAction(const Action& a, audio::VoiceControl& voices) {
     }
 }
 
+bool LiveMix::Held(const MixEvent& e) const {
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return false;
+    const Channel& c = m_channels[e.channel];
+    return (e.kind == kVolume && c.heldVolume) || (e.kind == kPan && c.heldPan) ||
+           (e.kind == kMasterVolume && m_heldMaster);
+}
+
 void LiveMix::ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceControl& voices) {
-    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return;
+    // A held control is the user's: the recorded value gives way.
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount) || Held(e)) return;
     const int ch = static_cast<int>(e.channel);
-    Channel& c = m_channels[e.channel];
-    const bool held = (e.kind == kVolume && c.heldVolume) || (e.kind == kPan && c.heldPan) ||
-                      (e.kind == kMasterVolume && m_heldMaster);
-    LiveNotice n;
-    n.channel = ch;
-    n.event = e;
-    n.mixFrame = static_cast<std::int64_t>(frame) - m_origin;
-    if (held) {
-        // The user has this control: the recorded value gives way.
-        n.kind = LiveNotice::kDropped;
-        Notify(n);
-        return;
-    }
     if (e.kind == kChannelOn) {
         SwitchOnAt(ch, frame, e.time, false, false, false, voices);
     } else if (e.kind == kChannelOff) {
@@ -778,8 +783,21 @@ void LiveMix::ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceCon
         Voices v(*this, voices);
         ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     }
-    n.kind = LiveNotice::kPlayed;
+}
+
+void LiveMix::ReportEvent(const MixEvent& e, std::uint64_t frame) {
+    if (e.channel >= static_cast<std::uint32_t>(kChannelCount)) return;
+    LiveNotice n;
+    n.channel = static_cast<int>(e.channel);
+    n.event = e;
+    n.mixFrame = static_cast<std::int64_t>(frame) - m_origin;
+    n.kind = Held(e) ? LiveNotice::kDropped : LiveNotice::kPlayed;
     Notify(n);
+    if (n.kind == LiveNotice::kPlayed && (e.kind == kChannelOn || e.kind == kChannelOff)) {
+        n.kind = LiveNotice::kSwitched;
+        n.on = e.kind == kChannelOn;
+        Notify(n);
+    }
 }
 
 void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record,
@@ -806,7 +824,7 @@ void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool r
     note.kind = LiveNotice::kSwitched;
     note.on = true;
     note.inTime = inTime;
-    Notify(note);
+    if (!m_quiet) Notify(note);
     if (selfStop) {
         // The effect stops itself when its prepared length has played.
         Pending p;
@@ -842,7 +860,7 @@ void LiveMix::SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool 
     note.kind = LiveNotice::kSwitched;
     note.on = false;
     note.inTime = inTime;
-    Notify(note);
+    if (!m_quiet) Notify(note);
     if (c.pending.active && c.pending.selfStop) {
         // Switched off by hand before its self-stop: nothing is left to stop.
         c.pending.active = false;
@@ -976,6 +994,7 @@ void LiveMix::PublishState() {
     const std::uint64_t end = m_blockEnd;
     m_pubClock.store(m_clockRunning ? (ClockAt(end) | kClockRunningBit) : 0,
                      std::memory_order_release);
+    m_pubTakeStart.store(m_takeStart, std::memory_order_release);
     m_pubMixFrame.store(InTake() ? static_cast<std::int64_t>(end) - m_origin : 0,
                         std::memory_order_release);
 }

@@ -158,6 +158,10 @@ class LiveMix final : public audio::BlockSequencer {
     bool ClockRunning() const;
     // The tempo clock's position: frames since its start, modulo its period.
     Frames ClockPosition() const;
+    // The device frame (frames the engine has rendered) where the last take
+    // began: a recording's first switch-on, a playback's first frame; -1
+    // before any.
+    std::int64_t TakeStartFrame() const;
     // The current mix frame of a take (0 outside one).
     std::int64_t MixFrame() const;
     Millis MixTime() const;
@@ -252,7 +256,9 @@ class LiveMix final : public audio::BlockSequencer {
     void Queue(const Action& a);
     void Due(std::uint64_t frame, audio::VoiceControl& voices);
     void ApplyAction(const Action& a, audio::VoiceControl& voices);
+    bool Held(const MixEvent& e) const;
     void ApplyEvent(const MixEvent& e, std::uint64_t frame, audio::VoiceControl& voices);
+    void ReportEvent(const MixEvent& e, std::uint64_t frame);
     void SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool selfStop,
                     bool inTime, audio::VoiceControl& voices);
     void SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool inTime,
@@ -319,7 +325,7 @@ class LiveMix final : public audio::BlockSequencer {
     bool m_outEightBit = false;
     std::uint32_t m_outChannels = 0;
     std::uint32_t m_outFrameBytes = 0;
-    bool m_overflow = false;
+    bool m_quiet = false;  // switches of recorded events are reported in their order
 
     // Published by the audio thread; read by the owner.
     std::atomic<std::uint32_t> m_pubApplied{0};
@@ -328,6 +334,8 @@ class LiveMix final : public audio::BlockSequencer {
     std::atomic<std::uint32_t> m_pubPending{0};  // bit per channel
     std::atomic<std::uint64_t> m_pubClock{0};    // bit 63: running
     std::atomic<std::int64_t> m_pubMixFrame{0};
+    std::atomic<std::int64_t> m_pubTakeStart{-1};
+    std::int64_t m_takeStart = -1;  // audio side
     std::array<std::atomic<std::uint64_t>, kChannelCount + 1> m_pubMinMax{};
     std::array<std::atomic<std::uint32_t>, kChannelCount + 1> m_pubRms{};
     std::atomic<std::uint64_t> m_pubBlocks{0};

@@ -191,6 +191,215 @@ TEST_P(LiveMixTest, InTimeStartsSoundTheirFirstFrameAtTheBoundary) {
     }
 }
 
+struct Collect final : LiveListener {
+    void OnLiveNotice(LiveNotice n) override { got.push_back(n); }
+    std::vector<LiveNotice> got;
+};
+
+// A mix written into the document: three channels, an effect, levels and
+// the master, at times that fall between frames at 130 BPM and 22050 Hz.
+void WriteMix(Song& song) {
+    const auto put = [&](std::uint32_t t, std::uint32_t kind, std::uint32_t ch, int value) {
+        const int list = kind == kMasterVolume ? 0 : static_cast<int>(ch);
+        InsertEvent(*song.Events(list), {t, kind, ch, static_cast<std::uint32_t>(value), 0});
+    };
+    put(0, kMasterVolume, 0, -300);
+    for (std::uint32_t ch = 0; ch < 3; ++ch) {
+        put(0, kVolume, ch, 0);
+        put(0, kPan, ch, 0);
+    }
+    put(0, kChannelOn, 0, 0);
+    put(333, kChannelOn, 1, 0);
+    put(777, kVolume, 1, -1500);
+    put(1010, kChannelOn, 2, 0);
+    put(1500, kMasterVolume, 0, -800);
+    put(1901, kChannelOff, 0, 0);
+    put(2101, kPan, 1, 3000);
+    put(2345, kChannelOn, 0, 0);
+    put(2999, kVolume, 0, -600);
+    put(3003, kChannelOff, 0, 0);
+    put(3003, kChannelOff, 1, 0);
+    put(3003, kChannelOff, 2, 0);
+}
+
+TEST_P(LiveMixTest, PlaybackFromAMomentEqualsTheRenderFromThere) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    r.Load(0, r.Bar(), false, 11);
+    r.Load(1, 2 * r.Bar(), false, 523);
+    r.Load(2, r.Bar() * 7 / 10, true, 77);
+    WriteMix(song);
+    const auto render = r.Mixdown();
+    const std::uint64_t length = r.E(song.MixLength().count);
+    for (const std::uint32_t from : {0u, 1234u, 2000u, 2346u}) {
+        SCOPED_TRACE(from);
+        // Something sounds before: a playback from a moment sets every
+        // channel as the render has it there. (A playback from the start
+        // leaves sounding channels on, so that one starts from silence.)
+        if (from > 0) {
+            song.SwitchChannelOn(1);
+        } else {
+            song.SwitchChannelOff(1);
+        }
+        r.Render(2);
+        ASSERT_EQ(song.StartPlayback(Millis(from)), SongResult::Ok);
+        ASSERT_TRUE(song.IsPlayingBack());
+        r.captured.clear();
+        r.capturing = true;
+        for (int guard = 0; guard < 10000 && song.IsPlayingBack(); ++guard)
+            r.Render(1);
+        r.capturing = false;
+        EXPECT_FALSE(song.IsPlayingBack());
+        EXPECT_EQ(song.PlayingCount(), 0);  // the mix ran out: everything stops
+        const std::uint64_t start = r.E(from);
+        const std::uint64_t compared =
+            r.CompareWithRender(r.captured, start, render, start, length);
+        EXPECT_GT(compared, (length - start) * 9 / 10);
+    }
+    // Playback does not change the mix.
+    EXPECT_EQ(song.GetEvents(0)->size(), 9u);
+}
+
+TEST_P(LiveMixTest, TheListenerHearsPlaybackInTheDocumentsOrder) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    r.Load(0, r.Bar(), false, 11);
+    r.Load(1, 2 * r.Bar(), false, 523);
+    r.Load(2, r.Bar() * 7 / 10, true, 77);
+    WriteMix(song);
+    Collect listener;
+    song.SetLiveListener(&listener);
+    ASSERT_EQ(song.StartPlayback(Millis(0)), SongResult::Ok);
+    for (int guard = 0; guard < 10000 && song.IsPlayingBack(); ++guard)
+        r.Render(1);
+    song.SetLiveListener(nullptr);
+    std::vector<MixEvent> played;
+    std::int64_t lastFrame = -1;
+    for (const LiveNotice& n : listener.got) {
+        if (n.kind != LiveNotice::kPlayed) continue;
+        played.push_back(n.event);
+        EXPECT_GE(n.mixFrame, lastFrame);
+        EXPECT_EQ(static_cast<std::uint64_t>(n.mixFrame), r.E(n.event.time));
+        lastFrame = n.mixFrame;
+    }
+    EXPECT_EQ(played, song.Document().MergedEvents());
+    ASSERT_FALSE(listener.got.empty());
+    EXPECT_EQ(listener.got.back().kind, LiveNotice::kPlaybackEnded);
+}
+
+TEST_P(LiveMixTest, AHeldKnobTakesOverFromThePlaybackAndIsRecordedWhereItActed) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    r.Load(1, r.Bar(), false, 523);
+    const auto put = [&](std::uint32_t t, std::uint32_t kind, int value) {
+        InsertEvent(*song.Events(1), {t, kind, 1, static_cast<std::uint32_t>(value), 0});
+    };
+    InsertEvent(*song.Events(0), {0, kMasterVolume, 0, 0, 0});
+    put(0, kVolume, 0);
+    put(0, kChannelOn, 0);
+    put(500, kVolume, -1000);
+    put(1000, kVolume, -2000);
+    put(1500, kVolume, -3000);
+    put(2500, kChannelOff, 0);
+    Collect listener;
+    song.SetLiveListener(&listener);
+    ASSERT_EQ(song.StartPlayback(Millis(0)), SongResult::Ok);
+    r.capturing = true;
+    const std::uint64_t origin = r.Now();
+    const auto renderToMs = [&](std::uint32_t ms) { r.RenderTo(origin + r.E(ms) + 1); };
+    renderToMs(700);
+    song.SetVolumeHeld(1, true);
+    const std::uint64_t first = r.Now() - origin;
+    song.SetChannelVolume(1, -4000);
+    renderToMs(1200);
+    const std::uint64_t second = r.Now() - origin;
+    song.SetChannelVolume(1, -500);
+    renderToMs(1700);
+    song.SetVolumeHeld(1, false);
+    for (int guard = 0; guard < 10000 && song.IsPlayingBack(); ++guard)
+        r.Render(1);
+    r.capturing = false;
+    song.SetLiveListener(nullptr);
+
+    // The held values replace the recorded ones that came due meanwhile.
+    std::vector<std::pair<std::uint32_t, int>> volumes;
+    for (const MixEvent& e : Recorded(1, kVolume))
+        volumes.emplace_back(e.time, static_cast<int>(e.value));
+    const std::vector<std::pair<std::uint32_t, int>> expected = {
+        {0, 0},
+        {500, -1000},
+        {FirstTimeAtOrAfter(first), -4000},
+        {FirstTimeAtOrAfter(second), -500}};
+    EXPECT_EQ(volumes, expected);
+    int dropped = 0;
+    for (const LiveNotice& n : listener.got)
+        dropped += n.kind == LiveNotice::kDropped ? 1 : 0;
+    EXPECT_EQ(dropped, 2);
+    // What was heard is what the mix now renders.
+    const std::uint64_t length = r.E(song.MixLength().count);
+    const auto render = r.Mixdown();
+    EXPECT_GT(r.CompareWithRender(r.captured, 0, render, 0, length), length * 9 / 10);
+}
+
+TEST_P(LiveMixTest, AnEffectStopsItselfAtItsEndUnlessTheStopIsCancelled) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    const std::uint32_t n = r.Bar() * 7 / 10;
+    r.Load(2, n, true, 77);
+    Collect listener;
+    song.SetLiveListener(&listener);
+    ASSERT_EQ(song.SwitchEffectOn(2), SongResult::Ok);
+    r.capturing = true;
+    r.Render(1);
+    const std::uint64_t started = r.captureStart;
+    EXPECT_TRUE(song.IsChannelPlaying(2));
+    EXPECT_TRUE(song.IsSwitchPending(2));
+    r.RenderTo(started + n + 2 * r.block);
+    r.capturing = false;
+    EXPECT_FALSE(song.IsChannelPlaying(2));
+    EXPECT_FALSE(song.IsSwitchPending(2));
+    // It sounds its whole length and nothing after.
+    const std::uint32_t fb = r.FrameBytes();
+    const std::uint8_t silence = r.format.wBitsPerSample == 8 ? 0x80 : 0;
+    auto loop = PatternLoop(r.format, n, 77);
+    EXPECT_EQ(std::memcmp(r.captured.data(), loop->Data(), std::size_t{n} * fb), 0);
+    EXPECT_TRUE(std::all_of(r.captured.begin() + std::size_t{n} * fb, r.captured.end(),
+                            [&](std::uint8_t b) { return b == silence; }));
+    const auto stop = std::find_if(listener.got.begin(), listener.got.end(), [](const auto& x) {
+        return x.kind == LiveNotice::kSwitched && !x.on;
+    });
+    ASSERT_NE(stop, listener.got.end());
+    EXPECT_TRUE(stop->inTime);
+    EXPECT_EQ(static_cast<std::uint64_t>(stop->mixFrame), started + n);
+
+    // Cancelled: it plays on.
+    listener.got.clear();
+    ASSERT_EQ(song.SwitchEffectOn(2), SongResult::Ok);
+    r.Render(1);
+    ASSERT_EQ(song.CancelChannelInTime(2), SongResult::Ok);
+    r.Render(1);
+    EXPECT_FALSE(song.IsSwitchPending(2));
+    r.RenderTo(r.Now() + 2 * n);
+    EXPECT_TRUE(song.IsChannelPlaying(2));
+    EXPECT_TRUE(std::any_of(listener.got.begin(), listener.got.end(),
+                            [](const auto& x) { return x.kind == LiveNotice::kCancelled; }));
+    song.SetLiveListener(nullptr);
+}
+
+TEST_P(LiveMixTest, ARecordingWithoutASwitchOnRendersNothing) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    r.Load(0, r.Bar(), false, 11);
+    ASSERT_EQ(song.StartRecording(), SongResult::Ok);
+    r.Render(3);
+    song.SetChannelVolume(0, -100);
+    r.Render(1);
+    ASSERT_EQ(song.StopMix(), SongResult::Ok);
+    r.Render(1);
+    EXPECT_EQ(song.MixLength().count, 0u);
+    EXPECT_EQ(song.SaveSong(r.temp.File("none.wav"), Song::kSaveMixdown, &r.format), 6);
+}
+
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Rates, LiveMixTest,

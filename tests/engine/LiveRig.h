@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -59,6 +60,71 @@ inline std::unique_ptr<audio::Wave> PatternLoop(const audio::WAVEFORMATEX& forma
         }
     }
     return wave;
+}
+
+// E(t): the frame of the mix an event of time `ms` belongs at.
+inline std::uint64_t EventFrame(std::uint64_t ms, std::uint32_t rate, std::uint32_t frameBytes) {
+    const std::uint64_t k = 8 / frameBytes;
+    return ms * rate / 1000 / k * k;
+}
+
+// Frames of the mix axis [0, to) that a level event's ramp may make differ
+// from the render: [E(t), E(t) + max(1, rate x 4 / 1000)) of every level
+// event that reaches a channel sounding at E(t).
+inline std::vector<bool> RampWindows(const SongDocument& doc, std::uint32_t rate,
+                                     std::uint32_t frameBytes, std::uint64_t to) {
+    const std::uint32_t ramp = std::max<std::uint32_t>(1, rate * 4 / 1000);
+    std::vector<bool> window(to, false);
+    std::array<bool, kChannelCount> on{};
+    const auto events = doc.MergedEvents();
+    const auto E = [&](std::uint32_t t) { return EventFrame(t, rate, frameBytes); };
+    // Switches apply after the levels of their frame.
+    std::size_t sw = 0;
+    for (const MixEvent& e : events) {
+        const std::uint64_t at = E(e.time);
+        for (; sw < events.size() && E(events[sw].time) < at; ++sw) {
+            if (events[sw].kind == kChannelOn) on[events[sw].channel] = true;
+            if (events[sw].kind == kChannelOff) on[events[sw].channel] = false;
+        }
+        bool reaches = false;
+        if (e.kind == kMasterVolume) {
+            reaches = std::find(on.begin(), on.end(), true) != on.end();
+        } else if (e.kind == kVolume || e.kind == kPan) {
+            reaches = on[e.channel];
+        }
+        if (!reaches) continue;
+        for (std::uint64_t f = at; f < at + ramp && f < to; ++f)
+            window[f] = true;
+    }
+    return window;
+}
+
+// Compares `live` (frames of the mix axis from `liveFrom`) with `render`
+// (from frame 0) over [from, to), outside the ramp windows of `doc`.
+// Returns the number of frames compared; reports the first difference.
+inline std::uint64_t CompareOutsideRamps(const SongDocument& doc, std::uint32_t rate,
+                                         std::uint32_t fb, const std::vector<std::uint8_t>& live,
+                                         std::uint64_t liveFrom,
+                                         const std::vector<std::uint8_t>& render,
+                                         std::uint64_t from, std::uint64_t to) {
+    const auto windows = RampWindows(doc, rate, fb, to);
+    std::uint64_t compared = 0;
+    for (std::uint64_t f = from; f < to; ++f) {
+        if (windows[f]) continue;
+        const std::size_t l = static_cast<std::size_t>((f - liveFrom) * fb);
+        const std::size_t r = static_cast<std::size_t>(f * fb);
+        if (l + fb > live.size() || r + fb > render.size()) {
+            ADD_FAILURE() << "frame " << f << " missing: live " << live.size() / fb << " render "
+                          << render.size() / fb;
+            return compared;
+        }
+        if (std::memcmp(live.data() + l, render.data() + r, fb) != 0) {
+            ADD_FAILURE() << "frame " << f << " differs (of " << to << ")";
+            return compared;
+        }
+        ++compared;
+    }
+    return compared;
 }
 
 class LiveRig {
@@ -139,68 +205,14 @@ class LiveRig {
         return {wave.Data(), wave.Data() + wave.DataBytes()};
     }
 
-    // Frames of the mix axis [from, to) that a level event's ramp may make
-    // differ from the render: [E(t), E(t) + Ramp()) of every level event
-    // that reaches a channel sounding at E(t).
     std::vector<bool> RampWindows(const SongDocument& doc, std::uint64_t to) const {
-        std::vector<bool> window(to, false);
-        std::array<bool, kChannelCount> on{};
-        const auto events = doc.MergedEvents();
-        // Switches apply after the levels of their frame.
-        std::size_t sw = 0;
-        for (const MixEvent& e : events) {
-            const std::uint64_t at = E(e.time);
-            for (; sw < events.size() && E(events[sw].time) < at; ++sw) {
-                if (events[sw].kind == kChannelOn) on[events[sw].channel] = true;
-                if (events[sw].kind == kChannelOff) on[events[sw].channel] = false;
-            }
-            bool reaches = false;
-            if (e.kind == kMasterVolume) {
-                reaches = std::find(on.begin(), on.end(), true) != on.end();
-            } else if (e.kind == kVolume || e.kind == kPan) {
-                reaches = on[e.channel];
-            }
-            if (!reaches) continue;
-            for (std::uint64_t f = at; f < at + Ramp() && f < to; ++f)
-                window[f] = true;
-        }
-        return window;
+        return test::RampWindows(doc, m_case.rate, FrameBytes(), to);
     }
-
-    // Compares `live` (frames of the mix axis from `liveFrom`) with the
-    // render over [from, to), outside the ramp windows. Returns the number of
-    // frames compared; reports the first difference.
     std::uint64_t CompareWithRender(const std::vector<std::uint8_t>& live, std::uint64_t liveFrom,
                                     const std::vector<std::uint8_t>& render, std::uint64_t from,
                                     std::uint64_t to) const {
-        const auto windows = RampWindows(song->Document(), to);
-        const std::uint32_t fb = FrameBytes();
-        std::uint64_t compared = 0;
-        for (std::uint64_t f = from; f < to; ++f) {
-            if (windows[f]) continue;
-            const std::size_t l = static_cast<std::size_t>((f - liveFrom) * fb);
-            const std::size_t r = static_cast<std::size_t>(f * fb);
-            if (l + fb > live.size() || r + fb > render.size()) {
-                ADD_FAILURE() << "frame " << f << " missing: live " << live.size() / fb
-                              << " render " << render.size() / fb;
-                return compared;
-            }
-            if (std::memcmp(live.data() + l, render.data() + r, fb) != 0) {
-                std::string detail;
-                for (std::uint64_t g = f; g < f + 4 && g < to; ++g) {
-                    for (std::uint32_t b = 0; b < fb; ++b) {
-                        detail += " " + std::to_string(live[(g - liveFrom) * fb + b]) + "/" +
-                                  std::to_string(render[g * fb + b]);
-                    }
-                    detail += " |";
-                }
-                ADD_FAILURE() << "frame " << f << " differs (of " << to
-                              << "), live/render:" << detail;
-                return compared;
-            }
-            ++compared;
-        }
-        return compared;
+        return CompareOutsideRamps(song->Document(), m_case.rate, FrameBytes(), live, liveFrom,
+                                   render, from, to);
     }
 
     tamboro::test::TempDir temp;

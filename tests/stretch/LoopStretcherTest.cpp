@@ -8,7 +8,9 @@
 #include <numbers>
 #include <vector>
 
+#include "audio/files/SoundFile.h"
 #include "tests/support/ClickTrack.h"
+#include "tests/support/TestSupport.h"
 
 namespace tamboro::audio {
 namespace {
@@ -86,6 +88,27 @@ INSTANTIATE_TEST_SUITE_P(Stretch, ClickTrack,
                                            ClickCase{"Bar120To100Stereo8", 120, 100, 2, 8, 3.0},
                                            ClickCase{"Bar140To90Mono16", 140, 90, 1, 16, 7.0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The same measurement finds sox's `tempo` effect off the grid: the bound
+// above is one a plainer stretcher fails.
+TEST(ClickTrackPeer, SoxTempoMissesTheGrid) {
+    if (!tamboro::test::HaveProgram("sox")) GTEST_SKIP() << "sox not installed";
+    tamboro::test::TempDir dir;
+    Wave in;
+    MakeClickBar(in, 100, 2);
+    ASSERT_EQ(SaveWave(in, dir.File("in.wav"), kTypeWav), SoundResult::Ok);
+    ASSERT_EQ(tamboro::test::RunCommand("sox '" + dir.File("in.wav") + "' '" + dir.File("out.wav") +
+                                        "' tempo 1.2"),
+              0);
+    Wave out;
+    ASSERT_EQ(LoadWave(out, dir.File("out.wav"), kLoadCopy), SoundResult::Ok);
+    std::vector<double> left = LeftChannel(out);
+    left.resize(FramesPerBar(120));
+    long worst = 0;
+    for (const long offset : BeatOffsets(left, kRate, 120))
+        worst = std::max(worst, std::abs(offset));
+    EXPECT_GT(worst, static_cast<long>(kRate * 2 / 1000));
+}
 
 // A tone whose whole cycles fill the loop before and after the stretch
 // meets itself at the seam: the step from the last frame to the first is no
