@@ -11,6 +11,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/FileFault.h"
+
 namespace tamboro::base {
 
 namespace {
@@ -141,23 +143,28 @@ int UnfmArchive::Open(const std::string& path) {
     if (m_mode != kClosed) return Code(ArchiveResult::Busy);
     std::unique_ptr<PackedReader> reader = PackedReader::OpenPacked(path);
     if (!reader) return Code(ArchiveResult::OpenFailed);
-    return OpenReader(std::move(reader));
+    return OpenReader(std::move(reader), path);
 }
 
 int UnfmArchive::OpenMemory(const void* data, std::size_t size) {
     if (m_mode != kClosed) return Code(ArchiveResult::Busy);
     std::unique_ptr<PackedReader> reader = PackedReader::OpenMemory(data, size);
     if (!reader) return Code(ArchiveResult::OpenFailed);
-    return OpenReader(std::move(reader));
+    return OpenReader(std::move(reader), {});
 }
 
-int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
+int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader, const std::string& path) {
+    // A refused file says why, for the user's message.
+    const auto refuse = [&](const char* reason) {
+        reader->Close();
+        if (!path.empty()) platform::NoteFileFault(path, reason);
+        return Code(ArchiveResult::NotArchive);
+    };
     std::uint8_t header[kHeaderSize];
     if (reader->Seek(0, PackedReader::kFromStart) != 0 ||
         reader->Read(header, sizeof header) != sizeof header ||
         std::memcmp(header, kMagic, sizeof kMagic) != 0) {
-        reader->Close();
-        return Code(ArchiveResult::NotArchive);
+        return refuse("no \"UNFM\" archive header: not a song file");
     }
     const std::uint64_t indexOffset = LoadLe<32>(&header[4]);
     const std::uint64_t count = LoadLe<32>(&header[8]);
@@ -168,8 +175,7 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         // anything is allocated: the index cannot be longer than the file.
         if (indexOffset < kHeaderSize || indexOffset > length ||
             count > (length - indexOffset) / kEntrySize) {
-            reader->Close();
-            return Code(ArchiveResult::NotArchive);
+            return refuse("truncated: the record index lies beyond the end of the file");
         }
         std::vector<std::uint8_t> raw;
         try {
@@ -182,16 +188,14 @@ int UnfmArchive::OpenReader(std::unique_ptr<PackedReader> reader) {
         if (reader->Seek(static_cast<std::int64_t>(indexOffset), PackedReader::kFromStart) !=
                 static_cast<std::int64_t>(indexOffset) ||
             reader->Read(raw.data(), raw.size()) != raw.size()) {
-            reader->Close();
-            return Code(ArchiveResult::NotArchive);
+            return refuse("the record index cannot be read");
         }
         for (std::size_t i = 0; i < index.size(); ++i) {
             IndexEntry& e = index[i];
             e.offset = LoadLe<32>(&raw[i * kEntrySize]);
             e.size = LoadLe<32>(&raw[i * kEntrySize + 4]);
             if (e.offset < kHeaderSize || e.offset > length || e.size > length - e.offset) {
-                reader->Close();
-                return Code(ArchiveResult::NotArchive);
+                return refuse("truncated: a record lies beyond the end of the file");
             }
         }
     }

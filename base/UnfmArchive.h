@@ -130,7 +130,8 @@ class UnfmArchive {
     const std::vector<IndexEntry>& Index() const { return m_index; }
 
   private:
-    int OpenReader(std::unique_ptr<PackedReader> reader);
+    // `path` (may be empty) names the file in the fault a refusal records.
+    int OpenReader(std::unique_ptr<PackedReader> reader, const std::string& path);
     bool WriteAt(std::uint64_t offset, const void* bytes, std::size_t size);
 
     Mode m_mode = kClosed;

@@ -16,6 +16,7 @@
 #include "engine/MixEvents.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"
+#include "platform/FileFault.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {
@@ -205,6 +206,8 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         }
     }
     if (!valid) {
+        platform::NoteFileFault(path, !header ? "the song header record is damaged"
+                                              : "a mix or notes record is damaged");
         archive->Close();
         StopMix();
         Reset();

@@ -284,6 +284,15 @@ TEST_F(SpecialFiles, MessagesNameThePathAndTheReason) {
                   "not a RIFF WAVE file");
     ASSERT_TRUE(tamboro::test::WriteAll(File("empty.wav"), {}));
     ExpectFailure({"info", File("empty.wav")}, 5, File("empty.wav"), "empty file");
+    // Damaged songs: cut short, and not an archive at all.
+    Bytes song = tamboro::test::ReadAll(File("song.tbo"));
+    ASSERT_GT(song.size(), 2000u);
+    ASSERT_TRUE(tamboro::test::WriteAll(File("cut.tbo"), Bytes(song.begin(), song.end() - 100)));
+    ExpectFailure({"render", File("cut.tbo"), File("o.wav")}, 8, File("cut.tbo"),
+                  "truncated: the record index lies beyond the end of the file");
+    ASSERT_TRUE(tamboro::test::WriteAll(File("text.tbo"), Str("just some text, not a song")));
+    ExpectFailure({"info", File("text.tbo")}, 8, File("text.tbo"),
+                  "no \"UNFM\" archive header: not a song file");
 }
 
 }  // namespace
