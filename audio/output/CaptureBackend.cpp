@@ -1,6 +1,7 @@
 #include "audio/output/CaptureBackend.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace tamboro::audio {
@@ -21,6 +22,10 @@ bool CaptureBackend::Open(int index, const WAVEFORMATEX& format, std::uint32_t w
 
 void CaptureBackend::Tap(void* self, std::uint8_t* out, std::uint32_t bytes) {
     auto& c = *static_cast<CaptureBackend*>(self);
+    c.m_lastRender.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count(),
+                         std::memory_order_release);
     c.m_render(c.m_context, out, bytes);
     const std::uint64_t tail = c.m_tail.load(std::memory_order_relaxed);
     const std::uint64_t head = c.m_head.load(std::memory_order_acquire);

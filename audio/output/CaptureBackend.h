@@ -36,6 +36,8 @@ class CaptureBackend final : public OutputBackend {
     void Drain(std::vector<std::uint8_t>& out);
     // Bytes rendered since the device was opened (kept or dropped). Any thread.
     std::uint64_t BytesRendered() const { return m_total.load(std::memory_order_acquire); }
+    // When the last render call started (steady clock, ns). Any thread.
+    std::int64_t LastRenderNs() const { return m_lastRender.load(std::memory_order_acquire); }
     // Bytes lost to a full ring. Any thread.
     std::uint64_t Dropped() const { return m_dropped.load(std::memory_order_acquire); }
 
@@ -50,6 +52,7 @@ class CaptureBackend final : public OutputBackend {
     std::atomic<std::uint64_t> m_tail{0};  // written: audio
     std::atomic<std::uint64_t> m_total{0};
     std::atomic<std::uint64_t> m_dropped{0};
+    std::atomic<std::int64_t> m_lastRender{0};
 };
 
 }  // namespace tamboro::audio
