@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Tamboro's entry point: sets up what is missing, builds, runs and tests.
 #
-#   ./tamboro.sh run              build, then play the demo song (or render it
-#                                 to a WAV file when there is no sound device)
+#   ./tamboro.sh run              build, then start the desktop program with the
+#                                 demo song; without a display, play the demo
+#                                 song (or render it to a WAV file when there
+#                                 is no sound device)
 #   ./tamboro.sh build            the release build with tamboro-cli
 #   ./tamboro.sh test             every test: release suite, sanitizer suite,
 #                                 fuzz corpora replayed in both, and the
@@ -52,7 +54,12 @@ case "$cmd" in
         configure_build release
         cli="$root/build/release/cli/tamboro-cli"
         demo="$root/build/release/demo/demo.tbo"
-        echo "Playing the demo song $demo (Ctrl-C stops)."
+        program="$root/build/release/app/tamboro"
+        if [ -x "$program" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+            echo "Starting Tamboro with the demo song $demo."
+            exec "$program" "$demo" "$@"
+        fi
+        echo "No display: playing the demo song $demo with tamboro-cli instead (Ctrl-C stops)."
         if "$cli" play "$demo" "$@"; then
             exit 0
         fi

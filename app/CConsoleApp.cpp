@@ -20,6 +20,9 @@
 #include "gfx/DibSurface.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
+#ifdef TAMBORO_HAVE_SKINS
+#include "resources/SkinResources.h"
+#endif
 
 namespace tamboro::app {
 namespace {
@@ -65,6 +68,9 @@ std::string EmptySongBytes(platform::MessageLoop& loop) {
 }
 
 CConsoleApp::CConsoleApp(int& argc, char** argv) : QApplication(argc, argv) {
+#ifdef TAMBORO_HAVE_SKINS
+    resources::RegisterSkinResources();
+#endif
     setApplicationName(QStringLiteral("tamboro"));
     setQuitOnLastWindowClosed(true);
 }

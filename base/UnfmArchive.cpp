@@ -59,6 +59,10 @@ int UnfmArchive::Create(const std::string& path) {
 void UnfmArchive::Discard() {
     if (m_mode != kWriting) return;
     m_out.Abandon();
+    EndWriting();
+}
+
+void UnfmArchive::EndWriting() {
     m_index.clear();
     m_index.shrink_to_fit();
     m_count = 0;
@@ -131,11 +135,7 @@ int UnfmArchive::Close(bool flushToDisk) {
     } else {
         m_out.Abandon();
     }
-    m_index.clear();
-    m_index.shrink_to_fit();
-    m_count = 0;
-    m_writePos = 0;
-    m_mode = kClosed;
+    EndWriting();
     return Code(ok ? ArchiveResult::Ok : ArchiveResult::WriteFailed);
 }
 

@@ -133,6 +133,8 @@ class UnfmArchive {
     // `path` (may be empty) names the file in the fault a refusal records.
     int OpenReader(std::unique_ptr<PackedReader> reader, const std::string& path);
     bool WriteAt(std::uint64_t offset, const void* bytes, std::size_t size);
+    // Forgets the records of an archive that was written or discarded.
+    void EndWriting();
 
     Mode m_mode = kClosed;
     std::unique_ptr<PackedReader> m_reader;  // reading

@@ -25,6 +25,7 @@
 #include <ctime>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "BenchSupport.h"
 #include "audio/files/SoundFile.h"
@@ -76,13 +77,14 @@ Files& TheFiles() {
     return files;
 }
 
-void BM_Stretch_Wave(benchmark::State& state) {
+// The loop stretched in memory with `context` frames of it on either side.
+void StretchInMemory(benchmark::State& state, std::uint32_t context) {
     Files& files = TheFiles();
     const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
     const std::clock_t cpuBefore = std::clock();
     for (auto _ : state) {
         Wave out;
-        if (StretchWave(files.wave, target, out) != StretchResult::Ok) {
+        if (StretchWaveWithContext(files.wave, target, context, out) != StretchResult::Ok) {
             state.SkipWithError("stretch failed");
             break;
         }
@@ -93,24 +95,29 @@ void BM_Stretch_Wave(benchmark::State& state) {
                            std::max<std::int64_t>(1, state.iterations()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
 }
+
+// A program run on the loop; its own CPU time counted.
+void StretchProcess(benchmark::State& state, const std::vector<std::string>& args) {
+    const double cpuBefore = tamboro::bench::ChildCpuSeconds();
+    for (auto _ : state) {
+        if (Spawn(args) != 0) {
+            state.SkipWithError((args[0] + " missing or failed").c_str());
+            break;
+        }
+    }
+    state.counters["cpu_ms"] =
+        benchmark::Counter((tamboro::bench::ChildCpuSeconds() - cpuBefore) * 1000 /
+                           std::max<std::int64_t>(1, state.iterations()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+}
+
+void BM_Stretch_Wave(benchmark::State& state) {
+    StretchInMemory(state, kRate * kStretchContextMs / 1000);
+}
 BENCHMARK(BM_Stretch_Wave)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_Stretch_WaveThreeCopies(benchmark::State& state) {
-    Files& files = TheFiles();
-    const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
-    const std::clock_t cpuBefore = std::clock();
-    for (auto _ : state) {
-        Wave out;
-        if (StretchWaveWithContext(files.wave, target, kFrames, out) != StretchResult::Ok) {
-            state.SkipWithError("stretch failed");
-            break;
-        }
-        benchmark::DoNotOptimize(out.Data());
-    }
-    state.counters["cpu_ms"] =
-        benchmark::Counter(static_cast<double>(std::clock() - cpuBefore) * 1000 / CLOCKS_PER_SEC /
-                           std::max<std::int64_t>(1, state.iterations()));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+    StretchInMemory(state, kFrames);
 }
 BENCHMARK(BM_Stretch_WaveThreeCopies)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -120,36 +127,16 @@ void BM_Stretch_CliProcess(benchmark::State& state) {
         state.SkipWithError("tamboro-cli not built");
         return;
     }
-    const std::string out = files.folder + "/cli-out.wav";
-    const double cpuBefore = tamboro::bench::ChildCpuSeconds();
-    for (auto _ : state) {
-        if (Spawn({files.cli, "prepare", files.loop, out, "--tempo", "80", "--rate", "44100",
-                   "--bits", "16", "--channels", "2", "--stretch"}) != 0) {
-            state.SkipWithError("tamboro-cli failed");
-            break;
-        }
-    }
-    state.counters["cpu_ms"] =
-        benchmark::Counter((tamboro::bench::ChildCpuSeconds() - cpuBefore) * 1000 /
-                           std::max<std::int64_t>(1, state.iterations()));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+    StretchProcess(
+        state, {files.cli, "prepare", files.loop, files.folder + "/cli-out.wav", "--tempo", "80",
+                "--rate", "44100", "--bits", "16", "--channels", "2", "--stretch"});
 }
 BENCHMARK(BM_Stretch_CliProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_Stretch_RubberbandProcess(benchmark::State& state) {
     Files& files = TheFiles();
-    const std::string out = files.folder + "/rubberband-out.wav";
-    const double cpuBefore = tamboro::bench::ChildCpuSeconds();
-    for (auto _ : state) {
-        if (Spawn({"rubberband", "--fine", "-q", "-t", "1.2", files.loop, out}) != 0) {
-            state.SkipWithError("rubberband missing or failed");
-            break;
-        }
-    }
-    state.counters["cpu_ms"] =
-        benchmark::Counter((tamboro::bench::ChildCpuSeconds() - cpuBefore) * 1000 /
-                           std::max<std::int64_t>(1, state.iterations()));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+    StretchProcess(state, {"rubberband", "--fine", "-q", "-t", "1.2", files.loop,
+                           files.folder + "/rubberband-out.wav"});
 }
 BENCHMARK(BM_Stretch_RubberbandProcess)
     ->Unit(benchmark::kMillisecond)
@@ -158,21 +145,10 @@ BENCHMARK(BM_Stretch_RubberbandProcess)
 
 void BM_Stretch_SoxProcess(benchmark::State& state) {
     Files& files = TheFiles();
-    const std::string out = files.folder + "/sox-out.wav";
     // sox's tempo factor is the speed: 1 / 1.2 makes the loop 1.2 times as
     // long.
-    const std::string speed = std::to_string(1.0 / kRatio);
-    const double cpuBefore = tamboro::bench::ChildCpuSeconds();
-    for (auto _ : state) {
-        if (Spawn({"sox", files.loop, out, "tempo", speed}) != 0) {
-            state.SkipWithError("sox missing or failed");
-            break;
-        }
-    }
-    state.counters["cpu_ms"] =
-        benchmark::Counter((tamboro::bench::ChildCpuSeconds() - cpuBefore) * 1000 /
-                           std::max<std::int64_t>(1, state.iterations()));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames * 4);
+    StretchProcess(state, {"sox", files.loop, files.folder + "/sox-out.wav", "tempo",
+                           std::to_string(1.0 / kRatio)});
 }
 BENCHMARK(BM_Stretch_SoxProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

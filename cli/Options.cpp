@@ -1,6 +1,8 @@
 #include "cli/Options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -58,6 +60,19 @@ Options& Options::Decimal(const char* name, double lo, double hi, std::optional<
     std::snprintf(range, sizeof range, "a number in %g..%g", lo, hi);
     return Add(name, true, range, [&out, lo, hi](const std::string& value) {
         out = ParseDecimal(value, lo, hi);
+        return out.has_value();
+    });
+}
+
+Options& Options::OneOf(const char* name, std::initializer_list<long> values,
+                        std::optional<long>& out) {
+    std::string wants;
+    for (const long v : values)
+        wants += (wants.empty() ? "" : " or ") + std::to_string(v);
+    std::vector<long> allowed(values);
+    return Add(name, true, wants, [&out, allowed](const std::string& value) {
+        out = ParseInteger(value, LONG_MIN, LONG_MAX);
+        if (out && std::find(allowed.begin(), allowed.end(), *out) == allowed.end()) out.reset();
         return out.has_value();
     });
 }

@@ -17,6 +17,7 @@
 // count of arguments prints the fault and the usage to stderr.
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ class Options {
     Options& Integer(const char* name, long lo, long hi, std::optional<long>& out);
     // A decimal number in lo..hi (finite).
     Options& Decimal(const char* name, double lo, double hi, std::optional<double>& out);
+    // One of a few whole numbers (`--bits 8|16`).
+    Options& OneOf(const char* name, std::initializer_list<long> values, std::optional<long>& out);
     // Any text.
     Options& Text(const char* name, std::optional<std::string>& out);
     // A value checked by `take`, which stores it and returns false when it

@@ -7,8 +7,6 @@
 // frame where the mix clock started (the first take's first frame) to the
 // end, in the device's format.
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "audio/files/SoundFile.h"
@@ -21,6 +19,7 @@
 #include "cli/Options.h"
 #include "engine/PerformScript.h"
 #include "engine/Song.h"
+#include "platform/FileFault.h"
 #include "platform/Messages.h"
 
 namespace tamboro::cli {
@@ -106,19 +105,20 @@ int RunPerform(const std::vector<std::string>& args) {
         .Text("capture", capturePath)
         .Integer("device", -1, 9999, deviceOption)
         .Integer("rate", 1000, 192000, rateOption)
-        .Custom("bits", "8 or 16",
-                [&](const std::string& value) {
-                    bitsOption = ParseInteger(value, 8, 16);
-                    return bitsOption == 8 || bitsOption == 16;
-                })
+        .OneOf("bits", {8, 16}, bitsOption)
         .Integer("channels", 1, 2, channelsOption);
     if (const auto exit = options.Parse(args, 2, 2)) return *exit;
     const std::string& songPath = options.Positional(0);
     const std::string& scriptPath = options.Positional(1);
 
-    std::ifstream in(scriptPath, std::ios::binary);
-    if (!in) return Fail(audio::SoundResult::OpenFailed, scriptPath);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Like a mix text: a regular file or "-", never waiting on a FIFO, and
+    // never without end.
+    constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+    std::string text;
+    platform::ClearFileFault();
+    if (!ReadInputText(scriptPath, kMaxScriptBytes, text)) {
+        return Fail(audio::SoundResult::OpenFailed, scriptPath);
+    }
     std::string error;
     const auto script = engine::ParsePerformScript(text, &error);
     if (!script) return options.Error(scriptPath + ": " + error);

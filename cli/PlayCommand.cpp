@@ -65,11 +65,7 @@ int RunPlay(const std::vector<std::string>& args) {
     options.Flag("loop", loop)
         .Integer("device", -1, 9999, deviceOption)
         .Integer("rate", 1000, 192000, rateOption)
-        .Custom("bits", "8 or 16",
-                [&](const std::string& value) {
-                    bitsOption = ParseInteger(value, 8, 16);
-                    return bitsOption == 8 || bitsOption == 16;
-                })
+        .OneOf("bits", {8, 16}, bitsOption)
         .Integer("channels", 1, 2, channelsOption);
     if (const auto exit = options.Parse(args, 1, 1)) return *exit;
     const std::string& path = options.Positional(0);

@@ -4,8 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -101,6 +100,20 @@ std::vector<std::string> Fields(const std::string& text, std::size_t maxFields) 
     }
     fields.push_back(text.substr(start));
     return fields;
+}
+
+// The taker of a "CH:LEVEL" option value: a channel 0..19 and a level in
+// lo..hi, stored in `levels`.
+std::function<bool(const std::string&)> ChannelLevel(long lo, long hi,
+                                                     std::map<int, long>& levels) {
+    return [lo, hi, &levels](const std::string& value) {
+        const auto f = Fields(value, 2);
+        const auto ch = f.size() == 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
+        const auto level = f.size() == 2 ? ParseInteger(f[1], lo, hi) : std::nullopt;
+        if (!ch || !level) return false;
+        levels[static_cast<int>(*ch)] = *level;
+        return true;
+    };
 }
 
 // --rate/--bits/--channels/--encoding on top of a base format.
@@ -222,11 +235,7 @@ int RunPrepare(const std::vector<std::string>& args) {
         .Flag("effect", effect)
         .Flag("stretch", stretch)
         .Integer("rate", 1000, 192000, rateOption)
-        .Custom("bits", "8 or 16",
-                [&](const std::string& value) {
-                    bitsOption = ParseInteger(value, 8, 16);
-                    return bitsOption == 8 || bitsOption == 16;
-                })
+        .OneOf("bits", {8, 16}, bitsOption)
         .Integer("channels", 1, 2, channelsOption);
     if (const auto exit = options.Parse(args, 2, 2)) return *exit;
     if (!tempoOption) return options.Error("--tempo is required");
@@ -333,23 +342,9 @@ int RunMakeSong(const std::vector<std::string>& args) {
                 return true;
             })
         .Custom("volume", "CH:V with CH in 0..19 and V in -10000..0",
-                [&](const std::string& value) {
-                    const auto f = Fields(value, 2);
-                    const auto ch = f.size() == 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
-                    const auto v = f.size() == 2 ? ParseInteger(f[1], -10000, 0) : std::nullopt;
-                    if (!ch || !v) return false;
-                    volumes[static_cast<int>(*ch)] = *v;
-                    return true;
-                })
+                ChannelLevel(-10000, 0, volumes))
         .Custom("pan", "CH:P with CH in 0..19 and P in -10000..10000",
-                [&](const std::string& value) {
-                    const auto f = Fields(value, 2);
-                    const auto ch = f.size() == 2 ? ParseInteger(f[0], 0, 19) : std::nullopt;
-                    const auto p = f.size() == 2 ? ParseInteger(f[1], -10000, 10000) : std::nullopt;
-                    if (!ch || !p) return false;
-                    pans[static_cast<int>(*ch)] = *p;
-                    return true;
-                });
+                ChannelLevel(-10000, 10000, pans));
     if (const auto exit = options.Parse(args, 1, 1)) return *exit;
     if (!tempo) return options.Error("--tempo is required");
     const std::string& out = options.Positional(0);

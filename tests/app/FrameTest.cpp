@@ -403,3 +403,50 @@ TEST_F(FrameTest, MissingSiblingIsDisabledWithATooltipAndLaunchStopsTheSong) {
 
 }  // namespace
 }  // namespace tamboro::app::test
+
+namespace tamboro::app::test {
+namespace {
+
+class SplashTest : public ShellTest {};
+
+TEST_F(SplashTest, FirstKeyClosesTheSplashAndIsSwallowed) {
+    CMainFrame& frame = Start({});
+    QPointer<QWidget> splash = frame.findChild<QWidget*>("splash");
+    ASSERT_NE(splash, nullptr) << "the splash picture 774 is not embedded";
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_EQ(splash->size(), QSize(320, 200));
+    auto* panel = qobject_cast<PlainPanel*>(frame.Console());
+    ASSERT_NE(panel, nullptr);
+    PressKey(panel, 24, Qt::Key_Q, Qt::NoModifier, "q");
+    EXPECT_EQ(panel->lastCommand, 0);  // the key did nothing else
+    ASSERT_TRUE(SpinUntil([&] { return splash.isNull() || !splash->isVisible(); }));
+    PressKey(panel, 24, Qt::Key_Q, Qt::NoModifier, "q");
+    EXPECT_EQ(panel->lastCommand, 32797 + 5);  // the next one counts
+}
+
+TEST_F(SplashTest, SplashGoesByItselfAfterOneSecond) {
+    CMainFrame& frame = Start({});
+    QPointer<QWidget> splash = frame.findChild<QWidget*>("splash");
+    ASSERT_NE(splash, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(SpinUntil([&] { return splash.isNull() || !splash->isVisible(); },
+                          std::chrono::seconds(5)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+}
+
+TEST_F(SplashTest, ConsoleShowsTheThemesBackground) {
+    CMainFrame& frame = Start({"--no-splash", "--theme", "2"});
+    ASSERT_NE(frame.Console()->BackBuffer(), nullptr);
+    gfx::DibSurface back;
+    ASSERT_EQ(
+        back.Load({"TAMBOROTM3BACK", "BITMAP"}, gfx::load::kFromResource | gfx::load::kDecompress),
+        gfx::GfxResult::Ok);
+    // The back buffer holds the theme's picture, pixel for pixel.
+    for (int y = 0; y < 480; y += 37)
+        for (int x = 0; x < 640; x += 41)
+            ASSERT_EQ(frame.Console()->BackBuffer()->GetPixel(x, y), back.GetPixel(x, y))
+                << x << "," << y;
+}
+
+}  // namespace
+}  // namespace tamboro::app::test

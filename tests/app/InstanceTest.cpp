@@ -121,7 +121,8 @@ TEST_F(InstanceTest, EndedOrCrashedHolderFreesTheLock) {
     holder.start(QStringLiteral(TAMBORO_PROGRAM), {"--no-splash"});
     ASSERT_TRUE(holder.waitForStarted());
     const QString lock = QString::fromStdString(m_dir.Path() + "/runtime/tamboro/instance.lock");
-    ASSERT_TRUE(SpinUntil([&] { return QFileInfo::exists(lock); }));
+    // Written in full (the holder's process id in it), on a loaded machine too.
+    ASSERT_TRUE(SpinUntil([&] { return QFileInfo(lock).size() > 0; }, std::chrono::seconds(60)));
     SingleInstance probe;
     EXPECT_FALSE(probe.Acquire());  // a living holder keeps it
     holder.kill();                  // no clean-up: the lock file stays behind

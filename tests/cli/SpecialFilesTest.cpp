@@ -216,6 +216,7 @@ TEST_F(SpecialFiles, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
                       input, reason);
         ExpectFailure({"make-song", File("s.tbo"), "--tempo", "120", "--mix", input}, 10, input,
                       reason);
+        ExpectFailure({"perform", File("song.tbo"), input}, 4, input, reason);
         ExpectFailure({"render", input + ".tbo", out}, 10, input + ".tbo",
                       "No such file or directory");
     }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "audio/files/SoundFile.h"
 #include "base/UnfmArchive.h"
 #include "engine/LoopFitting.h"
+#include "engine/LoopLoadJob.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongHeader.h"
 #include "platform/StringTable.h"
@@ -230,6 +232,66 @@ TEST_F(LoopStretch, AWorkerStretchesWhileTheOwnerWatchesAndCancels) {
         ASSERT_NE(source, nullptr);
         EXPECT_EQ(source->FrameCount(), static_cast<std::int32_t>(SamplesPerBar(kLoopRate, 120)));
     }
+}
+
+// The load-loop command as the desktop program runs it: the stretch on a
+// worker, its percentages posted to the owner's loop, Cancel at any time,
+// the loop put into the channel on the owner's thread.
+TEST_F(LoopStretch, AJobStretchesOnAWorkerAndPostsItsProgress) {
+    constexpr std::uint32_t kProgress = 0x8001;
+    const std::string path = ClickFile("clicks100", 100);
+    std::vector<int> percents;
+    int doneMessages = 0;
+    auto target =
+        loop.CreateTarget([&](std::uint32_t message, platform::WParam w, platform::LParam l) {
+            EXPECT_EQ(message, kProgress);
+            if (l == 1) {
+                ++doneMessages;
+            } else {
+                percents.push_back(static_cast<int>(w));
+            }
+            return platform::LParam{0};
+        });
+    LoopLoadJob job(song, 9, path, Song::LoadChoice{false, true, {}}, target.get(), kProgress);
+    // The owner's loop runs while the worker stretches.
+    ASSERT_TRUE(loop.RunUntil([&] { return doneMessages > 0; }, std::chrono::seconds(120)));
+    EXPECT_TRUE(job.Done());
+    EXPECT_EQ(job.Percent(), 100);
+    ASSERT_GE(percents.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_EQ(song.IsChannelEmpty(9), 1);  // nothing changes before Finish
+    const Song::LoadLoopReport report = job.Finish();
+    ASSERT_TRUE(report.Ok());
+    auto source = song.OpenChannelSource(9);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->FrameCount(), static_cast<std::int32_t>(SamplesPerBar(kLoopRate, 120)));
+    EXPECT_TRUE(job.Finish().Ok());  // once only: the same report again
+    EXPECT_EQ(doneMessages, 1);
+}
+
+TEST_F(LoopStretch, ACancelledOrAbandonedJobLeavesTheChannelAsItWas) {
+    ASSERT_EQ(Load(10, Bar()), 0);
+    const std::vector<std::uint8_t> before = SourceSamples(10);
+    const std::string path = ClickFile("clicks100", 100);
+    {
+        LoopLoadJob job(song, 10, path, Song::LoadChoice{false, true, {}}, nullptr, 0);
+        job.Cancel();
+        const Song::LoadLoopReport report = job.Finish();
+        EXPECT_TRUE(report.stretchCancelled);
+        EXPECT_TRUE(job.Done());
+    }
+    EXPECT_EQ(SourceSamples(10), before);
+    {
+        // Destroyed while the worker runs: it is stopped and joined.
+        LoopLoadJob job(song, 10, path, Song::LoadChoice{false, true, {}}, nullptr, 0);
+    }
+    EXPECT_EQ(SourceSamples(10), before);
+    // Without a stretch there is no worker: done at once.
+    LoopLoadJob plain(song, 10, path, Song::LoadChoice{}, nullptr, 0);
+    EXPECT_TRUE(plain.Done());
+    ASSERT_TRUE(plain.Finish().Ok());
+    EXPECT_EQ(SourceSamples(10).size(), SamplesPerBar(kLoopRate, 100) * 4u);
 }
 
 TEST_F(LoopStretch, EffectsAreNeverStretched) {
