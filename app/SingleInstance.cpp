@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
@@ -41,6 +43,17 @@ bool SingleInstance::Acquire() {
     m_lock = std::make_unique<QLockFile>(path);
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0)) return true;
+    // A lock file without a readable owner is never stale by process id:
+    // one that stays unreadable for a few seconds was left by a start that
+    // died while writing it, and would keep the program out for good.
+    qint64 pid = 0;
+    QString host, app;
+    if (m_lock->error() == QLockFile::LockFailedError && !m_lock->getLockInfo(&pid, &host, &app) &&
+        QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > 5) {
+        platform::DebugLog("instance: %s has no owner; removed", path.toLocal8Bit().constData());
+        m_lock->removeStaleLockFile();
+        if (m_lock->tryLock(0)) return true;
+    }
     if (m_lock->error() != QLockFile::LockFailedError) {
         // No lock can be made (an unwritable folder): run, but alone in
         // spirit only; a later start will not find this one.

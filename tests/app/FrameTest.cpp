@@ -1,12 +1,15 @@
 // The main frame: start-up notices and the first song, the keys by place,
 // the channel commands, preferences, the console swap, the unsaved-changes
 // questions and the shell menu.
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 
 #include "app/PlainPanel.h"
+#include "app/Registry.h"
 #include "console/layout/ConsoleLayout.h"
 #include "tests/app/ShellTestSupport.h"
 
@@ -446,6 +449,37 @@ TEST_F(SplashTest, ConsoleShowsTheThemesBackground) {
         for (int x = 0; x < 640; x += 41)
             ASSERT_EQ(frame.Console()->BackBuffer()->GetPixel(x, y), back.GetPixel(x, y))
                 << x << "," << y;
+}
+
+}  // namespace
+}  // namespace tamboro::app::test
+
+namespace tamboro::app::test {
+namespace {
+
+class SiblingTest : public ShellTest {};
+
+TEST_F(SiblingTest, InstalledSiblingIsStartedDetachedFromTheExePath) {
+    const std::string bin = m_dir.Path() + "/bin";
+    QDir().mkpath(QString::fromStdString(bin));
+    const std::string marker = m_dir.Path() + "/started";
+    {
+        QFile script(QString::fromStdString(bin + "/sonifer"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\necho started > '" + marker + "'\n").c_str());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+    }
+    QDir().mkpath(QString::fromStdString(m_dir.Path() + "/etc/Corvane Software"));
+    WriteRegistryString(RegistryRoot::LocalMachine, kMachinePaths, "EXEPATH", bin);
+    CMainFrame& frame = Start();
+    EXPECT_TRUE(frame.SiblingAvailable(Sibling::Audio));
+    EXPECT_TRUE(frame.SiblingTooltip(Sibling::Audio).empty());
+    EXPECT_FALSE(frame.SiblingAvailable(Sibling::Drum));
+    EXPECT_TRUE(frame.LaunchSibling(Sibling::Audio));
+    ASSERT_TRUE(SpinUntil([&] { return QFileInfo::exists(QString::fromStdString(marker)); }));
+    EXPECT_TRUE(frame.isVisible());  // nothing waits, nothing hides
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // One running copy: a second start is refused, or hands its song over; a
 // crashed holder frees the lock; the device request arrives over the socket.
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -170,6 +172,33 @@ TEST_F(InstanceTest, LostDeviceRetriesWhileAskedThenRunsSilentWithANotice) {
     EXPECT_EQ(frame.Device()->IsActive(), 1);
     EXPECT_EQ(asked.size(), 3u);
     EXPECT_EQ(panel->Notice(), "");
+}
+
+}  // namespace
+}  // namespace tamboro::app::test
+
+namespace tamboro::app::test {
+namespace {
+
+class LockFileTest : public ShellTest {};
+
+TEST_F(LockFileTest, LockWithoutAReadableOwnerIsRemovedOnceOld) {
+    const QString lock = QString::fromStdString(m_dir.Path() + "/runtime/tamboro/instance.lock");
+    QDir().mkpath(QFileInfo(lock).absolutePath());
+    QFile file(lock);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));  // empty: its writer died
+    file.close();
+    {
+        SingleInstance fresh;
+        EXPECT_FALSE(fresh.Acquire());  // might still be being written
+    }
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-60);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    file.close();
+    SingleInstance later;
+    EXPECT_TRUE(later.Acquire());
+    EXPECT_TRUE(later.Held());
 }
 
 }  // namespace
