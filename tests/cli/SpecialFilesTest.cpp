@@ -285,6 +285,18 @@ TEST_F(SpecialFiles, MessagesNameThePathAndTheReason) {
                   "not a RIFF WAVE file");
     ASSERT_TRUE(tamboro::test::WriteAll(File("empty.wav"), {}));
     ExpectFailure({"info", File("empty.wav")}, 5, File("empty.wav"), "empty file");
+    // AIFF and AU say it as far as their readers know.
+    ASSERT_TRUE(tamboro::test::WriteAll(File("bad.aiff"),
+                                        Bytes{'F', 'O', 'R', 'M', 0,   0,   0,   16,  'A', 'I',
+                                              'F', 'F', 'j', 'u', 'n', 'k', 'j', 'u', 'n', 'k'}));
+    ExpectFailure({"info", File("bad.aiff")}, 11, File("bad.aiff"),
+                  "damaged: a wrong magic, or a size or offset beyond the end of the file");
+    // Nine channels.
+    ASSERT_TRUE(tamboro::test::WriteAll(File("nine.au"),
+                                        Bytes{'.', 's', 'n', 'd', 0, 0, 0,    24,   0, 0, 0, 16,
+                                              0,   0,   0,   3,   0, 0, 0xAC, 0x44, 0, 0, 0, 9}));
+    ExpectFailure({"info", File("nine.au")}, 1, File("nine.au"),
+                  "a coding or channel count that cannot be read");
     // Damaged songs: cut short, and not an archive at all.
     Bytes song = tamboro::test::ReadAll(File("song.tbo"));
     ASSERT_GT(song.size(), 2000u);
