@@ -800,6 +800,21 @@ void LiveMix::ReportEvent(const MixEvent& e, std::uint64_t frame) {
     }
 }
 
+void LiveMix::ReportSwitch(const MixEvent& e, std::uint64_t frame, bool record, bool inTime) {
+    LiveNotice note;
+    note.channel = static_cast<int>(e.channel);
+    note.event = e;
+    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
+    if (record) {
+        note.kind = LiveNotice::kRecorded;
+        Notify(note);
+    }
+    note.kind = LiveNotice::kSwitched;
+    note.on = e.kind == kChannelOn;
+    note.inTime = inTime;
+    if (!m_quiet) Notify(note);
+}
+
 void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record,
                          bool selfStop, bool inTime, audio::VoiceControl& voices) {
     Channel& c = m_channels[static_cast<std::size_t>(ch)];
@@ -813,18 +828,7 @@ void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool r
     const MixEvent e{time, kChannelOn, static_cast<std::uint32_t>(ch), 0, 0};
     ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     c.on = true;
-    LiveNotice note;
-    note.channel = ch;
-    note.event = e;
-    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
-    if (record) {
-        note.kind = LiveNotice::kRecorded;
-        Notify(note);
-    }
-    note.kind = LiveNotice::kSwitched;
-    note.on = true;
-    note.inTime = inTime;
-    if (!m_quiet) Notify(note);
+    ReportSwitch(e, frame, record, inTime);
     if (selfStop) {
         // The effect stops itself when its prepared length has played.
         Pending p;
@@ -849,18 +853,7 @@ void LiveMix::SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool 
     const MixEvent e{time, kChannelOff, static_cast<std::uint32_t>(ch), 0, 0};
     ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     c.on = false;
-    LiveNotice note;
-    note.channel = ch;
-    note.event = e;
-    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
-    if (record) {
-        note.kind = LiveNotice::kRecorded;
-        Notify(note);
-    }
-    note.kind = LiveNotice::kSwitched;
-    note.on = false;
-    note.inTime = inTime;
-    if (!m_quiet) Notify(note);
+    ReportSwitch(e, frame, record, inTime);
     if (c.pending.active && c.pending.selfStop) {
         // Switched off by hand before its self-stop: nothing is left to stop.
         c.pending.active = false;
