@@ -211,18 +211,23 @@ bool LiveMix::SetMasterHeld(bool held) {
     return PushChannel(Command::kHoldMaster, 0, 0, held);
 }
 
-bool LiveMix::StartRecording(const MixLevels& levels) {
-    auto setup = std::make_unique<Setup>();
-    setup->levels = levels;
+bool LiveMix::PushSetup(Command::Kind kind, std::unique_ptr<Setup> setup) {
     Command c;
-    c.kind = Command::kRecord;
+    c.kind = kind;
     c.setup = setup.get();
     if (!Push(c)) return false;
+    // The setups before this one are let go once the audio thread took it.
     for (auto& s : m_setups) {
         if (s.first == 0) s.first = m_nextSeq;
     }
     m_setups.emplace_back(0, std::move(setup));
     return true;
+}
+
+bool LiveMix::StartRecording(const MixLevels& levels) {
+    auto setup = std::make_unique<Setup>();
+    setup->levels = levels;
+    return PushSetup(Command::kRecord, std::move(setup));
 }
 
 bool LiveMix::StartPlayback(const SongDocument& document, Millis fromMs) {
@@ -259,15 +264,7 @@ bool LiveMix::StartPlayback(const SongDocument& document, Millis fromMs) {
                 break;
         }
     }
-    Command c;
-    c.kind = Command::kPlay;
-    c.setup = setup.get();
-    if (!Push(c)) return false;
-    for (auto& s : m_setups) {
-        if (s.first == 0) s.first = m_nextSeq;
-    }
-    m_setups.emplace_back(0, std::move(setup));
-    return true;
+    return PushSetup(Command::kPlay, std::move(setup));
 }
 
 bool LiveMix::Stop() {

@@ -249,6 +249,7 @@ class LiveMix final : public audio::BlockSequencer {
     void RememberAsked(int ch, bool on);
     bool Push(Command c);
     bool PushChannel(Command::Kind kind, int ch, std::int32_t value = 0, bool flag = false);
+    bool PushSetup(Command::Kind kind, std::unique_ptr<Setup> setup);
     void RetireSetups();
 
     // Audio thread.
