@@ -1,10 +1,13 @@
 // tamboro: the desktop program.
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CConsoleApp.h"
+#include "console/panel/ConsolePanel.h"
 #include "platform/StringTable.h"
+#include "resources/SkinResources.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -13,7 +16,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     tamboro::app::CConsoleApp app(argc, argv);
-    const int started = app.InitInstance(args);
+    // The skin pictures and the main console; the mix editor's form still
+    // shows the frame's plain panel.
+    tamboro::resources::RegisterSkinResources();
+    tamboro::app::StartOptions options;
+    options.panels = &tamboro::console::ConsolePanel::Create;
+    const int started = app.InitInstance(args, std::move(options));
     if (started >= 0) return started;
     return app.exec();
 }

@@ -7,6 +7,7 @@
 // take a channel index reject anything outside 0..19: results answer 1,
 // queries answer 0 or an empty text, setters ignore it.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -212,6 +213,25 @@ class Song {
     // 10 cannot be opened; 8 not a song file or damaged; 4 other archive
     // failures; a failed full load leaves an empty song at tempo 120.
     int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
+    // A mixdown in two halves, for a worker (SongStorage): Prepare takes
+    // what it needs from the song on the owner thread (the document and
+    // every channel's loop in the mixing format); Run renders and writes it
+    // on any thread, stopping early when `cancel` turns true (then nothing
+    // is written: an old file at the path stays). Results as SaveSong's, and
+    // Cancelled.
+    struct MixdownJob {
+        audio::WAVEFORMATEX format;  // mixing format
+        bool hasOutput = false;
+        audio::WAVEFORMATEX output;
+        std::string path;
+        std::uint32_t frames = 0;
+        std::array<std::unique_ptr<audio::Wave>, kChannelCount> loops;
+        SongDocument doc;
+    };
+    SongResult PrepareMixdown(const std::string& path, const audio::WAVEFORMATEX* format,
+                              const ProgressFn& progress, MixdownJob& job);
+    static SongResult RunMixdown(MixdownJob job, const ProgressFn& progress,
+                                 const std::atomic<bool>* cancel);
     // Length of the recorded mix: the latest on/off event.
     Millis MixLength() const { return m_doc.MixLength(); }
     // The channel's loop converted to `format` and fitted as for playing;

@@ -1,6 +1,7 @@
 // Mixdown: the recorded mix replayed offline through a private software
 // mixer into one wave, then written as a WAV file.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "audio/files/ConvertWave.h"
@@ -68,8 +69,9 @@ class MixdownStream final : public audio::ByteStream {
 
     // `document` is the stream's own copy of the mix.
     MixdownStream(const audio::WAVEFORMATEX& format, std::uint32_t frames, Loops loops,
-                  SongDocument document)
-        : m_loops(std::move(loops)),
+                  SongDocument document, const std::atomic<bool>* cancel)
+        : m_cancel(cancel),
+          m_loops(std::move(loops)),
           m_doc(std::move(document)),
           m_mixer(format, !platform::ForcePlainKernels()),
           m_rate(format.nSamplesPerSec),
@@ -85,6 +87,7 @@ class MixdownStream final : public audio::ByteStream {
         Advance();
     }
     std::uint32_t Read(void* buffer, std::uint32_t n) override {
+        if (Abandoned()) return 0;
         auto* out = static_cast<std::uint8_t*>(buffer);
         const std::uint64_t left = std::uint64_t{m_frames} * m_frameBytes - m_delivered;
         n = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, left));
@@ -139,6 +142,9 @@ class MixdownStream final : public audio::ByteStream {
         return got;
     }
     bool AtEnd() override { return m_delivered >= std::uint64_t{m_frames} * m_frameBytes; }
+    bool Abandoned() const override {
+        return m_cancel != nullptr && m_cancel->load(std::memory_order_acquire);
+    }
     std::uint32_t Length() override { return m_frames * m_frameBytes; }
 
   private:
@@ -197,7 +203,8 @@ class MixdownStream final : public audio::ByteStream {
         ApplyMixEvent(e, m_rendered, m_levels, voices);
     }
 
-    Loops m_loops;  // declared before the mixer, so they outlive its voices
+    const std::atomic<bool>* m_cancel;  // may be null
+    Loops m_loops;                      // declared before the mixer, so they outlive its voices
     const SongDocument m_doc;
     audio::SoftMixer m_mixer;
     std::array<audio::MixVoice*, kChannelCount> m_voices{};
@@ -219,40 +226,54 @@ class MixdownStream final : public audio::ByteStream {
 
 }  // namespace
 
-int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
-                  const ProgressFn& progress) {
-    if (output != nullptr && !audio::IsUsableFormat(*output)) return ToInt(SongResult::BadArgument);
-    const audio::WAVEFORMATEX format = MixingFormatFor(output);
+SongResult Song::PrepareMixdown(const std::string& path, const audio::WAVEFORMATEX* output,
+                                const ProgressFn& progress, MixdownJob& job) {
+    if (output != nullptr && !audio::IsUsableFormat(*output)) return SongResult::BadArgument;
+    job.format = MixingFormatFor(output);
+    job.hasOutput = output != nullptr;
+    if (output != nullptr) job.output = audio::CopyFormat(*output);
+    job.path = path;
     const std::uint32_t length = MixLength().count;
-    if (length == 0) return ToInt(SongResult::NoMix);
-
-    const std::uint64_t frames64 = std::uint64_t{format.nSamplesPerSec} * length / 1000;
+    if (length == 0) return SongResult::NoMix;
+    const std::uint64_t frames64 = std::uint64_t{job.format.nSamplesPerSec} * length / 1000;
     // A WAV file holds at most 4 GiB of samples.
-    if (frames64 == 0 || frames64 * format.nBlockAlign > UINT32_MAX - 4096) {
-        return ToInt(SongResult::OutOfMemory);
+    if (frames64 == 0 || frames64 * job.format.nBlockAlign > UINT32_MAX - 4096) {
+        return SongResult::OutOfMemory;
     }
-    const auto frames = static_cast<std::uint32_t>(frames64);
-
-    MixdownStream::Loops loops;
+    job.frames = static_cast<std::uint32_t>(frames64);
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if ((m_doc.channels[ch].flags & kLoaded) == 0) continue;
         if (progress) progress(1, ch, ch * 33 / 20);
-        loops[ch] = RenderChannelLoop(ch, format);
-        if (!loops[ch]) return ToInt(SongResult::ArchiveFailed);
+        job.loops[ch] = RenderChannelLoop(ch, job.format);
+        if (!job.loops[ch]) return SongResult::ArchiveFailed;
     }
+    job.doc = m_doc;
+    return SongResult::Ok;
+}
 
+SongResult Song::RunMixdown(MixdownJob job, const ProgressFn& progress,
+                            const std::atomic<bool>* cancel) {
     // The render is mixed while it is written; the writer reports 0..100,
     // shown as the last two thirds.
     const auto relay = [](void* context, std::uint32_t /*phase*/, std::uint32_t percent) {
         const auto& p = *static_cast<const ProgressFn*>(context);
         if (p) p(3, 0, static_cast<int>(33 + percent * 67 / 100));
     };
-    auto stream = std::make_unique<MixdownStream>(format, frames, std::move(loops), m_doc);
-    const audio::SoundResult written =
-        audio::SaveWaveStream(std::move(stream), format, frames * format.nBlockAlign, path, output,
-                              relay, const_cast<ProgressFn*>(&progress));
-    return written == audio::SoundResult::Ok ? ToInt(SongResult::Ok)
-                                             : ToInt(SongResult::WriteFailed);
+    auto stream = std::make_unique<MixdownStream>(job.format, job.frames, std::move(job.loops),
+                                                  std::move(job.doc), cancel);
+    const audio::SoundResult written = audio::SaveWaveStream(
+        std::move(stream), job.format, job.frames * job.format.nBlockAlign, job.path,
+        job.hasOutput ? &job.output : nullptr, relay, const_cast<ProgressFn*>(&progress));
+    if (cancel != nullptr && cancel->load()) return SongResult::Cancelled;
+    return written == audio::SoundResult::Ok ? SongResult::Ok : SongResult::WriteFailed;
+}
+
+int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
+                  const ProgressFn& progress) {
+    MixdownJob job;
+    const SongResult prepared = PrepareMixdown(path, output, progress, job);
+    if (prepared != SongResult::Ok) return ToInt(prepared);
+    return ToInt(RunMixdown(std::move(job), progress, nullptr));
 }
 
 }  // namespace tamboro::engine

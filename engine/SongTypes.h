@@ -25,6 +25,7 @@ enum class SongResult : int {
     TempFileFailed = 9,  // a loop could not be written to or read from a temporary file
     OpenFailed = 10,     // the song file could not be opened
     WriteFailed = 11,    // a write to the song file or the mixdown file failed
+    Cancelled = 12,      // the user cancelled a save or a mixdown; nothing was written
     Count_
 };
 static_assert(static_cast<int>(SongResult::WriteFailed) == 11);

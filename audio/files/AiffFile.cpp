@@ -178,7 +178,9 @@ SoundResult LoadAiff(Wave& wave, const std::string& path, std::uint32_t flags,
     MappedFile file;
     const SoundResult r = MapWholeFile(path, file);
     if (r != SoundResult::Ok) return r;
-    return ReadAiffImage(wave, file.data, file.size, flags, progress, context);
+    const SoundResult read = ReadAiffImage(wave, file.data, file.size, flags, progress, context);
+    NoteReadFault(path, read);
+    return read;
 }
 
 SoundResult SaveAiff(const Wave& source, const std::string& path, const WAVEFORMATEX* outputFormat,

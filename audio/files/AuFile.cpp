@@ -128,7 +128,9 @@ SoundResult LoadAu(Wave& wave, const std::string& path, std::uint32_t flags, Sou
     MappedFile file;
     const SoundResult r = MapWholeFile(path, file);
     if (r != SoundResult::Ok) return r;
-    return ReadAuImage(wave, file.data, file.size, flags, progress, context);
+    const SoundResult read = ReadAuImage(wave, file.data, file.size, flags, progress, context);
+    NoteReadFault(path, read);
+    return read;
 }
 
 SoundResult SaveAu(const Wave& wave, const std::string& path, std::uint32_t encoding,

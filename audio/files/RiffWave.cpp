@@ -370,6 +370,8 @@ SoundResult WriteRiffWave(SampleSource source, const std::string& path,
             Report(progress, context, 1, std::min(written, total), total);
         }
     }
+    // A source given up on leaves no file: the old one stays as it was.
+    if (samples->Abandoned()) return SoundResult::WriteFailed;
     if (written & 1) out.Write("", 1);
     out.Write(list.data(), list.size());
     if (written != expected) {

@@ -27,6 +27,24 @@ SoundResult MapWholeFile(const std::string& path, MappedFile& out) {
     return SoundResult::Ok;
 }
 
+void NoteReadFault(const std::string& path, SoundResult result) {
+    switch (result) {
+        case SoundResult::Damaged:
+            platform::NoteFileFault(path,
+                                    "damaged: a wrong magic, or a size or offset beyond "
+                                    "the end of the file");
+            break;
+        case SoundResult::InvalidFile:
+            platform::NoteFileFault(path, "impossible channels, bits or rate in the header");
+            break;
+        case SoundResult::ConversionUnavailable:
+            platform::NoteFileFault(path, "a coding or channel count that cannot be read");
+            break;
+        default:
+            break;
+    }
+}
+
 bool KeepMapped(const Wave& wave, std::uint32_t flags) {
     if (flags & kLoadMapped) return true;
     if (flags & kLoadCopy) return false;

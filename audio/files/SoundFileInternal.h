@@ -26,6 +26,11 @@ struct MappedFile {
 // is empty.
 SoundResult MapWholeFile(const std::string& path, MappedFile& out);
 
+// Records why a reader refused `path` (for readers that know no more than
+// their result): a damaged size or header, impossible values, or a coding
+// that cannot be read here. Nothing for other results.
+void NoteReadFault(const std::string& path, SoundResult result);
+
 // Whether new samples live in a mapped temporary file (else in memory).
 bool KeepMapped(const Wave& wave, std::uint32_t flags);
 

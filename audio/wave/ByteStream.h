@@ -27,6 +27,9 @@ class ByteStream {
     virtual std::uint32_t GetMode() { return m_mode; }
     // Total bytes the stream delivers (for a converter: the output length).
     virtual std::uint32_t Length() { return 0; }
+    // True when the stream stopped on purpose before its end (a cancelled
+    // render): what was read so far is not to be kept.
+    virtual bool Abandoned() const { return false; }
 
   protected:
     std::uint32_t m_mode = kClosed;

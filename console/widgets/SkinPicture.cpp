@@ -4,17 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "platform/Resources.h"
 
 namespace tamboro::console {
 namespace {
 
 constexpr int kKey = 252;
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
 
@@ -36,8 +32,8 @@ QImage LoadSkinPicture(std::string_view name, bool keyTransparent) {
         std::vector<std::uint8_t> file(14 + data.size());
         file[0] = 'B';
         file[1] = 'M';
-        PutLe32(file.data() + 2, static_cast<std::uint32_t>(file.size()));
-        PutLe32(file.data() + 10, 14 + infoSize + 4 * colours);
+        base::StoreLe<32>(file.data() + 2, static_cast<std::uint32_t>(file.size()));
+        base::StoreLe<32>(file.data() + 10, 14 + infoSize + 4 * colours);
         std::memcpy(file.data() + 14, data.data(), data.size());
         image.loadFromData(file.data(), static_cast<int>(file.size()), "BMP");
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audio/files/SoundFile.h"
+#include "base/ByteOrder.h"
 #include "platform/StringTable.h"
 #include "tests/cli/ChildProcess.h"
 #include "tests/cli/CliFixture.h"
@@ -43,10 +44,6 @@ Bytes Drain(int fd) {
         all.insert(all.end(), piece, piece + n);
     }
     return all;
-}
-
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
 class SpecialFiles : public ::testing::Test {
@@ -113,7 +110,7 @@ TEST_F(SpecialFiles, RenderToStandardOutputStreamsACompleteWav) {
     ASSERT_TRUE(end.exited && end.status == 0) << Err();
     // A reader of the pipe gets a WAV whose sizes are right from the start.
     ASSERT_GT(streamed.size(), 44u);
-    EXPECT_EQ(Le32(streamed, 4), streamed.size() - 8);
+    EXPECT_EQ(base::LoadLe<32>(streamed.data() + 4), streamed.size() - 8);
     const Bytes samples = Samples(streamed);
     ASSERT_FALSE(samples.empty());
     EXPECT_EQ(samples, Samples(file));
@@ -285,6 +282,18 @@ TEST_F(SpecialFiles, MessagesNameThePathAndTheReason) {
                   "not a RIFF WAVE file");
     ASSERT_TRUE(tamboro::test::WriteAll(File("empty.wav"), {}));
     ExpectFailure({"info", File("empty.wav")}, 5, File("empty.wav"), "empty file");
+    // AIFF and AU say it as far as their readers know.
+    ASSERT_TRUE(tamboro::test::WriteAll(File("bad.aiff"),
+                                        Bytes{'F', 'O', 'R', 'M', 0,   0,   0,   16,  'A', 'I',
+                                              'F', 'F', 'j', 'u', 'n', 'k', 'j', 'u', 'n', 'k'}));
+    ExpectFailure({"info", File("bad.aiff")}, 11, File("bad.aiff"),
+                  "damaged: a wrong magic, or a size or offset beyond the end of the file");
+    // Nine channels.
+    ASSERT_TRUE(tamboro::test::WriteAll(File("nine.au"),
+                                        Bytes{'.', 's', 'n', 'd', 0, 0, 0,    24,   0, 0, 0, 16,
+                                              0,   0,   0,   3,   0, 0, 0xAC, 0x44, 0, 0, 0, 9}));
+    ExpectFailure({"info", File("nine.au")}, 1, File("nine.au"),
+                  "a coding or channel count that cannot be read");
     // Damaged songs: cut short, and not an archive at all.
     Bytes song = tamboro::test::ReadAll(File("song.tbo"));
     ASSERT_GT(song.size(), 2000u);

@@ -7,7 +7,6 @@
 #include "console/widgets/SkinButton.h"
 #include "console/widgets/SkinPicture.h"
 #include "tests/console_logic/TestSkin.h"
-#include "tests/console_widgets/QtTestApp.h"
 
 namespace tamboro::console {
 namespace {
@@ -28,7 +27,6 @@ QRgb ShownPixel(SkinButton& button, int x, int y) {
 class SkinButtons : public ::testing::Test {
   protected:
     void SetUp() override {
-        TestApp();
         RegisterTestSkin();
         owner = std::make_unique<QWidget>();
         owner->resize(300, 300);
@@ -99,7 +97,6 @@ TEST_F(SkinButtons, ClicksEmitClicked) {
 }
 
 TEST(SkinPictures, KeyIndexBecomesTransparentOnRequest) {
-    TestApp();
     RegisterTestSkin();
     // Pad pictures carry a left column of index 252.
     const QImage keyed = LoadSkinPicture("TAMBOROTM1CH01U", true);

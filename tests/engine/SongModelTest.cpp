@@ -107,8 +107,9 @@ TEST(EventList, InsertionIsSortedAndStableWithinAMillisecond) {
 TEST(SongResults, EveryResultHasItsMessage) {
     EXPECT_EQ(SongResultMessageId(0), 0u);
     EXPECT_TRUE(SongResultMessage(0).empty());
-    const unsigned expected[] = {0,    1007, 1008, 1007, 1007, 1005,
-                                 1009, 1001, 1003, 1000, 1002, 1006};
+    const unsigned expected[] = {0,    1007, 1008, 1007, 1007, 1005, 1009,
+                                 1001, 1003, 1000, 1002, 1006, 1007};
+    static_assert(std::size(expected) == static_cast<std::size_t>(SongResult::Count_));
     for (int r = 1; r < ToInt(SongResult::Count_); ++r) {
         EXPECT_EQ(SongResultMessageId(r), expected[r]) << r;
         EXPECT_FALSE(SongResultMessage(r).empty()) << r;
