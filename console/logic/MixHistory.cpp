@@ -16,28 +16,27 @@ void MixHistory::Record(const engine::SongDocument& before) {
     m_current = m_nextState++;
 }
 
-HistoryResult MixHistory::Undo(const engine::SongDocument& current, bool busy,
+HistoryResult MixHistory::Step(std::deque<Entry>& from, std::deque<Entry>& to,
+                               const engine::SongDocument& current, bool busy,
                                engine::SongDocument& restored) {
     if (busy) return HistoryResult::Busy;
-    if (m_undo.empty()) return HistoryResult::Nothing;
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_redo.push_back({current, m_current});
-    m_current = step.state;
-    restored = std::move(step.doc);
+    if (from.empty()) return HistoryResult::Nothing;
+    Entry entry = std::move(from.back());
+    from.pop_back();
+    to.push_back({current, m_current});
+    m_current = entry.state;
+    restored = std::move(entry.doc);
     return HistoryResult::Ok;
+}
+
+HistoryResult MixHistory::Undo(const engine::SongDocument& current, bool busy,
+                               engine::SongDocument& restored) {
+    return Step(m_undo, m_redo, current, busy, restored);
 }
 
 HistoryResult MixHistory::Redo(const engine::SongDocument& current, bool busy,
                                engine::SongDocument& restored) {
-    if (busy) return HistoryResult::Busy;
-    if (m_redo.empty()) return HistoryResult::Nothing;
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
-    m_undo.push_back({current, m_current});
-    m_current = step.state;
-    restored = std::move(step.doc);
-    return HistoryResult::Ok;
+    return Step(m_redo, m_undo, current, busy, restored);
 }
 
 void MixHistory::Clear() {

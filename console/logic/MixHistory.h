@@ -55,14 +55,19 @@ class MixHistory {
     bool IsModified() const { return m_current != m_saved; }
 
   private:
-    struct Step {
+    struct Entry {
         engine::SongDocument doc;
         std::uint64_t state = 0;
     };
+    // Takes the latest entry of `from` as the new current state and keeps
+    // `current` on `to` (undo: from the undo steps to the redo steps).
+    HistoryResult Step(std::deque<Entry>& from, std::deque<Entry>& to,
+                       const engine::SongDocument& current, bool busy,
+                       engine::SongDocument& restored);
 
     std::size_t m_depth;
-    std::deque<Step> m_undo;      // oldest first
-    std::deque<Step> m_redo;      // next redo last
+    std::deque<Entry> m_undo;     // oldest first
+    std::deque<Entry> m_redo;     // next redo last
     std::uint64_t m_current = 0;  // the state the song is in now
     std::uint64_t m_saved = 0;
     std::uint64_t m_nextState = 1;
