@@ -20,6 +20,7 @@
 #include "app/SplashWindow.h"
 #include "app/core/Accelerators.h"
 #include "app/core/Document.h"
+#include "app/core/WindowFit.h"
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
 #include "audio/output/sdl/SdlBackend.h"
@@ -709,6 +710,27 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CMainFrame::FitToDisplay() {
+    const QScreen* s = screen();
+    if (s == nullptr) return;
+    const QRect frameRect = frameGeometry();
+    const QPoint client = mapToGlobal(QPoint(0, 0));
+    const FitPoint to =
+        app::FitToDisplay(s->geometry().width(), s->geometry().height(), width(), height(),
+                          {frameRect.x(), frameRect.y()}, {client.x(), client.y()});
+    if (to.x != frameRect.x() || to.y != frameRect.y()) move(to.x, to.y);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_fitConnected) {
+        m_fitConnected = true;
+        if (QScreen* s = screen())
+            connect(s, &QScreen::geometryChanged, this, &CMainFrame::FitToDisplay);
+    }
+    FitToDisplay();
 }
 
 void CMainFrame::paintEvent(QPaintEvent*) {

@@ -165,6 +165,7 @@ class CMainFrame final : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     platform::LParam OnMessage(std::uint32_t message, platform::WParam w, platform::LParam l);
@@ -177,6 +178,8 @@ class CMainFrame final : public QWidget {
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);
+    // The window's place on a screen of the console's size, or on screen.
+    void FitToDisplay();
     bool SaveSongInteractive();
     std::string SiblingPath(Sibling which) const;
     void LoadLoopCommand();
@@ -193,6 +196,7 @@ class CMainFrame final : public QWidget {
     int m_currentChannel = 0;
     int m_scale = 1;
     bool m_modified = false;
+    bool m_fitConnected = false;
     std::string m_songPath;
     std::array<std::uint32_t, engine::kChannelCount> m_previewGeneration{};
     int m_previewsPending = 0;

@@ -12,6 +12,7 @@
 #include "app/core/InstanceProtocol.h"
 #include "app/core/Preferences.h"
 #include "app/core/Progress.h"
+#include "app/core/WindowFit.h"
 #include "platform/StringTable.h"
 
 namespace tamboro::app {
@@ -362,6 +363,27 @@ TEST(DeviceSharing, NoDeviceAtStartRunsSilentAndTriesQuietlyOnReturn) {
     sharing.OnActivateApp(true);
     EXPECT_TRUE(s.active);
     EXPECT_EQ(s.notices, std::vector<bool>({true, false}));
+}
+
+}  // namespace
+}  // namespace tamboro::app
+
+
+namespace tamboro::app {
+namespace {
+
+TEST(WindowFit, ScreenOfTheConsolesSizePutsTheClientAreaAtTheCorner) {
+    // Caption 24 pixels, border 4: the client starts at window + (4, 24).
+    EXPECT_EQ(FitToDisplay(640, 480, 640, 480, {10, 10}, {14, 34}), (FitPoint{-4, -24}));
+    EXPECT_EQ(FitToDisplay(640, 480, 640, 480, {-4, -24}, {0, 0}), (FitPoint{-4, -24}));
+}
+
+TEST(WindowFit, ElsewhereOnlyAWindowOffTheScreenMoves) {
+    EXPECT_EQ(FitToDisplay(1920, 1080, 640, 480, {100, 50}, {104, 74}), (FitPoint{100, 50}));
+    EXPECT_EQ(FitToDisplay(1920, 1080, 640, 480, {-20, 50}, {-16, 74}), (FitPoint{0, 0}));
+    EXPECT_EQ(FitToDisplay(1920, 1080, 640, 480, {20, -5}, {24, 19}), (FitPoint{0, 0}));
+    // A 2x console on a 1280 x 960 screen is that screen's exact size.
+    EXPECT_EQ(FitToDisplay(1280, 960, 1280, 960, {0, 0}, {4, 24}), (FitPoint{-4, -24}));
 }
 
 }  // namespace
