@@ -211,18 +211,23 @@ bool LiveMix::SetMasterHeld(bool held) {
     return PushChannel(Command::kHoldMaster, 0, 0, held);
 }
 
-bool LiveMix::StartRecording(const MixLevels& levels) {
-    auto setup = std::make_unique<Setup>();
-    setup->levels = levels;
+bool LiveMix::PushSetup(Command::Kind kind, std::unique_ptr<Setup> setup) {
     Command c;
-    c.kind = Command::kRecord;
+    c.kind = kind;
     c.setup = setup.get();
     if (!Push(c)) return false;
+    // The setups before this one are let go once the audio thread took it.
     for (auto& s : m_setups) {
         if (s.first == 0) s.first = m_nextSeq;
     }
     m_setups.emplace_back(0, std::move(setup));
     return true;
+}
+
+bool LiveMix::StartRecording(const MixLevels& levels) {
+    auto setup = std::make_unique<Setup>();
+    setup->levels = levels;
+    return PushSetup(Command::kRecord, std::move(setup));
 }
 
 bool LiveMix::StartPlayback(const SongDocument& document, Millis fromMs) {
@@ -259,15 +264,7 @@ bool LiveMix::StartPlayback(const SongDocument& document, Millis fromMs) {
                 break;
         }
     }
-    Command c;
-    c.kind = Command::kPlay;
-    c.setup = setup.get();
-    if (!Push(c)) return false;
-    for (auto& s : m_setups) {
-        if (s.first == 0) s.first = m_nextSeq;
-    }
-    m_setups.emplace_back(0, std::move(setup));
-    return true;
+    return PushSetup(Command::kPlay, std::move(setup));
 }
 
 bool LiveMix::Stop() {
@@ -800,6 +797,21 @@ void LiveMix::ReportEvent(const MixEvent& e, std::uint64_t frame) {
     }
 }
 
+void LiveMix::ReportSwitch(const MixEvent& e, std::uint64_t frame, bool record, bool inTime) {
+    LiveNotice note;
+    note.channel = static_cast<int>(e.channel);
+    note.event = e;
+    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
+    if (record) {
+        note.kind = LiveNotice::kRecorded;
+        Notify(note);
+    }
+    note.kind = LiveNotice::kSwitched;
+    note.on = e.kind == kChannelOn;
+    note.inTime = inTime;
+    if (!m_quiet) Notify(note);
+}
+
 void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record,
                          bool selfStop, bool inTime, audio::VoiceControl& voices) {
     Channel& c = m_channels[static_cast<std::size_t>(ch)];
@@ -813,18 +825,7 @@ void LiveMix::SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool r
     const MixEvent e{time, kChannelOn, static_cast<std::uint32_t>(ch), 0, 0};
     ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     c.on = true;
-    LiveNotice note;
-    note.channel = ch;
-    note.event = e;
-    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
-    if (record) {
-        note.kind = LiveNotice::kRecorded;
-        Notify(note);
-    }
-    note.kind = LiveNotice::kSwitched;
-    note.on = true;
-    note.inTime = inTime;
-    if (!m_quiet) Notify(note);
+    ReportSwitch(e, frame, record, inTime);
     if (selfStop) {
         // The effect stops itself when its prepared length has played.
         Pending p;
@@ -849,18 +850,7 @@ void LiveMix::SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool 
     const MixEvent e{time, kChannelOff, static_cast<std::uint32_t>(ch), 0, 0};
     ApplyMixEvent(e, ClockAt(frame), m_levels, v);
     c.on = false;
-    LiveNotice note;
-    note.channel = ch;
-    note.event = e;
-    note.mixFrame = static_cast<std::int64_t>(frame) - (InTake() ? m_origin : 0);
-    if (record) {
-        note.kind = LiveNotice::kRecorded;
-        Notify(note);
-    }
-    note.kind = LiveNotice::kSwitched;
-    note.on = false;
-    note.inTime = inTime;
-    if (!m_quiet) Notify(note);
+    ReportSwitch(e, frame, record, inTime);
     if (c.pending.active && c.pending.selfStop) {
         // Switched off by hand before its self-stop: nothing is left to stop.
         c.pending.active = false;

@@ -249,6 +249,7 @@ class LiveMix final : public audio::BlockSequencer {
     void RememberAsked(int ch, bool on);
     bool Push(Command c);
     bool PushChannel(Command::Kind kind, int ch, std::int32_t value = 0, bool flag = false);
+    bool PushSetup(Command::Kind kind, std::unique_ptr<Setup> setup);
     void RetireSetups();
 
     // Audio thread.
@@ -261,6 +262,8 @@ class LiveMix final : public audio::BlockSequencer {
     void ReportEvent(const MixEvent& e, std::uint64_t frame);
     void SwitchOnAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool selfStop,
                     bool inTime, audio::VoiceControl& voices);
+    // The notices of a switch that took effect at `frame`.
+    void ReportSwitch(const MixEvent& e, std::uint64_t frame, bool record, bool inTime);
     void SwitchOffAt(int ch, std::uint64_t frame, std::uint32_t time, bool record, bool inTime,
                      audio::VoiceControl& voices);
     void Level(std::uint32_t kind, int ch, std::int32_t value, std::uint64_t frame,

@@ -1,8 +1,7 @@
 #include "engine/MixEvents.h"
 
-#include <charconv>
-
 #include "base/ByteOrder.h"
+#include "engine/TextWords.h"
 
 namespace tamboro::engine {
 namespace {
@@ -16,27 +15,6 @@ constexpr KindName kKindNames[] = {{kChannelOn, "on"},
                                    {kVolume, "volume"},
                                    {kPan, "pan"},
                                    {kMasterVolume, "master"}};
-
-template <typename T>
-bool ParseNumber(std::string_view word, T& out) {
-    auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), out);
-    return ec == std::errc() && ptr == word.data() + word.size();
-}
-
-std::vector<std::string_view> Words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        std::size_t end = i;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
-            ++end;
-        if (end > i) words.push_back(line.substr(i, end - i));
-        i = end;
-    }
-    return words;
-}
 
 }  // namespace
 
@@ -80,7 +58,7 @@ std::optional<std::vector<MixEvent>> ParseEventText(std::string_view text, std::
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const auto words = Words(line);
+        const auto words = SplitWords(line);
         if (words.empty() || words[0].front() == '#') continue;
         const auto fail = [&](const std::string& why) {
             if (error != nullptr) *error = "line " + std::to_string(lineNumber) + ": " + why;
@@ -88,17 +66,17 @@ std::optional<std::vector<MixEvent>> ParseEventText(std::string_view text, std::
         };
         if (words.size() != 4) return fail("expected TIME_MS KIND CHANNEL VALUE");
         MixEvent e;
-        if (!ParseNumber(words[0], e.time)) return fail("bad time");
+        if (!ParseWholeNumber(words[0], e.time)) return fail("bad time");
         e.kind = 0;
         for (const auto& k : kKindNames) {
             if (words[1] == k.name) e.kind = k.kind;
         }
         if (e.kind == 0) return fail("kind must be on, off, volume, pan or master");
-        if (!ParseNumber(words[2], e.channel) || e.channel >= kChannelCount) {
+        if (!ParseWholeNumber(words[2], e.channel) || e.channel >= kChannelCount) {
             return fail("channel must be 0 to 19");
         }
         std::int32_t value = 0;
-        if (!ParseNumber(words[3], value)) return fail("bad value");
+        if (!ParseWholeNumber(words[3], value)) return fail("bad value");
         e.value = static_cast<std::uint32_t>(value);
         events.push_back(e);
     }

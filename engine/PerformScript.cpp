@@ -1,8 +1,7 @@
 #include "engine/PerformScript.h"
 
-#include <charconv>
-
 #include "engine/SongTypes.h"
+#include "engine/TextWords.h"
 
 namespace tamboro::engine {
 namespace {
@@ -31,27 +30,6 @@ constexpr Verb kVerbs[] = {
     {"stop", PerformAction::kStop, false, 0},
     {"end", PerformAction::kEnd, false, 0},
 };
-
-template <typename T>
-bool Number(std::string_view word, T& out) {
-    auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), out);
-    return ec == std::errc() && ptr == word.data() + word.size();
-}
-
-std::vector<std::string_view> Words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        std::size_t end = i;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
-            ++end;
-        if (end > i) words.push_back(line.substr(i, end - i));
-        i = end;
-    }
-    return words;
-}
 
 // The range of the value an action takes.
 bool InRange(PerformAction::Kind kind, long v) {
@@ -82,7 +60,7 @@ std::optional<std::vector<PerformAction>> ParsePerformScript(std::string_view te
             line = line.substr(0, hash);
         }
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const auto words = Words(line);
+        const auto words = SplitWords(line);
         if (words.empty()) continue;
         const auto fail = [&](const std::string& why) {
             if (error != nullptr) *error = "line " + std::to_string(lineNumber) + ": " + why;
@@ -90,7 +68,7 @@ std::optional<std::vector<PerformAction>> ParsePerformScript(std::string_view te
         };
         PerformAction a;
         a.line = lineNumber;
-        if (!Number(words[0], a.timeMs)) return fail("bad time (milliseconds expected)");
+        if (!ParseWholeNumber(words[0], a.timeMs)) return fail("bad time (milliseconds expected)");
         if (a.timeMs < last) return fail("time goes back");
         last = a.timeMs;
         if (words.size() < 2) return fail("no action");
@@ -107,7 +85,7 @@ std::optional<std::vector<PerformAction>> ParsePerformScript(std::string_view te
                 actions.push_back(a);
                 continue;
             }
-            if (at >= words.size() || !Number(words[at], a.channel) || a.channel < 0 ||
+            if (at >= words.size() || !ParseWholeNumber(words[at], a.channel) || a.channel < 0 ||
                 a.channel >= kChannelCount) {
                 return fail("channel must be 0 to 19");
             }
@@ -115,7 +93,8 @@ std::optional<std::vector<PerformAction>> ParsePerformScript(std::string_view te
         }
         if (verb->values != 0 && at < words.size()) {
             long v = 0;
-            if (!Number(words[at], v) || !InRange(a.kind, v)) return fail("value out of range");
+            if (!ParseWholeNumber(words[at], v) || !InRange(a.kind, v))
+                return fail("value out of range");
             a.value = static_cast<int>(v);
             ++at;
         } else if (verb->values == 1) {

@@ -139,6 +139,8 @@ Song::LoadLoopReport Song::PutLoop(LoopLoad& load) {
 
 int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
+    // The loop that sounds goes: a recording notes where it stopped.
+    if (m_device != nullptr && m_live->Attached()) m_live->SwitchOff(ch);
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
         m_device->Unload(static_cast<int>(m_voice[ch]));
     }
@@ -176,6 +178,12 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
         if (result != 0) {
             ReplaceChannel(ch, nullptr, false);
             return result;
+        }
+        // A loop loaded during a recording starts its part of the mix with
+        // the levels it has: recorded where the load lands.
+        if (m_mixMode == MixMode::Recording) {
+            m_live->SetVolume(ch, m_volume[ch]);
+            m_live->SetPan(ch, m_pan[ch]);
         }
     }
     return ToInt(SongResult::Ok);

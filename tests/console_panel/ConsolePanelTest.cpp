@@ -3,8 +3,10 @@
 // themselves, knobs, the master slider, the mode switch, the transport, the
 // power switch, tooltips, the text panel and the pad pictures, all checked
 // on the back buffer's pixels, at zoom factors 1, 2 and 3.
+#include <QHelpEvent>
 #include <QMenu>
 #include <QTest>
+#include <QToolTip>
 #include <set>
 
 #include "app/CMainFrame.h"
@@ -264,6 +266,36 @@ TEST_P(ConsoleTest, KnobDragStepsFourPixelsAndHoldsDuringTheDrag) {
     EXPECT_EQ(knob->Surface().GetPixel(7, 7), KnobIndex(std::min(start + 2, 20)));
     QTest::mouseRelease(knob, Qt::LeftButton, {}, QPoint(7 * k, 7 * k));
     EXPECT_FALSE(Song().IsVolumeHeld(3));
+}
+
+TEST_P(ConsoleTest, AKnobHeldDuringPlaybackTakesTheControlOver) {
+    Load(3, Bar());
+    QTest::mouseClick(panel->Button(ConsoleButton::Record), Qt::LeftButton, {}, QPoint(3, 3));
+    ClickPad(3);
+    Render(10);
+    ClickPad(3);
+    Render(2);
+    QTest::mouseClick(panel->Button(ConsoleButton::Stop), Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(panel->Button(ConsoleButton::Play), Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_TRUE(Song().IsPlayingBack());
+    KnobWidget* knob = panel->Knob(3);
+    QTest::mousePress(knob, Qt::LeftButton, {}, QPoint(7 * k, 7 * k));
+    EXPECT_TRUE(Song().IsPanHeld(3));  // balance mode: the pan is held
+    EXPECT_FALSE(Song().IsVolumeHeld(3));
+    Render(2);
+    EXPECT_TRUE(Song().IsPanHeld(3));
+    QTest::mouseRelease(knob, Qt::LeftButton, {}, QPoint(7 * k, 7 * k));
+    EXPECT_FALSE(Song().IsPanHeld(3));
+}
+
+TEST_P(ConsoleTest, HoveringAPadShowsItsTooltip) {
+    Load(4, Bar());
+    const QPoint p = PadPoint(4);
+    QHelpEvent help(QEvent::ToolTip, At(p.x(), p.y()), panel->mapToGlobal(At(p.x(), p.y())));
+    QApplication::sendEvent(panel, &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text().toStdString(), "canale 5");
+    QToolTip::hideText();
 }
 
 TEST_P(ConsoleTest, MasterDragFollowsThePointerAndShowsItsPicture) {

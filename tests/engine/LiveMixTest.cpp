@@ -386,6 +386,36 @@ TEST_P(LiveMixTest, AnEffectStopsItselfAtItsEndUnlessTheStopIsCancelled) {
     song.SetLiveListener(nullptr);
 }
 
+TEST_P(LiveMixTest, ALoopLoadedDuringARecordingRecordsItsLevelsWhereTheLoadLanded) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    r.Load(0, r.Bar(), false, 11);
+    ASSERT_EQ(song.StartRecording(), SongResult::Ok);
+    song.SwitchChannelOn(0);
+    const std::uint64_t origin = r.Now();
+    r.Render(6);
+    song.SetChannelVolume(4, -2200);
+    song.SetChannelPan(4, 700);
+    r.Render(1);
+    const std::uint64_t issued = r.Now() - origin;
+    auto wave = PatternLoop(r.format, r.Bar(), 5);
+    ASSERT_EQ(song.ReplaceChannel(4, wave.get(), false), 0);
+    r.Render(3);
+    song.StopMix();
+    r.Render(2);
+    const auto volumes = Recorded(4, kVolume);
+    const auto pans = Recorded(4, kPan);
+    ASSERT_EQ(volumes.size(), 1u);
+    ASSERT_EQ(pans.size(), 1u);
+    EXPECT_EQ(volumes[0].time, FirstTimeAtOrAfter(issued));
+    EXPECT_EQ(static_cast<int>(volumes[0].value), -2200);
+    EXPECT_EQ(pans[0].time, FirstTimeAtOrAfter(issued));
+    EXPECT_EQ(static_cast<int>(pans[0].value), 700);
+    // Master events stay when channel 0's loop is replaced.
+    ASSERT_EQ(song.ReplaceChannel(0, wave.get(), false), 0);
+    EXPECT_FALSE(Recorded(0, kMasterVolume).empty());
+}
+
 TEST_P(LiveMixTest, ARecordingWithoutASwitchOnRendersNothing) {
     LiveRig& r = *rig;
     Song& song = *r.song;
