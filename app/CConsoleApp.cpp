@@ -1,5 +1,7 @@
 #include "app/CConsoleApp.h"
 
+#include "app/DialogHooks.h"
+
 #include <unistd.h>
 
 #include <QBuffer>
@@ -149,6 +151,7 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
     setup.splash = m_commandLine.splash && !screenshot;
     setup.answer = m_options.answer;
     m_frame = std::make_unique<CMainFrame>(std::move(setup));
+    InstallDialogs(*m_frame);
     if (m_commandLine.pro) m_frame->RequestConsole(1);
     m_frame->show();
     m_frame->repaint();

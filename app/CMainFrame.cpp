@@ -29,6 +29,7 @@
 #include "console/layout/SkinImages.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/ProgressDialog.h"
+#include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
@@ -245,17 +246,21 @@ bool CMainFrame::LaunchSibling(Sibling which) {
 }
 
 bool CMainFrame::OpenSong(const std::string& path, bool ask) {
+    return OpenSongFile(path, ask, false);
+}
+
+bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     if (ask && !ConfirmDiscard(false)) return false;
     m_song->StopMix();
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();
-    const int r = m_song->LoadSong(path, 0, [&](int phase, int channel, int percent) {
-        progress.Report(phase, channel, percent);
-    });
+    const int r = m_song->LoadSong(
+        path, mixOnly ? engine::Song::kLoadMixOnly : 0,
+        [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
     progress.Close();
     if (r != 0) ShowError(engine::SongResultMessage(r));
-    m_songPath = r == 0 ? path : std::string();
-    m_modified = false;
+    if (!mixOnly) m_songPath = r == 0 ? path : std::string();
+    m_modified = mixOnly && r == 0;
     RebuildAllPreviews();
     if (m_console) m_console->ReloadChannels(-1);
     RefreshTitle();
@@ -422,27 +427,65 @@ void CMainFrame::LoadLoopCommand() {
         chosen = !file.isEmpty();
         path = file.toStdString();
     }
-    if (chosen) {
-        const auto report = m_song->LoadLoop(
-            ch, path, effect,
-            [this](unsigned id) {
-                return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-                       QMessageBox::Yes;
-            },
-            [this](unsigned id) { ShowError(platform::LoadString(id)); });
-        if (report.fileResult != 0) {
-            ShowError(audio::ErrorTextB(report.fileResult));
-        } else if (report.tooLong) {
-            ShowError(platform::LoadString(1014));
-        } else if (report.songResult != 0) {
-            ShowError(engine::SongResultMessage(report.songResult));
-        } else {
-            MarkModified();
-            RebuildPreview(ch);
-            if (m_console) m_console->ReloadChannels(ch);
-        }
-    }
+    if (chosen) LoadLoopFile(ch, path, effect, loadStretch && !effect);
+    loadStretch = false;
     if (m_console) m_console->UpdateChannels(ch);
+}
+
+bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool stretch) {
+    if (ch < 0 || ch >= engine::kChannelCount) return false;
+    m_song->StopMix();
+    engine::Song::LoadChoice choice;
+    choice.effect = effect;
+    choice.stretch = stretch;
+    const auto report = m_song->LoadLoop(
+        ch, path, choice,
+        [this](unsigned id) {
+            return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+                   QMessageBox::Yes;
+        },
+        [this](unsigned id) { ShowError(platform::LoadString(id)); });
+    if (report.fileResult != 0) {
+        ShowError(audio::ErrorTextB(report.fileResult));
+    } else if (report.tooLong) {
+        ShowError(platform::LoadString(1014));
+    } else if (report.stretchRefused) {
+        ShowError(platform::LoadString(engine::kStretchRefusedText));
+    } else if (report.songResult != 0) {
+        ShowError(engine::SongResultMessage(report.songResult));
+    }
+    if (!report.Ok()) return false;
+    MarkModified();
+    RebuildPreview(ch);
+    if (m_console) m_console->ReloadChannels(ch);
+    return true;
+}
+
+void CMainFrame::SongChanged(bool saved) {
+    RebuildAllPreviews();
+    if (m_console) m_console->ReloadChannels(-1);
+    if (saved) {
+        Saved();
+    } else {
+        MarkModified();
+    }
+}
+
+void CMainFrame::ReapplyOutputFormat() {
+    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+    progress.Show();
+    m_song->SetOutputFormat(
+        m_settings.outputDevice, OutputFormatFor(m_settings.outputFormat),
+        m_settings.monoSource != 0, m_settings.softMixing != 0,
+        [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+    progress.Close();
+    if (m_console) m_console->ReloadChannels(-1);
+}
+
+void CMainFrame::RestartDevice() {
+    if (!m_device) return;
+    m_device->Activate(0);
+    m_device->Activate(1);
 }
 
 void CMainFrame::SaveLoopCommand() {
@@ -461,11 +504,13 @@ void CMainFrame::SaveLoopCommand() {
             path = file.toStdString();
         }
         if (chosen) {
-            const auto r = audio::SaveWave(*copy, path, audio::kTypeWav);
+            const auto r = audio::SaveWave(*copy, path, audio::kTypeWav,
+                                           saveLoopFormat ? &*saveLoopFormat : nullptr);
             if (r != audio::SoundResult::Ok)
                 ShowError(engine::SongResultMessage(static_cast<int>(r)));
         }
     }
+    saveLoopFormat.reset();
     if (m_console) m_console->UpdateChannels(ch);
 }
 

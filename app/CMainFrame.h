@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/PanelWnd.h"
@@ -78,6 +79,21 @@ class CMainFrame final : public QWidget {
     // Cancel; reports failures. `ask` asks first when the song is modified.
     // True when the song was opened.
     bool OpenSong(const std::string& path, bool ask = true);
+    // The same with the Files dialog's choice: `mixOnly` takes only the mix
+    // onto the song and keeps the song path.
+    bool OpenSongFile(const std::string& path, bool ask, bool mixOnly);
+    // Loads a sound file into a channel as the load-loop command does (same
+    // checks, same messages; a loaded channel is replaced). True on success.
+    bool LoadLoopFile(int channel, const std::string& path, bool effect, bool stretch);
+    // After the dialogs replaced or saved the song: previews and pads
+    // rebuilt; `saved` clears the modified mark, otherwise it is set.
+    void SongChanged(bool saved);
+    void SetSongPath(std::string path) { m_songPath = std::move(path); }
+    // The output settings of the preferences applied again (after a
+    // mixdown), with the progress dialog.
+    void ReapplyOutputFormat();
+    // The output device switched off and on again.
+    void RestartDevice();
     void RefreshTitle();
     // Sets the palette the console shows with; returns the previous one.
     gfx::Palette* SetPalette(gfx::Palette* palette);
@@ -146,6 +162,11 @@ class CMainFrame final : public QWidget {
     // Hooks for the wave open and save dialogs, the rename dialog and the
     // Files dialog's save; without them plain choosers stand in.
     std::function<bool(CMainFrame&, std::string& path, bool& effect)> waveOpenDialog;
+    // Set by the wave open dialog's hook: the chosen loop is time-stretched.
+    bool loadStretch = false;
+    // Set by the wave save dialog's hook: the format the loop is written in
+    // (its own when empty).
+    std::optional<audio::WAVEFORMATEX> saveLoopFormat;
     std::function<bool(CMainFrame&, const std::string& name, std::string& path)> waveSaveDialog;
     std::function<bool(CMainFrame&, std::string& name)> renameDialog;
     std::function<bool(CMainFrame&)> saveSongDialog;

@@ -27,7 +27,7 @@ declare -A rank=(
     [audio/wave]=3 [audio/timer]=3 [gfx/kernels]=2 [gfx]=3
     [audio/convert]=4 [audio/stretch]=4 [audio/files]=5 [audio/mixer]=5
     [audio/output]=6 [audio/output/sdl]=7 [engine]=8 [console/layout]=9 [console/logic]=10
-    [app/core]=9 [dialogs]=10 [app]=11
+    [app/core]=9 [console/widgets]=10 [dialogs]=11 [app]=12
 )
 layer_of() {
     local path=$1 best=""

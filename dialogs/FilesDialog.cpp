@@ -1,0 +1,174 @@
+#include "dialogs/FilesDialog.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+
+#include "dialogs/InfoNotice.h"
+#include "dialogs/ProgressDialog.h"
+#include "dialogs/WaveFileDialogs.h"
+#include "engine/Song.h"
+#include "engine/SongTypes.h"
+#include "platform/StringTable.h"
+
+namespace tamboro::dialogs {
+
+FilesDialog::FilesDialog(FilesContext context, QWidget* parent)
+    : SkinnedDialog(context.background, parent), m_ctx(std::move(context)) {
+    setWindowTitle("Files");
+    const bool english = platform::CurrentLanguage() == platform::Language::English;
+    DialogButton* newSong = AddButton(english ? "&New Song" : "&Nuovo Brano");
+    DialogButton* load = AddButton(english ? "L&oad Song" : "Carica Bran&o");
+    DialogButton* save = AddButton(english ? "&Save Song" : "&Salva Brano");
+    DialogButton* saveAs = AddButton(english ? "Save Song &As" : "Salv&a il brano come");
+    DialogButton* props = AddButton(english ? "&Properties" : QString::fromUtf8("&Proprietà"));
+    DialogButton* close = AddButton(english ? "Close" : "Chiudi", true);
+    m_summaryEdit = new QPlainTextEdit(this);
+    m_summaryEdit->setReadOnly(true);
+    m_summaryEdit->setMinimumSize(300, 260);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_summaryEdit, 0, 0, 6, 1);
+    int row = 0;
+    for (DialogButton* b : {newSong, load, save, saveAs, props, close})
+        grid->addWidget(b, row++, 1);
+    connect(newSong, &QAbstractButton::clicked, this, &FilesDialog::NewSong);
+    connect(load, &QAbstractButton::clicked, this, &FilesDialog::LoadSong);
+    connect(save, &QAbstractButton::clicked, this, [this] { SaveSong(); });
+    connect(saveAs, &QAbstractButton::clicked, this, [this] { SaveSongAs(); });
+    connect(props, &QAbstractButton::clicked, this, &FilesDialog::Properties);
+    connect(close, &QAbstractButton::clicked, this, &QDialog::accept);
+
+    runProperties = [](SongPropertiesDialog& d) { return d.exec(); };
+    shiftHeld = [] { return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };
+    chooseSongToLoad = [this](std::string& path, bool& mixOnly) {
+        SongLoadDialog dialog(this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        path = dialog.ChosenPath();
+        mixOnly = dialog.MixOnly();
+        return !path.empty();
+    };
+    chooseSongToSave = [this](SongSaveChoice& choice) {
+        SongSaveDialog dialog(m_ctx.songPath(), this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        choice.path = dialog.ChosenPath();
+        choice.mixOnly = dialog.MixOnly();
+        choice.hasFormat = dialog.HasFormat();
+        choice.format = dialog.Format();
+        return !choice.path.empty();
+    };
+    RebuildSummary();
+    close->setFocus();
+}
+
+void FilesDialog::RebuildSummary() {
+    m_summary = SongSummary(*m_ctx.song, m_ctx.songPath());
+    QString shown = QString::fromStdString(m_summary);
+    shown.replace("\r\n", "\n");
+    m_summaryEdit->setPlainText(shown);
+}
+
+template <typename Work>
+int FilesDialog::WithProgress(Work work) {
+    ProgressDialog progress(139, m_ctx.background, this);
+    progress.Show();
+    const int r = work([&progress](int phase, int channel, int percent) {
+        progress.Report(phase, channel, percent);
+        progress.Pump();
+    });
+    progress.Close();
+    if (r != 0 && m_ctx.showError) m_ctx.showError(engine::SongResultMessage(r));
+    return r;
+}
+
+void FilesDialog::NewSong() {
+    if (m_ctx.settings != nullptr && !platform::LoadString(2002).empty())
+        ShowNoticeIfWanted(128, 2002, *m_ctx.settings, this);
+    SongPropertiesDialog dialog(SongPropertiesDialog::Mode::NewSong, SongProperties{}, false,
+                                m_ctx.background, this);
+    if (runProperties(dialog) == QDialog::Accepted) {
+        const SongProperties v = dialog.Values();
+        m_ctx.song->NewSong(v.tempo);
+        m_ctx.song->SetAuthor(v.author);
+        m_ctx.song->SetTitle(v.title);
+        m_ctx.song->SetNotes(v.notes);
+        m_ctx.setSongPath({});
+        if (m_ctx.songChanged) m_ctx.songChanged(true);
+    }
+    RebuildSummary();
+}
+
+void FilesDialog::Properties() {
+    const engine::Song& s = *m_ctx.song;
+    const SongProperties now{s.GetTitle(), s.GetTempo(), s.GetAuthor(), s.GetMixedBy(),
+                             s.GetNotes()};
+    SongPropertiesDialog dialog(SongPropertiesDialog::Mode::Properties, now, shiftHeld(),
+                                m_ctx.background, this);
+    if (runProperties(dialog) == QDialog::Accepted) {
+        const SongProperties v = dialog.Values();
+        m_ctx.song->SetMixedBy(v.mixedBy);
+        m_ctx.song->SetTitle(v.title);
+        m_ctx.song->SetNotes(v.notes);
+        m_ctx.song->SetAuthor(v.author);
+        if (v.mixedBy != now.mixedBy || v.title != now.title || v.notes != now.notes ||
+            v.author != now.author) {
+            if (m_ctx.songChanged) m_ctx.songChanged(false);
+        }
+    }
+    RebuildSummary();
+}
+
+void FilesDialog::LoadSong() {
+    std::string path;
+    bool mixOnly = false;
+    if (chooseSongToLoad(path, mixOnly) && m_ctx.openSong) m_ctx.openSong(path, mixOnly);
+    RebuildSummary();
+}
+
+bool FilesDialog::SaveSong() {
+    const std::string path = m_ctx.songPath();
+    if (path.empty()) return SaveSongAs();
+    SongSaveChoice choice;
+    choice.path = path;
+    return SaveTo(choice);
+}
+
+bool FilesDialog::SaveTo(const SongSaveChoice& choice) {
+    const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
+    const int r = WithProgress([&](const engine::ProgressFn& progress) {
+        return m_ctx.song->SaveSongFile(choice.path, format, progress);
+    });
+    if (r == 0) {
+        m_ctx.setSongPath(choice.path);
+        if (m_ctx.songChanged) m_ctx.songChanged(true);
+    }
+    RebuildSummary();
+    return r == 0;
+}
+
+bool FilesDialog::SaveSongAs() {
+    SongSaveChoice choice;
+    if (!chooseSongToSave(choice)) return false;
+    const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
+    const QString suffix = QFileInfo(QString::fromStdString(choice.path)).suffix();
+    if (suffix.compare("wav", Qt::CaseInsensitive) == 0) {
+        const int r = WithProgress([&](const engine::ProgressFn& progress) {
+            return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixdown, format, progress);
+        });
+        if (m_ctx.reapplyOutput) m_ctx.reapplyOutput();
+        RebuildSummary();
+        return r == 0;
+    }
+    if (!choice.mixOnly) return SaveTo(choice);
+    const int r = WithProgress([&](const engine::ProgressFn& progress) {
+        return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixOnly, format, progress);
+    });
+    if (r == 0) {
+        if (m_ctx.restartDevice) m_ctx.restartDevice();
+        m_ctx.setSongPath(choice.path);
+    }
+    RebuildSummary();
+    return r == 0;
+}
+
+}  // namespace tamboro::dialogs
