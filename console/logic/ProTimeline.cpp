@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "audio/wave/Wave.h"
 #include "console/layout/ProLayout.h"
 
 namespace tamboro::console {
@@ -83,6 +84,32 @@ int ThumbnailWidth(std::uint32_t loopMillis, double tempo) {
     const double bars = loopMillis * 0.001 / axis.BarSeconds();
     const double width = 0.5 + kLaneWidth * bars / kBarsShown;
     return width >= 1.0e9 ? 1000000000 : static_cast<int>(width);
+}
+
+std::vector<ThumbnailColumn> ThumbnailColumns(const audio::Wave& preview, int width, int height) {
+    std::vector<ThumbnailColumn> columns(static_cast<std::size_t>(std::max(width, 0)));
+    const std::int32_t frames = preview.FrameCount();
+    if (width <= 0 || frames <= 0) return columns;
+    const std::int32_t step = std::max<std::int32_t>(1, frames / width);
+    const auto row = [height](int v) { return ((v + 32767) * height) >> 16; };
+    for (int c = 0; c < width; ++c) {
+        const std::int64_t first = std::int64_t{step} * c;
+        if (first >= frames) break;
+        const std::int32_t last =
+            static_cast<std::int32_t>(std::min<std::int64_t>(first + step, frames));
+        int lo = 32767;
+        int hi = -32768;
+        for (auto i = static_cast<std::int32_t>(first); i < last; ++i) {
+            const std::uint32_t packed = preview.GetFrame(i);
+            for (const int v : {static_cast<int>(static_cast<std::int16_t>(packed & 0xFFFF)),
+                                static_cast<int>(static_cast<std::int16_t>(packed >> 16))}) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        columns[static_cast<std::size_t>(c)] = {std::max(0, row(lo)), row(hi) + 1};
+    }
+    return columns;
 }
 
 std::vector<SoundingPeriod> SoundingPeriods(const engine::EventList& events) {

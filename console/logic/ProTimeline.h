@@ -12,6 +12,10 @@
 #include "engine/SongTypes.h"
 #include "engine/Units.h"
 
+namespace tamboro::audio {
+class Wave;
+}
+
 namespace tamboro::console {
 
 // "No event" on either side of a time: the largest millisecond value. No
@@ -81,6 +85,19 @@ class ProTimeline {
 // Width in pixels of a channel's thumbnail: its loop at the lane's scale,
 // trunc(0.5 + 480 × bars / 4) with bars = length / bar; 0 for no length.
 int ThumbnailWidth(std::uint32_t loopMillis, double tempo);
+
+// One column of a thumbnail: a vertical line over rows [top, bottom).
+struct ThumbnailColumn {
+    int top = 0;
+    int bottom = 0;
+    friend bool operator==(const ThumbnailColumn&, const ThumbnailColumn&) = default;
+};
+// The waveform picture of a channel preview (16-bit frames): `width`
+// columns, each stepping frameCount / width frames (at least one); the
+// minimum and maximum over both sides of a column's samples give rows
+// ((v + 32767) × height) >> 16, the line reaching one row past the maximum.
+// Columns past the last frame are empty (top == bottom == 0).
+std::vector<ThumbnailColumn> ThumbnailColumns(const audio::Wave& preview, int width, int height);
 
 // A sounding period: an on event and the next off event of the channel
 // (end kNoTime when the mix leaves the channel sounding).

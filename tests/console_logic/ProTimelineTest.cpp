@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "audio/wave/Wave.h"
 #include "console/logic/ProTimeline.h"
 #include "engine/SongDocument.h"
+#include "tests/support/AudioSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -211,6 +215,63 @@ TEST(Thumbnail, SpansCoverEveryColumnOfThePeriodOnce) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace tamboro::console
+
+namespace tamboro::console {
+namespace {
+
+// A 16-bit stereo preview whose frame k holds left(k) and right(k).
+template <typename Left, typename Right>
+std::unique_ptr<audio::Wave> Preview(int frames, Left left, Right right) {
+    auto wave = std::make_unique<audio::Wave>();
+    EXPECT_TRUE(wave->Create(tamboro::test::Pcm(2000, 16, 2), static_cast<std::uint32_t>(frames)));
+    for (int k = 0; k < frames; ++k) {
+        const auto l = static_cast<std::uint16_t>(static_cast<std::int16_t>(left(k)));
+        const auto r = static_cast<std::uint16_t>(static_cast<std::int16_t>(right(k)));
+        wave->SetFrame(k, l | (std::uint32_t{r} << 16));
+    }
+    return wave;
+}
+
+using Columns = std::vector<ThumbnailColumn>;
+
+TEST(Thumbnail, ColumnsSpanTheMinimumAndMaximumOfBothSides) {
+    // Four columns of ten frames each: silence, full scale on the right
+    // only, the negative limit on the left, a small swing in the middle.
+    const auto left = [](int k) {
+        switch (k / 10) {
+            case 2:
+                return k == 25 ? -32768 : 0;
+            case 3:
+                return k % 2 == 0 ? 3000 : 0;
+            default:
+                return 0;
+        }
+    };
+    const auto right = [](int k) {
+        switch (k / 10) {
+            case 1:
+                return k == 11 ? 32767 : (k == 17 ? -32767 : 0);
+            case 3:
+                return k % 2 == 0 ? -3000 : 0;
+            default:
+                return 0;
+        }
+    };
+    const auto wave = Preview(40, left, right);
+    // Height 12: silence lies on row 5 (32767 × 12 / 65536 = 5.99), the
+    // limits on rows 0 and 11, -3000 and 3000 on rows 5.45 and 6.55.
+    EXPECT_EQ(ThumbnailColumns(*wave, 4, 12), (Columns{{5, 6}, {0, 12}, {0, 6}, {5, 7}}));
+}
+
+TEST(Thumbnail, APreviewShorterThanThePictureLeavesColumnsEmpty) {
+    const auto wave = Preview(
+        3, [](int) { return 0; }, [](int) { return 0; });
+    EXPECT_EQ(ThumbnailColumns(*wave, 5, 12), (Columns{{5, 6}, {5, 6}, {5, 6}, {0, 0}, {0, 0}}));
+    EXPECT_TRUE(ThumbnailColumns(*wave, 0, 12).empty());
 }
 
 }  // namespace
