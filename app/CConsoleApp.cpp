@@ -1,5 +1,3 @@
-#include "app/CConsoleApp.h"
-
 #include "app/DialogHooks.h"
 
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "app/DialogHooks.h"
 #include "app/Registry.h"
 #include "app/core/XdgRegistration.h"
 #include "audio/output/OutputDevice.h"

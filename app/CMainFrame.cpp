@@ -28,6 +28,7 @@
 #include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
 #include "dialogs/AboutBox.h"
+#include "dialogs/DialogSkin.h"
 #include "dialogs/ProgressDialog.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
@@ -61,18 +62,6 @@ int AutomaticScale(const QWidget* w) {
     const int k = std::min(avail.width() * 85 / 100 / layout::kConsoleWidth,
                            avail.height() * 85 / 100 / layout::kConsoleHeight);
     return std::clamp(k, 1, kMaxScale);
-}
-
-// Turns "Name|*.a; *.b|Other|*.*||" into Qt's ";;"-separated filter list.
-QString QtFilter(unsigned id) {
-    const QStringList parts = Str(id).split('|', Qt::SkipEmptyParts);
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString globs = parts[i + 1];
-        globs.replace(';', ' ');
-        filters << parts[i].trimmed() + " (" + globs.simplified() + ")";
-    }
-    return filters.join(";;");
 }
 
 }  // namespace
@@ -211,7 +200,8 @@ void CMainFrame::OpenFilesDialog() {
     if (filesDialog) {
         filesDialog(*this);
     } else {
-        const QString path = QFileDialog::getOpenFileName(this, Str(128), QString(), QtFilter(138));
+        const QString path =
+            QFileDialog::getOpenFileName(this, Str(128), QString(), dialogs::QtFilter(138));
         if (!path.isEmpty()) OpenSong(path.toStdString());
     }
     if (m_console) {
@@ -423,7 +413,8 @@ void CMainFrame::LoadLoopCommand() {
     if (waveOpenDialog) {
         chosen = waveOpenDialog(*this, path, effect);
     } else {
-        const QString file = QFileDialog::getOpenFileName(this, Str(128), QString(), QtFilter(129));
+        const QString file =
+            QFileDialog::getOpenFileName(this, Str(128), QString(), dialogs::QtFilter(129));
         chosen = !file.isEmpty();
         path = file.toStdString();
     }
@@ -499,7 +490,7 @@ void CMainFrame::SaveLoopCommand() {
         } else {
             const QString file = QFileDialog::getSaveFileName(
                 this, Str(128), QString::fromStdString(m_song->GetChannelName(ch)) + ".wav",
-                QtFilter(163));
+                dialogs::QtFilter(163));
             chosen = !file.isEmpty();
             path = file.toStdString();
         }
@@ -572,7 +563,8 @@ bool CMainFrame::SaveSongInteractive() {
         return saveSongDialog(*this);
     }
     if (path.empty()) {
-        path = QFileDialog::getSaveFileName(this, Str(165), QString(), QtFilter(138)).toStdString();
+        path = QFileDialog::getSaveFileName(this, Str(165), QString(), dialogs::QtFilter(138))
+                   .toStdString();
         if (path.empty()) return false;
     }
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
@@ -622,14 +614,7 @@ void CMainFrame::ApplyPreferences(const Preferences& next) {
         m_settings.outputFormat = next.outputFormat;
         m_settings.monoSource = next.monoSource;
         m_settings.softMixing = next.softMixing;
-        dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
-        progress.Show();
-        m_song->SetOutputFormat(
-            m_settings.outputDevice, OutputFormatFor(m_settings.outputFormat),
-            m_settings.monoSource != 0, m_settings.softMixing != 0,
-            [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
-        progress.Close();
-        if (m_console) m_console->ReloadChannels(-1);
+        ReapplyOutputFormat();
     }
     m_settings.tooltip = next.tooltip;
     m_settings.levelMeter = next.levelMeter;
