@@ -1,4 +1,4 @@
-#include "app/DialogHooks.h"
+#include "app/CConsoleApp.h"
 
 #include <unistd.h>
 
