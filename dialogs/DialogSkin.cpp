@@ -29,7 +29,7 @@ QString QtFilter(unsigned id) {
 }
 
 DialogButton::DialogButton(const QString& caption, QWidget* parent) : console::SkinButton(parent) {
-    SetImages("GBUTTONU", "GBUTTOND", "GBUTTONF", "GBUTTONX");
+    SetImages("GBUTTONU", "GBUTTOND", "GBUTTONF", "GBUTTONX", /*keyTransparent=*/true);
     setText(caption);  // also makes the mnemonic's shortcut
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -18,13 +18,13 @@ SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent) {
 SkinButton::~SkinButton() = default;
 
 bool SkinButton::SetImages(std::string_view up, std::string_view down, std::string_view focus,
-                           std::string_view disabled) {
+                           std::string_view disabled, bool keyTransparent) {
     const std::string_view names[4] = {up, down, focus, disabled};
     bool ok = true;
     for (int i = 0; i < 4; ++i) {
         m_images[static_cast<std::size_t>(i)] = QImage();
         if (names[i].empty()) continue;
-        m_images[static_cast<std::size_t>(i)] = LoadSkinPicture(names[i]);
+        m_images[static_cast<std::size_t>(i)] = LoadSkinPicture(names[i], keyTransparent);
         if (m_images[static_cast<std::size_t>(i)].isNull()) ok = false;
     }
     if (m_images[Up].isNull()) ok = false;

@@ -22,9 +22,11 @@ class SkinButton : public QAbstractButton {
 
     // Drops the four pictures and loads each one named (empty names load
     // nothing). False when the up picture is missing or a named one cannot
-    // be loaded; the pictures that did load are kept.
+    // be loaded; the pictures that did load are kept. With `keyTransparent`
+    // the transparent index lets what is behind the button show through
+    // (the dialogs' rounded buttons over their texture).
     bool SetImages(std::string_view up, std::string_view down, std::string_view focus = {},
-                   std::string_view disabled = {});
+                   std::string_view disabled = {}, bool keyTransparent = false);
     // The dialogs' form: the button's text T names the pictures T + "U",
     // T + "D", T + "F" and T + "X"; missing ones stay empty. When the up
     // picture exists the button takes its size (times the scale) in place.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "dialogs/AboutBox.h"
+#include "dialogs/DialogSkin.h"
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
 #include "tests/app/ShellTestSupport.h"
@@ -125,6 +126,19 @@ TEST_F(DialogTest, NoticeTickedSwitchesItselfOffForGood) {
     EXPECT_FALSE(NoticeWanted(store, 2002));
     EXPECT_EQ(store.ReadInt("INFORMATION", "2002", 0), 1);
     EXPECT_FALSE(dialogs::ShowNoticeIfWanted(128, 2002, store, nullptr));
+}
+
+// The rounded dialog buttons let the texture show through their corners
+// instead of painting the transparent index's colour there.
+TEST_F(DialogTest, DialogButtonCornersAreTransparent) {
+    dialogs::DialogButton button(QStringLiteral("&Ok"), nullptr);
+    for (auto state : {console::SkinButton::Up, console::SkinButton::Down}) {
+        const QImage& picture = button.Image(state);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(picture.pixel(picture.width() - 1, picture.height() - 1)), 0);
+        EXPECT_EQ(qAlpha(picture.pixel(picture.width() / 2, picture.height() / 2)), 255);
+    }
 }
 
 TEST_F(DialogTest, AboutBoxHasItsTextsAndCloses) {
