@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "gfx/kernels/BlitKernels.h"
 #include "gfx/ClipRegion.h"
 #include "gfx/GfxSystem.h"
 #include "gfx/Image.h"
+#include "gfx/kernels/BlitKernels.h"
 
 namespace tamboro::gfx {
 namespace {

@@ -62,7 +62,8 @@ void ScaledCopy::Update(gfx::DibSurface& source, const layout::Rect& r) {
             default:
                 for (int x = x0; x < x1; ++x) {
                     const std::uint32_t c = lut[src[x]];
-                    for (int i = 0; i < k; ++i) *out++ = c;
+                    for (int i = 0; i < k; ++i)
+                        *out++ = c;
                 }
                 break;
         }

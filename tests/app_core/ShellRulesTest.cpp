@@ -368,7 +368,6 @@ TEST(DeviceSharing, NoDeviceAtStartRunsSilentAndTriesQuietlyOnReturn) {
 }  // namespace
 }  // namespace tamboro::app
 
-
 namespace tamboro::app {
 namespace {
 

@@ -12,7 +12,6 @@
 #include "base/ByteOrder.h"
 #include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
-#include "base/ByteOrder.h"
 #include "platform/Resources.h"
 
 namespace tamboro::console::test {

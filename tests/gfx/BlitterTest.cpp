@@ -4,11 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "gfx/kernels/BlitKernels.h"
 #include "gfx/ClipRegion.h"
 #include "gfx/DibSurface.h"
 #include "gfx/PackedImage.h"
 #include "gfx/Ref.h"
+#include "gfx/kernels/BlitKernels.h"
 
 namespace tamboro::gfx {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "gfx/kernels/BlitKernels.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
 #include "gfx/Image.h"
+#include "gfx/kernels/BlitKernels.h"
 #include "platform/Cpu.h"
 
 namespace tamboro::gfx {
