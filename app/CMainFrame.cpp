@@ -31,6 +31,7 @@
 #include "dialogs/DialogSkin.h"
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
+#include "engine/LoopLoadJob.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
 #include "platform/DebugLog.h"
@@ -439,13 +440,22 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     engine::Song::LoadChoice choice;
     choice.effect = effect;
     choice.stretch = stretch;
-    const auto report = m_song->LoadLoop(
-        ch, path, choice,
+    // The worker's reports only wake this thread's event loop; the dialog
+    // reads the percentage from the job. Declared before the job: the job
+    // joins its worker (the last to post) before the target goes.
+    const std::unique_ptr<platform::MessageTarget> wake =
+        Loop().CreateTarget([](std::uint32_t, platform::WParam, platform::LParam) { return 0; });
+    // Reads the loop and asks the tempo question here; a stretch then runs
+    // on the job's worker.
+    engine::LoopLoadJob job(
+        *m_song, ch, path, std::move(choice), wake.get(), kMsgStretchProgress,
         [this](unsigned id) {
             return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
                    QMessageBox::Yes;
         },
         [this](unsigned id) { ShowError(platform::LoadString(id)); });
+    if (!job.Done()) WaitForStretch(job, ch);
+    const auto report = job.Finish();
     if (report.fileResult != 0) {
         ShowError(audio::ErrorTextB(report.fileResult));
     } else if (report.tooLong) {
@@ -455,11 +465,27 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     } else if (report.songResult != 0) {
         ShowError(engine::SongResultMessage(report.songResult));
     }
+    // A cancelled stretch left the channel as it was; nothing to tell.
     if (!report.Ok()) return false;
     MarkModified();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(ch);
     return true;
+}
+
+void CMainFrame::WaitForStretch(engine::LoopLoadJob& job, int ch) {
+    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+    connect(&progress, &dialogs::ProgressDialog::cancelRequested, this, [&job] { job.Cancel(); });
+    progress.Show();
+    // Every report of the worker is an event, and so is its last one (posted
+    // after Done holds), so the wait below never outlasts the stretch.
+    for (;;) {
+        if (progress.Cancelled()) job.Cancel();
+        progress.Report(engine::kStretchPhase, ch, job.Percent());
+        if (job.Done()) break;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    progress.Close();
 }
 
 void CMainFrame::SongChanged(bool saved) {

@@ -31,12 +31,18 @@
 
 class QMenu;
 
+namespace tamboro::engine {
+class LoopLoadJob;
+}
+
 namespace tamboro::app {
 
 class ProgressDialog;
 
 // Frame messages.
 inline constexpr std::uint32_t kMsgSwapConsole = 1124;  // WM_USER+100: w 1 mix editor, 0 console
+// A loop's stretch reports (w percent, l 1 when done); it only wakes the wait.
+inline constexpr std::uint32_t kMsgStretchProgress = 1125;
 
 enum class Sibling { Drum = 0, Audio = 1 };  // buttons 110 and 111
 
@@ -86,7 +92,10 @@ class CMainFrame final : public QWidget {
     // onto the song and keeps the song path.
     bool OpenSongFile(const std::string& path, bool ask, bool mixOnly);
     // Loads a sound file into a channel as the load-loop command does (same
-    // checks, same messages; a loaded channel is replaced). True on success.
+    // checks, same messages; a loaded channel is replaced). With `stretch`
+    // (never for an effect) the loop is time-stretched to the song's tempo
+    // on a worker under a progress dialog whose Cancel leaves the channel as
+    // it was. True on success.
     bool LoadLoopFile(int channel, const std::string& path, bool effect, bool stretch);
     // After the dialogs replaced or saved the song: previews and pads
     // rebuilt; `saved` clears the modified mark, otherwise it is set.
@@ -202,6 +211,9 @@ class CMainFrame final : public QWidget {
     void LoadBackgroundTexture();
     void RebuildPreview(int channel);
     void RebuildAllPreviews();
+    // Shows the progress dialog (string 171) while `job` stretches the
+    // channel's loop on its worker; its Cancel stops the stretch.
+    void WaitForStretch(engine::LoopLoadJob& job, int channel);
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);
