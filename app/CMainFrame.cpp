@@ -248,6 +248,8 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
         path, mixOnly ? engine::Song::kLoadMixOnly : 0,
         [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
     progress.Close();
+    // Another song (or another mix on this one): the old steps lead nowhere.
+    m_history.Clear();
     if (r != 0) ShowError(engine::SongResultMessage(r));
     if (!mixOnly) m_songPath = r == 0 ? path : std::string();
     m_modified = mixOnly && r == 0;
@@ -547,13 +549,20 @@ void CMainFrame::EffectCommand() {
 // --- The document ----------------------------------------------------------------------
 
 void CMainFrame::MarkModified() {
+    m_history.Forget();
     if (m_modified) return;
     m_modified = true;
     RefreshTitle();
 }
 
+void CMainFrame::HistoryChanged() {
+    m_modified = m_history.IsModified();
+    RefreshTitle();
+}
+
 void CMainFrame::Saved() {
     m_modified = false;
+    m_history.MarkSaved();
     RefreshTitle();
 }
 

@@ -24,6 +24,7 @@
 #include "audio/output/OutputBackend.h"
 #include "audio/output/OutputDevice.h"
 #include "audio/wave/Wave.h"
+#include "console/logic/MixHistory.h"
 #include "engine/Song.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
@@ -126,9 +127,16 @@ class CMainFrame final : public QWidget {
     void RequestConsole(int proMode);
     // A change the song file keeps was made (the title then starts with
     // "*"); Saved() clears it.
+    // A change the undo steps do not cover: they are forgotten too.
     void MarkModified();
     void Saved();
+    // After a change recorded in History() or an undo or redo: the mark
+    // follows the history (clean again at the saved state).
+    void HistoryChanged();
     bool IsModified() const { return m_modified; }
+    // The undo and redo steps of the song (the mix editor's edits). Cleared
+    // when another song is opened; the saved state follows Saved().
+    console::MixHistory& History() { return m_history; }
     // Asks the question before the song goes away; false when the user
     // cancels. Saving is offered through the Files dialog's save.
     bool ConfirmDiscard(bool quitting);
@@ -217,6 +225,7 @@ class CMainFrame final : public QWidget {
     int m_currentChannel = 0;
     int m_scale = 1;
     bool m_modified = false;
+    console::MixHistory m_history;
     bool m_fitConnected = false;
     std::string m_songPath;
     std::array<std::uint32_t, engine::kChannelCount> m_previewGeneration{};
