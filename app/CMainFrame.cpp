@@ -363,6 +363,17 @@ QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
         connect(action, &QAction::triggered, this,
                 [this, c = command] { ExecuteChannelCommand(c); });
     }
+    // Undo and redo of the song's changes.
+    menu->addSeparator();
+    const bool busy = m_song->IsRecording() || m_song->IsPlayingBack();
+    QAction* undo =
+        menu->addAction(QString::fromUtf8(english ? "&Undo\tCtrl+Z" : "&Annulla\tCtrl+Z"), this,
+                        [this] { Undo(); });
+    undo->setEnabled(m_history.CanUndo() && !busy);
+    QAction* redo = menu->addAction(
+        QString::fromUtf8(english ? "Re&do\tCtrl+Shift+Z" : "Ri&peti\tCtrl+Shift+Z"), this,
+        [this] { Redo(); });
+    redo->setEnabled(m_history.CanRedo() && !busy);
     return menu;
 }
 
@@ -560,6 +571,27 @@ void CMainFrame::HistoryChanged() {
     RefreshTitle();
 }
 
+console::HistoryResult CMainFrame::StepHistory(bool redo) {
+    const bool busy =
+        m_song->IsRecording() || m_song->IsPlayingBack() || (m_console && m_console->Editing());
+    engine::SongDocument restored;
+    const console::HistoryResult r = redo ? m_history.Redo(m_song->Document(), busy, restored)
+                                          : m_history.Undo(m_song->Document(), busy, restored);
+    if (r != console::HistoryResult::Ok) return r;
+    m_song->RestoreMix(restored);
+    HistoryChanged();
+    if (m_console) m_console->UpdateChannels(-1);
+    return r;
+}
+
+console::HistoryResult CMainFrame::Undo() {
+    return StepHistory(false);
+}
+
+console::HistoryResult CMainFrame::Redo() {
+    return StepHistory(true);
+}
+
 void CMainFrame::Saved() {
     m_modified = false;
     m_history.MarkSaved();
@@ -718,6 +750,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool CMainFrame::HandleKey(QKeyEvent* key) {
+    // Ctrl+Z and Ctrl+Shift+Z: undo and redo, never the channel key Z (the
+    // accelerators leave keys with Ctrl alone).
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    if (key->key() == Qt::Key_Z && mods.testFlag(Qt::ControlModifier) &&
+        !mods.testFlag(Qt::AltModifier) && !mods.testFlag(Qt::MetaModifier)) {
+        if (mods.testFlag(Qt::ShiftModifier)) {
+            Redo();
+        } else {
+            Undo();
+        }
+        return true;
+    }
     if (key->isAutoRepeat()) {
         // Holding a key would switch its channel on and off many times.
         const int cmd =

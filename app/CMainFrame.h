@@ -133,6 +133,11 @@ class CMainFrame final : public QWidget {
     // After a change recorded in History() or an undo or redo: the mark
     // follows the history (clean again at the saved state).
     void HistoryChanged();
+    // Takes back the song's last recorded change, or makes it again (Ctrl+Z,
+    // Ctrl+Shift+Z and the channel menu's last two items); refused (Busy)
+    // while a take records or the mix plays back. The console repaints.
+    console::HistoryResult Undo();
+    console::HistoryResult Redo();
     bool IsModified() const { return m_modified; }
     // The undo and redo steps of the song (the mix editor's edits). Cleared
     // when another song is opened; the saved state follows Saved().
@@ -207,6 +212,7 @@ class CMainFrame final : public QWidget {
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);
+    console::HistoryResult StepHistory(bool redo);
     // The window's place on a screen of the console's size, or on screen.
     void FitToDisplay();
     bool SaveSongInteractive();

@@ -1,7 +1,5 @@
 #include "console/panel/ProPanel.h"
 
-#include <QAction>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -31,10 +29,6 @@ std::uint64_t SteadyMillis() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-bool English() {
-    return platform::CurrentLanguage() == platform::Language::English;
 }
 
 constexpr std::uint32_t kStatusText = 156;   // "Stò suonando....."
@@ -509,63 +503,14 @@ void ProPanel::UpdateCursor(const QPoint& p) {
     setCursor(m_arrow);
 }
 
-// --- Undo, redo and the channel menu --------------------------------------------------------
-
-HistoryResult ProPanel::StepHistory(bool redo) {
-    if (m_drag.IsDragging()) return HistoryResult::Busy;
-    engine::Song& song = Frame().Song();
-    MixHistory& history = Frame().History();
-    engine::SongDocument restored;
-    const HistoryResult r = redo ? history.Redo(song.Document(), MixBusy(), restored)
-                                 : history.Undo(song.Document(), MixBusy(), restored);
-    if (r != HistoryResult::Ok) return r;
-    song.RestoreMix(restored);
-    Frame().HistoryChanged();
-    UpdateChannels(-1);
-    return r;
-}
-
-HistoryResult ProPanel::Undo() {
-    return StepHistory(false);
-}
-
-HistoryResult ProPanel::Redo() {
-    return StepHistory(true);
-}
-
-void ProPanel::keyPressEvent(QKeyEvent* event) {
-    // Ctrl+Z, never the channel key Z: the frame's accelerators leave keys
-    // with Ctrl alone.
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->key() == Qt::Key_Z && mods.testFlag(Qt::ControlModifier) &&
-        !mods.testFlag(Qt::AltModifier)) {
-        if (mods.testFlag(Qt::ShiftModifier)) {
-            Redo();
-        } else {
-            Undo();
-        }
-        event->accept();
-        return;
-    }
-    PanelWnd::keyPressEvent(event);
-}
+// --- The channel menu ----------------------------------------------------------------------
 
 void ProPanel::OpenChannelMenu(int channel, const QPoint& globalPos) {
+    // Unlike the main console's, also while channels sound.
     Frame().SetCurrentChannel(channel);
     QMenu* menu = Frame().CreateChannelMenu(this);
     if (menu == nullptr) return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addSeparator();
-    const MixHistory& history = Frame().History();
-    const bool busy = MixBusy();
-    QAction* undo =
-        menu->addAction(QString::fromUtf8(English() ? "&Undo\tCtrl+Z" : "&Annulla\tCtrl+Z"), this,
-                        [this] { Undo(); });
-    undo->setEnabled(history.CanUndo() && !busy);
-    QAction* redo = menu->addAction(
-        QString::fromUtf8(English() ? "Re&do\tCtrl+Shift+Z" : "Ri&peti\tCtrl+Shift+Z"), this,
-        [this] { Redo(); });
-    redo->setEnabled(history.CanRedo() && !busy);
     m_menu = menu;
     menu->popup(globalPos);
     emit channelMenuOpened(channel);

@@ -8,8 +8,8 @@
 // buffer with the PRO palette (ProCanvas); text is rasterised by the
 // toolkit into coverage masks. The lanes edit the document's event lists
 // with LaneDrag (never while the mix plays back); every edit is a step of
-// the frame's MixHistory, taken back with Ctrl+Z and redone with
-// Ctrl+Shift+Z or from the channel menu.
+// the frame's MixHistory (the frame undoes and redoes them: Ctrl+Z,
+// Ctrl+Shift+Z and the channel menu).
 //
 // User-interface thread only.
 #include <QCursor>
@@ -66,6 +66,7 @@ class ProPanel final : public app::PanelWnd {
     void Redraw() override;
     bool IsControlAt(const QPoint& pos) const override;
     bool IsPro() const override { return true; }
+    bool Editing() const override { return m_drag.IsDragging(); }
 
     ProCanvas& Canvas() { return *m_canvas; }
     const ProTimeline& Timeline() const { return m_timeline; }
@@ -81,9 +82,6 @@ class ProPanel final : public app::PanelWnd {
     // The timer's tick: the live mix's news, the playback follow, the
     // status area and the ruler.
     void Tick();
-    // Undo and redo of the song's last change (Ctrl+Z, Ctrl+Shift+Z).
-    HistoryResult Undo();
-    HistoryResult Redo();
 
   signals:
     void channelMenuOpened(int channel);
@@ -92,7 +90,6 @@ class ProPanel final : public app::PanelWnd {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QPoint ToConsole(const QPointF& pos) const;
@@ -111,7 +108,6 @@ class ProPanel final : public app::PanelWnd {
     void RebuildThumbnail(int ch);
     void OnDragMove(int consoleX);
     void EndDrag(bool release);
-    HistoryResult StepHistory(bool redo);
     void OpenChannelMenu(int channel, const QPoint& globalPos);
     void UpdateCursor(const QPoint& consolePos);
     // The coverage mask of `text` in `font`: width, height and ascent
