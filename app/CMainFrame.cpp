@@ -379,10 +379,12 @@ QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
     QAction* undo =
         menu->addAction(QString::fromUtf8(english ? "&Undo\tCtrl+Z" : "&Annulla\tCtrl+Z"), this,
                         [this] { Undo(); });
+    undo->setData(kCmdUndo);
     undo->setEnabled(m_history.CanUndo() && !busy);
     QAction* redo = menu->addAction(
         QString::fromUtf8(english ? "Re&do\tCtrl+Shift+Z" : "Ri&peti\tCtrl+Shift+Z"), this,
         [this] { Redo(); });
+    redo->setData(kCmdRedo);
     redo->setEnabled(m_history.CanRedo() && !busy);
     return menu;
 }
@@ -399,6 +401,12 @@ bool CMainFrame::OnCommand(int command) {
         case kCmdRenameLoop:
         case kCmdEffect:
             ExecuteChannelCommand(command);
+            return true;
+        case kCmdUndo:
+            Undo();
+            return true;
+        case kCmdRedo:
+            Redo();
             return true;
         default:
             return false;
