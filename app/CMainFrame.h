@@ -33,6 +33,7 @@ class QMenu;
 
 namespace tamboro::app {
 
+class Autosave;
 class ProgressDialog;
 
 // Frame messages.
@@ -132,6 +133,19 @@ class CMainFrame final : public QWidget {
     void MarkModified();
     void Saved();
     bool IsModified() const { return m_modified; }
+    // Marks the song modified when its document (the mix, texts, names,
+    // levels at rest) differs from the one last saved or opened: a
+    // recording or a level set at rest is a change the file keeps.
+    void NoteDocumentChanges();
+
+    // Start-up, after a run that did not end: offers the automatic snapshot
+    // (question 2030); Yes opens it as modified with its original path.
+    // No removes it. True when the snapshot was opened.
+    bool OfferRecovery();
+    // Starts the automatic snapshots of the modified song (see Autosave);
+    // the frame's end removes them.
+    void StartAutosave();
+    Autosave* AutosaveWriter() const { return m_autosave.get(); }
     // Asks the question before the song goes away; false when the user
     // cancels. Saving is offered through the Files dialog's save.
     bool ConfirmDiscard(bool quitting);
@@ -223,6 +237,10 @@ class CMainFrame final : public QWidget {
     int m_currentChannel = 0;
     int m_scale = 1;
     bool m_modified = false;
+    // Counts the changes MarkModified was told of (the snapshots compare it).
+    std::uint64_t m_changeSerial = 0;
+    // The document as last saved or opened.
+    engine::SongDocument m_cleanDoc;
     bool m_fitConnected = false;
     std::string m_songPath;
     std::array<std::uint32_t, engine::kChannelCount> m_previewGeneration{};
@@ -246,6 +264,7 @@ class CMainFrame final : public QWidget {
     std::unique_ptr<platform::MessageTarget> m_target;
     std::unique_ptr<DeviceSharing> m_sharing;
     QPointer<QWidget> m_splash;
+    std::unique_ptr<Autosave> m_autosave;
     // A child widget, deleted here first rather than by QWidget's
     // destructor, which would run after the song and the device are gone.
     std::unique_ptr<PanelWnd> m_console;
