@@ -603,7 +603,18 @@ bool CMainFrame::SaveSongInteractive() {
 }
 
 void CMainFrame::NoteDocumentChanges() {
-    if (!m_modified && m_song->Document() != m_cleanDoc) MarkModified();
+    if (m_modified) return;
+    // Loops, names, flags and texts change through the frame's commands,
+    // which mark the song; the mix and the levels change on the console.
+    const engine::SongDocument& now = m_song->Document();
+    bool changed = now.initialMasterVolume != m_cleanDoc.initialMasterVolume;
+    for (int ch = 0; ch < engine::kChannelCount && !changed; ++ch) {
+        const engine::ChannelDoc& a = now.channels[ch];
+        const engine::ChannelDoc& b = m_cleanDoc.channels[ch];
+        changed = a.events != b.events || a.initialVolume != b.initialVolume ||
+                  a.initialPan != b.initialPan;
+    }
+    if (changed) MarkModified();
 }
 
 bool CMainFrame::OfferRecovery() {

@@ -133,9 +133,9 @@ class CMainFrame final : public QWidget {
     void MarkModified();
     void Saved();
     bool IsModified() const { return m_modified; }
-    // Marks the song modified when its document (the mix, texts, names,
-    // levels at rest) differs from the one last saved or opened: a
-    // recording or a level set at rest is a change the file keeps.
+    // Marks the song modified when its recorded mix or its levels at rest
+    // differ from those last saved or opened: a recording or a level set
+    // at rest is a change the file keeps.
     void NoteDocumentChanges();
 
     // Start-up, after a run that did not end: offers the automatic snapshot
