@@ -23,27 +23,25 @@ constexpr std::size_t kBlock = 1024;
 // pass is out before the offered input is.
 constexpr std::uint32_t kTrailReserveMs = 200;
 
-// The loop as the stretcher reads it, one float array per stretched
-// channel, the loop played round:
+// The loop as the stretcher reads it, the loop played round:
 //
 //   | end of loop  | loop, frames 0..N-1 | start of loop, and on round |
 //   |<- context -->|                     |<- trail ------------------->|
 //
 // With a context of N frames this begins with the loop three times over.
-std::vector<std::vector<float>> RoundInput(const Wave& in, std::uint32_t channels,
-                                           std::uint32_t context, std::uint32_t trail) {
+// It is read a block at a time: ReadRound puts `count` frames from loop
+// frame `at` into `planes` (one per stretched channel, values in -1..1) and
+// answers the frame after them.
+std::uint32_t ReadRound(const Wave& in, std::uint32_t at, std::size_t count,
+                        std::vector<std::vector<float>>& planes) {
     const auto frames = static_cast<std::uint32_t>(in.FrameCount());
-    const std::size_t total = std::size_t{context} + frames + trail;
-    std::vector<std::vector<float>> planes(channels, std::vector<float>(total));
-    // context <= frames, so one added loop length keeps the index positive.
-    std::uint32_t at = (frames - context) % frames;
-    for (std::size_t i = 0; i < total; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t packed = in.GetFrame(static_cast<std::int32_t>(at));
         planes[0][i] = static_cast<std::int16_t>(packed & 0xFFFF) / 32768.0f;
-        if (channels == 2) planes[1][i] = static_cast<std::int16_t>(packed >> 16) / 32768.0f;
+        if (planes.size() == 2) planes[1][i] = static_cast<std::int16_t>(packed >> 16) / 32768.0f;
         if (++at == frames) at = 0;
     }
-    return planes;
+    return at;
 }
 
 // Whether a stereo loop's two channels hold the same sample in every frame.
@@ -109,9 +107,16 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
     // Rubber Band reports failures by throwing (std::bad_alloc at least);
     // nothing of it leaves this function.
     try {
-        const std::vector<std::vector<float>> input = RoundInput(in, stretched, context, trail);
-        const std::size_t total = input[0].size();
+        const std::size_t total = std::size_t{context} + frames + trail;
+        // context <= frames, so one added loop length keeps the index positive.
+        const std::uint32_t first = (frames - context) % frames;
+        std::vector<std::vector<float>> block(stretched, std::vector<float>(kBlock));
         std::vector<const float*> inputs(stretched);
+        std::vector<float*> outputs(stretched);
+        for (std::uint32_t c = 0; c < stretched; ++c) {
+            inputs[c] = block[c].data();
+            outputs[c] = block[c].data();
+        }
 
         // Pitch scale 1 keeps the pitch and with it the spectral envelope
         // (the formants); OptionFormantPreserved only acts on a pitch shift
@@ -125,9 +130,13 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
         stretcher.setExpectedInputDuration(total);
         stretcher.setMaxProcessSize(kBlock);
 
-        for (std::uint32_t c = 0; c < stretched; ++c)
-            inputs[c] = input[c].data();
-        stretcher.study(inputs.data(), total, true);
+        std::uint32_t at = first;
+        for (std::size_t done = 0; done < total;) {
+            const std::size_t step = std::min(kBlock, total - done);
+            at = ReadRound(in, at, step, block);
+            done += step;
+            stretcher.study(inputs.data(), step, done == total);
+        }
         // The middle pass starts and ends exactly where the target length
         // puts it, whatever the stretcher makes of the passes around it.
         // (Key frames only inside the material: the ends are the stretcher's.)
@@ -138,21 +147,30 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
                 {{context, keptStart}, {std::size_t{context} + frames, wanted}});
         }
 
-        std::vector<std::vector<float>> output(stretched);
-        for (auto& plane : output)
-            plane.reserve(static_cast<std::size_t>(static_cast<double>(total) * ratio) + kBlock);
-        std::vector<std::vector<float>> chunk(stretched, std::vector<float>(kBlock));
-        std::vector<float*> chunks(stretched);
-        for (std::uint32_t c = 0; c < stretched; ++c)
-            chunks[c] = chunk[c].data();
+        // The kept pass goes straight into `out` as it comes; the frames the
+        // stretcher misses stay as Create left them: silence.
+        WAVEFORMATEX target;
+        MakePcmFormat(target, format->nSamplesPerSec, 16, static_cast<std::uint16_t>(channels));
+        if (!out.Create(target, targetFrames)) return StretchResult::OutOfMemory;
+        std::uint8_t* const bytes = out.Data();
+        std::size_t produced = 0;
         const auto drain = [&] {
             for (int ready = stretcher.available(); ready > 0; ready = stretcher.available()) {
                 const std::size_t got = stretcher.retrieve(
-                    chunks.data(), std::min<std::size_t>(static_cast<std::size_t>(ready), kBlock));
+                    outputs.data(), std::min<std::size_t>(static_cast<std::size_t>(ready), kBlock));
                 if (got == 0) break;
-                for (std::uint32_t c = 0; c < stretched; ++c) {
-                    output[c].insert(output[c].end(), chunk[c].begin(), chunk[c].begin() + got);
+                const std::size_t from = std::max(produced, keptStart);
+                const std::size_t to = std::min(produced + got, wanted);
+                for (std::size_t i = from; i < to; ++i) {
+                    std::uint8_t* frame = bytes + (i - keptStart) * channels * 2;
+                    for (std::uint32_t c = 0; c < channels; ++c) {
+                        const float value = block[std::min(c, stretched - 1)][i - produced];
+                        const auto sample = static_cast<std::uint16_t>(ToSample(value));
+                        *frame++ = static_cast<std::uint8_t>(sample & 0xFF);
+                        *frame++ = static_cast<std::uint8_t>(sample >> 8);
+                    }
                 }
+                produced += got;
             }
         };
 
@@ -160,38 +178,24 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
         // is out, the rest of its work (the trail, and the draining of its
         // windows after the input's end) only makes what is thrown away.
         int reported = -1;
+        at = first;
         for (std::size_t done = 0; done < total;) {
             const std::size_t step = std::min(kBlock, total - done);
-            for (std::uint32_t c = 0; c < stretched; ++c)
-                inputs[c] = input[c].data() + done;
+            at = ReadRound(in, at, step, block);
             done += step;
             stretcher.process(inputs.data(), step, done == total);
             drain();
-            if (fast && output[0].size() >= wanted) break;
-            const int percent = static_cast<int>(std::min(output[0].size(), wanted) * 99 / wanted);
+            if (fast && produced >= wanted) break;
+            const int percent = static_cast<int>(std::min(produced, wanted) * 99 / wanted);
             if (percent != reported) {
                 reported = percent;
-                if (progress && !progress(percent)) return StretchResult::Cancelled;
+                if (progress && !progress(percent)) {
+                    out.Reset();
+                    return StretchResult::Cancelled;
+                }
             }
         }
         drain();
-
-        WAVEFORMATEX target;
-        MakePcmFormat(target, format->nSamplesPerSec, 16, static_cast<std::uint16_t>(channels));
-        if (!out.Create(target, targetFrames)) return StretchResult::OutOfMemory;
-        const std::size_t produced = output[0].size();
-        const std::size_t kept =
-            produced > keptStart ? std::min<std::size_t>(produced - keptStart, targetFrames) : 0;
-        std::uint8_t* bytes = out.Data();
-        for (std::size_t i = 0; i < kept; ++i) {
-            for (std::uint32_t c = 0; c < channels; ++c) {
-                const float value = output[std::min(c, stretched - 1)][keptStart + i];
-                const auto sample = static_cast<std::uint16_t>(ToSample(value));
-                *bytes++ = static_cast<std::uint8_t>(sample & 0xFF);
-                *bytes++ = static_cast<std::uint8_t>(sample >> 8);
-            }
-        }
-        // Frames the stretcher missed stay as Create left them: silence.
     } catch (const std::bad_alloc&) {
         out.Reset();
         return StretchResult::OutOfMemory;

@@ -7,12 +7,13 @@
 // the loop before its start and the start again after its end, and only the
 // middle pass is kept, so the seam of the stretched loop is as clean as
 // every other point of it. A loop up to kStretchContextMs long is stretched
-// as three whole copies end to end; of a longer one, the stretcher sees that
-// much of it on either side: longer than half the stretcher's longest
-// analysis window (a few thousand frames), which is as far as a point of
-// its output looks around it, so the seam comes out as clean (the tests
-// compare the seam of three whole copies). Three whole copies of a 20 s
-// loop would take three times as long.
+// from three whole copies end to end; of a longer one, the stretcher sees
+// that much of it before its start: longer than half the stretcher's
+// longest analysis window (a few thousand frames), which is as far as a
+// point of its output looks around it, so the seam comes out as clean (the
+// tests compare the seam of three whole copies). After the loop's end it
+// reads on round only until the stretched loop is out. Three whole copies
+// of a 20 s loop would take three times as long.
 //
 // Any thread may stretch; one wave belongs to one thread at a time.
 #include <cstdint>
