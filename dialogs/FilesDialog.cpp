@@ -69,15 +69,16 @@ void FilesDialog::RebuildSummary() {
 }
 
 template <typename Work>
-int FilesDialog::WithProgress(Work work) {
+engine::SongResult FilesDialog::WithProgress(Work work) {
     ProgressDialog progress(139, m_ctx.background, this);
     progress.Show();
-    const int r = work([&progress](int phase, int channel, int percent) {
+    const engine::SongResult r = work([&progress](int phase, int channel, int percent) {
         progress.Report(phase, channel, percent);
         progress.Pump();
     });
     progress.Close();
-    if (r != 0 && m_ctx.showError) m_ctx.showError(engine::SongResultMessage(r));
+    if (r != engine::SongResult::Ok && m_ctx.showError)
+        m_ctx.showError(engine::SongResultMessage(r));
     return r;
 }
 
@@ -138,15 +139,15 @@ bool FilesDialog::SaveSong() {
 
 bool FilesDialog::SaveTo(const SongSaveChoice& choice) {
     const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
-    const int r = WithProgress([&](const engine::ProgressFn& progress) {
+    const engine::SongResult r = WithProgress([&](const engine::ProgressFn& progress) {
         return m_ctx.song->SaveSongFile(choice.path, format, progress);
     });
-    if (r == 0) {
+    if (r == engine::SongResult::Ok) {
         m_ctx.setSongPath(choice.path);
         if (m_ctx.songChanged) m_ctx.songChanged(true);
     }
     RebuildSummary();
-    return r == 0;
+    return r == engine::SongResult::Ok;
 }
 
 bool FilesDialog::SaveSongAs() {
@@ -155,23 +156,23 @@ bool FilesDialog::SaveSongAs() {
     const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
     const QString suffix = QFileInfo(QString::fromStdString(choice.path)).suffix();
     if (suffix.compare("wav", Qt::CaseInsensitive) == 0) {
-        const int r = WithProgress([&](const engine::ProgressFn& progress) {
+        const engine::SongResult r = WithProgress([&](const engine::ProgressFn& progress) {
             return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixdown, format, progress);
         });
         if (m_ctx.reapplyOutput) m_ctx.reapplyOutput();
         RebuildSummary();
-        return r == 0;
+        return r == engine::SongResult::Ok;
     }
     if (!choice.mixOnly) return SaveTo(choice);
-    const int r = WithProgress([&](const engine::ProgressFn& progress) {
+    const engine::SongResult r = WithProgress([&](const engine::ProgressFn& progress) {
         return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixOnly, format, progress);
     });
-    if (r == 0) {
+    if (r == engine::SongResult::Ok) {
         if (m_ctx.restartDevice) m_ctx.restartDevice();
         m_ctx.setSongPath(choice.path);
     }
     RebuildSummary();
-    return r == 0;
+    return r == engine::SongResult::Ok;
 }
 
 }  // namespace tamboro::dialogs

@@ -9,6 +9,7 @@
 #include "audio/wave/WaveFormat.h"
 #include "dialogs/DialogSkin.h"
 #include "dialogs/SongDialogs.h"
+#include "engine/SongTypes.h"
 
 class QPlainTextEdit;
 
@@ -77,7 +78,7 @@ class FilesDialog final : public SkinnedDialog {
   private:
     void RebuildSummary();
     template <typename Work>
-    int WithProgress(Work work);
+    engine::SongResult WithProgress(Work work);
 
     FilesContext m_ctx;
     QPlainTextEdit* m_summaryEdit = nullptr;
