@@ -62,7 +62,7 @@ TEST_P(DropTest, ALoopDroppedOnAPadLoadsIntoThatChannel) {
     EXPECT_TRUE(frame->IsModified());
     for (int ch = 0; ch < kChannels; ++ch) {
         if (ch != 7) {
-            EXPECT_NE(frame->Song().IsChannelEmpty(ch), 0) << ch;
+            EXPECT_TRUE(frame->Song().IsChannelEmpty(ch)) << ch;
         }
     }
     // The same as the load-loop command: the channel holds the file's loop.
@@ -95,7 +95,7 @@ TEST_P(DropTest, BesideThePadsALoopIsRefusedButASongIsTaken) {
     EXPECT_FALSE(loop.dropped);
     app::test::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
     for (int ch = 0; ch < kChannels; ++ch)
-        EXPECT_NE(frame->Song().IsChannelEmpty(ch), 0);
+        EXPECT_TRUE(frame->Song().IsChannelEmpty(ch));
 
     app::test::MakeSong(Path("dropped.tbo"), "Lasciato cadere");
     const Drag song = test::DropFiles(panel, outside, {Path("dropped.tbo")});
@@ -117,7 +117,7 @@ TEST_P(DropTest, TwoFilesAtOnceOrAnAddressAreRefused) {
     EXPECT_FALSE(web.moved);
     EXPECT_FALSE(web.dropped);
     app::test::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
-    EXPECT_NE(frame->Song().IsChannelEmpty(0), 0);
+    EXPECT_TRUE(frame->Song().IsChannelEmpty(0));
 }
 
 TEST_P(DropTest, AFileTheLoaderRefusesIsReportedAndChangesNothing) {
@@ -130,7 +130,7 @@ TEST_P(DropTest, AFileTheLoaderRefusesIsReportedAndChangesNothing) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(4, k), {Path("broken.wav")}).dropped);
     ASSERT_TRUE(SpinUntil([&] { return !frame->lastError.empty(); }));
     EXPECT_EQ(frame->Song().GetChannelName(4), name);
-    EXPECT_EQ(frame->Song().IsChannelEmpty(4), 0);
+    EXPECT_FALSE(frame->Song().IsChannelEmpty(4));
     EXPECT_FALSE(frame->IsModified());
 }
 
