@@ -57,7 +57,7 @@ TEST_P(DropTest, ALoopDroppedOnAPadLoadsIntoThatChannel) {
     EXPECT_TRUE(drag.entered);
     EXPECT_TRUE(drag.moved);
     EXPECT_TRUE(drag.dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(7) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(7); }));
     EXPECT_EQ(frame->CurrentChannel(), 7);
     EXPECT_TRUE(frame->IsModified());
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -76,7 +76,7 @@ TEST_P(DropTest, ALoopDroppedOnAPadLoadsIntoThatChannel) {
 
 TEST_P(DropTest, ALoopDroppedOnALoadedPadReplacesItsLoop) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(2, k), {Loop("kick_four.wav")}).dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(2) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(2); }));
     const std::string first = frame->Song().GetChannelName(2);
     ASSERT_TRUE(
         test::DropFiles(panel, test::PadCentre(2, k), {Loop("snare_backbeat.wav")}).dropped);
@@ -122,7 +122,7 @@ TEST_P(DropTest, TwoFilesAtOnceOrAnAddressAreRefused) {
 
 TEST_P(DropTest, AFileTheLoaderRefusesIsReportedAndChangesNothing) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(4, k), {Loop("kick_four.wav")}).dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(4) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(4); }));
     frame->Saved();
     const std::string name = frame->Song().GetChannelName(4);
     const std::string bytes("RIFF\x04\0\0\0WAVE", 12);
