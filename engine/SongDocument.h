@@ -1,14 +1,16 @@
 #pragma once
-// The song as a document: tempo, texts, the twenty channels and their
-// recorded mix. A plain value: copying one keeps a snapshot (the mix
-// editor's undo does). What sounds and where files lie is not part of it
-// (see Song and LiveMix).
+// The song as a document: tempo, texts, the twenty channels with their
+// loops and their recorded mix. A plain value: copying one keeps a snapshot
+// (the undo history does); the loops are shared, not copied. What sounds
+// and the prepared files are not part of it (see Song and LiveMix).
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/ChannelLoop.h"
 #include "engine/SongTypes.h"
 #include "engine/Units.h"
 
@@ -25,6 +27,9 @@ struct ChannelDoc {
     // The channel's recorded mix; channel 0's list also holds the master
     // events.
     EventList events;
+    // The loop as loaded, null for an empty channel. Documents compare it
+    // by identity: the same loop, not equal samples.
+    std::shared_ptr<const ChannelLoop> loop;
 
     bool IsLoaded() const { return (flags & kLoaded) != 0; }
     bool IsEffect() const { return (flags & kEffect) != 0; }

@@ -265,6 +265,7 @@ int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressF
         if (progress) progress(1, ch, ch * 5);
         if (header->sampleRecord[ch] != -1) {
             m_doc.channels[ch].flags |= kLoaded | kInArchive;
+            m_doc.channels[ch].loop = ChannelLoop::InArchive(m_archive, header->sampleRecord[ch]);
             // Without a device the loop waits in the file (attaching one
             // prepares it), but it must be readable all the same.
             int result = 0;

@@ -231,9 +231,11 @@ void Song::PollLive() {
 
 void Song::OnLiveNotice(const LiveNotice& notice) {
     const MixEvent& e = notice.event;
-    if (notice.kind == LiveNotice::kPlayed &&
+    // The controls follow what playback applies; what a stopped playback
+    // applied before the stop reached the audio thread is left behind (the
+    // levels set after the stop are the ones that sound).
+    if (notice.kind == LiveNotice::kPlayed && m_mixMode == MixMode::Playing &&
         e.channel < static_cast<std::uint32_t>(kChannelCount)) {
-        // The controls follow what playback applies.
         if (e.kind == kVolume) m_volume[e.channel] = static_cast<int>(e.value);
         if (e.kind == kPan) m_pan[e.channel] = static_cast<int>(e.value);
         if (e.kind == kMasterVolume) m_masterVolume = static_cast<int>(e.value);
@@ -257,23 +259,6 @@ SongResult Song::ClearEvents(int ch, std::uint32_t kindMask) {
     if (!ValidChannel(ch)) return SongResult::BadArgument;
     std::erase_if(m_doc.channels[ch].events,
                   [&](const MixEvent& e) { return (e.kind & kindMask) != 0; });
-    return SongResult::Ok;
-}
-
-SongResult Song::RestoreMix(const SongDocument& snapshot) {
-    if (m_mixMode == MixMode::Playing || m_mixMode == MixMode::Recording) {
-        return SongResult::WrongMode;
-    }
-    m_doc.author = snapshot.author;
-    m_doc.title = snapshot.title;
-    m_doc.mixedBy = snapshot.mixedBy;
-    m_doc.notes = snapshot.notes;
-    m_doc.initialMasterVolume = snapshot.initialMasterVolume;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        m_doc.channels[ch].initialVolume = snapshot.channels[ch].initialVolume;
-        m_doc.channels[ch].initialPan = snapshot.channels[ch].initialPan;
-        m_doc.channels[ch].events = snapshot.channels[ch].events;
-    }
     return SongResult::Ok;
 }
 
