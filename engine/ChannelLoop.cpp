@@ -1,5 +1,7 @@
 #include "engine/ChannelLoop.h"
 
+#include <sys/stat.h>
+
 #include <utility>
 
 #include "platform/TempFiles.h"
@@ -15,9 +17,24 @@ std::shared_ptr<const ChannelLoop> ChannelLoop::InFile(std::string path) {
 }
 
 std::shared_ptr<const ChannelLoop> ChannelLoop::InArchive(
-    std::shared_ptr<base::UnfmArchive> archive, std::int64_t record) {
+    std::shared_ptr<base::UnfmArchive> archive, std::int64_t record, const std::string& path) {
     if (!archive) return nullptr;
-    return std::shared_ptr<const ChannelLoop>(new ChannelLoop({}, std::move(archive), record));
+    auto* loop = new ChannelLoop({}, std::move(archive), record);
+    struct stat file {};
+    if (::stat(path.c_str(), &file) == 0) {
+        loop->m_fileDevice = file.st_dev;
+        loop->m_fileInode = file.st_ino;
+    }
+    return std::shared_ptr<const ChannelLoop>(loop);
+}
+
+bool ChannelLoop::Same(const ChannelLoop* a, const ChannelLoop* b) {
+    if (a == b) return true;
+    if (a == nullptr || b == nullptr || !a->IsInArchive() || !b->IsInArchive()) return false;
+    // A file saved over is a new file (a new inode): its records are other
+    // loops even where the numbers match.
+    return a->m_fileInode != 0 && a->m_record == b->m_record &&
+           a->m_fileDevice == b->m_fileDevice && a->m_fileInode == b->m_fileInode;
 }
 
 ChannelLoop::~ChannelLoop() {

@@ -20,9 +20,11 @@ class ChannelLoop {
   public:
     // Takes over the temporary file at `path`; it is deleted with the loop.
     static std::shared_ptr<const ChannelLoop> InFile(std::string path);
-    // Record `record` of the song file `archive`, which is kept open.
+    // Record `record` of the song file `archive` (opened from `path`),
+    // which is kept open.
     static std::shared_ptr<const ChannelLoop> InArchive(std::shared_ptr<base::UnfmArchive> archive,
-                                                        std::int64_t record);
+                                                        std::int64_t record,
+                                                        const std::string& path);
     ~ChannelLoop();
     ChannelLoop(const ChannelLoop&) = delete;
     ChannelLoop& operator=(const ChannelLoop&) = delete;
@@ -34,12 +36,20 @@ class ChannelLoop {
     // Owner thread: the song file's reader is not shared between threads.
     std::unique_ptr<base::GlobalStorage> Image() const;
 
+    // Whether `a` and `b` hold the same audio without reading it: the same
+    // loop, or the same record of the same song file (two loads of one
+    // file). Either may be null (an empty channel).
+    static bool Same(const ChannelLoop* a, const ChannelLoop* b);
+
   private:
     ChannelLoop(std::string path, std::shared_ptr<base::UnfmArchive> archive, std::int64_t record);
 
     std::string m_path;
     std::shared_ptr<base::UnfmArchive> m_archive;
     std::int64_t m_record = -1;
+    // The song file's identity when it was opened (0 when unknown).
+    std::uint64_t m_fileDevice = 0;
+    std::uint64_t m_fileInode = 0;
 };
 
 }  // namespace tamboro::engine

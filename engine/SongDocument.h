@@ -28,12 +28,18 @@ struct ChannelDoc {
     // events.
     EventList events;
     // The loop as loaded, null for an empty channel. Documents compare it
-    // by identity: the same loop, not equal samples.
+    // as ChannelLoop::Same does: the same loop or the same record of one
+    // song file, never by reading samples.
     std::shared_ptr<const ChannelLoop> loop;
 
     bool IsLoaded() const { return (flags & kLoaded) != 0; }
     bool IsEffect() const { return (flags & kEffect) != 0; }
-    friend bool operator==(const ChannelDoc&, const ChannelDoc&) = default;
+    friend bool operator==(const ChannelDoc& a, const ChannelDoc& b) {
+        return a.name == b.name && a.flags == b.flags && a.sourceLength == b.sourceLength &&
+               a.preparedLength == b.preparedLength && a.initialVolume == b.initialVolume &&
+               a.initialPan == b.initialPan && a.events == b.events &&
+               ChannelLoop::Same(a.loop.get(), b.loop.get());
+    }
 };
 
 struct SongDocument {

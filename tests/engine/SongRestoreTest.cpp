@@ -167,6 +167,27 @@ TEST_F(SongRestore, ALoopInTheSongFileStaysReadableAfterTheFileWasSavedOver) {
     EXPECT_EQ(tamboro::test::ReadAll(path), tamboro::test::ReadAll(first));
 }
 
+TEST_F(SongRestore, TwoLoadsOfOneFileHoldTheSameLoopsAndAFileSavedOverOthers) {
+    ASSERT_EQ(Load(2, Bar(), false, 5), 0);
+    const std::string path = temp.File("brano.tbo");
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    const SongDocument first = song.Document();
+    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    EXPECT_NE(song.Document().channels[2].loop, first.channels[2].loop);
+    EXPECT_EQ(song.Document(), first);
+
+    // The same content written again is another file.
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    EXPECT_FALSE(
+        ChannelLoop::Same(song.Document().channels[2].loop.get(), first.channels[2].loop.get()));
+    EXPECT_NE(song.Document(), first);
+    // A loop of its own temporary file is only ever the same as itself.
+    ASSERT_EQ(Load(3, Bar(), false, 5), 0);
+    const SongDocument loaded = song.Document();
+    ASSERT_EQ(Load(3, Bar(), false, 5), 0);
+    EXPECT_NE(song.Document(), loaded);
+}
+
 TEST(SongRestoreDetached, WithoutADeviceTheLoopsWaitUntilOneIsAttached) {
     tamboro::test::TempDir temp;
     ::setenv("TMPDIR", temp.Path().c_str(), 1);
