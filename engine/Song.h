@@ -460,6 +460,9 @@ class Song {
     std::array<int, kChannelCount> m_pan{};
     int m_masterVolume = 0;
     bool m_masterHeld = false;
+    // A take was started and the live mix has not been seen idle since its
+    // stop (see TakeRunning).
+    bool m_takeToSettle = false;
     std::array<bool, kChannelCount> m_volumeHeld{};
     std::array<bool, kChannelCount> m_panHeld{};
 

@@ -197,6 +197,7 @@ SongResult Song::StartRecording() {
     }
     if (!m_live->StartRecording(levels)) return SongResult::NoDevice;
     m_mixMode = MixMode::Recording;
+    m_takeToSettle = true;
     return SongResult::Ok;
 }
 
@@ -210,6 +211,7 @@ SongResult Song::StartPlayback(Millis from) {
     m_panHeld.fill(false);
     if (!m_live->StartPlayback(m_doc, from)) return SongResult::NoDevice;
     m_mixMode = MixMode::Playing;
+    m_takeToSettle = true;
     return SongResult::Ok;
 }
 
@@ -226,7 +228,10 @@ void Song::PollLive() {
         explicit Relay(Song& s) : song(s) {}
         void OnLiveNotice(LiveNotice notice) override { song.OnLiveNotice(notice); }
     } relay(*this);
+    // Seen idle before the poll: the poll delivers the last of the take.
+    const bool settled = m_takeToSettle && !TakeRunning();
     m_live->Poll(&relay);
+    if (settled) m_takeToSettle = false;
 }
 
 void Song::OnLiveNotice(const LiveNotice& notice) {

@@ -6,9 +6,11 @@ namespace tamboro::engine {
 
 bool Song::TakeRunning() const {
     if (m_mixMode == MixMode::Playing || m_mixMode == MixMode::Recording) return true;
-    if (m_device == nullptr || !m_live->Attached()) return false;
+    if (!m_takeToSettle || m_device == nullptr || !m_live->Attached()) return false;
     // A stop is carried out by the audio thread (at the frame it falls on);
-    // until then a recording may still add its last switch-offs.
+    // until then a recording may still add its last switch-offs. Other
+    // commands waiting for the audio thread (a device that is not rendering
+    // holds them) record nothing and hold nothing up.
     return !m_live->Settled() || m_live->GetMode() != LiveMix::Mode::Idle;
 }
 
@@ -17,6 +19,7 @@ SongResult Song::RestoreDocument(const SongDocument& snapshot) {
     // What the audio thread reported about the last take goes into the
     // document it belongs to, not into the restored one.
     PollLive();
+    m_takeToSettle = false;
 
     const bool tempoChanged = snapshot.tempo != m_doc.tempo;
     std::array<bool, kChannelCount> prepare{};

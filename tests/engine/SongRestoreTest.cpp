@@ -258,6 +258,17 @@ TEST_F(SongRestoreLive, RefusedWhileATakeRunsOrItsStopIsNotCarriedOut) {
     rig.Render(2);
 }
 
+TEST_F(SongRestoreLive, CommandsWaitingForTheAudioThreadOutsideATakeHoldNothingUp) {
+    // Nothing renders: a device taken away by another program does this.
+    rig.Load(1, rig.Bar(), false, 3);
+    const SongDocument loaded = song.Document();
+    song.SetChannelVolume(1, -800);
+    ASSERT_EQ(song.ReplaceChannel(1, nullptr, false), 0);
+    EXPECT_FALSE(song.TakeRunning());
+    ASSERT_EQ(song.RestoreDocument(loaded), SongResult::Ok);
+    EXPECT_EQ(song.IsChannelEmpty(1), 0);
+}
+
 TEST_F(SongRestoreLive, ARestoredLoopIsSwitchedOffAndSoundsAgainFromItsSlot) {
     rig.Load(2, rig.Bar(), false, 4);
     const SongDocument before = song.Document();
