@@ -35,11 +35,37 @@ constexpr std::uint32_t kTrailReserveMs = 200;
 std::uint32_t ReadRound(const Wave& in, std::uint32_t at, std::size_t count,
                         std::vector<std::vector<float>>& planes) {
     const auto frames = static_cast<std::uint32_t>(in.FrameCount());
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t packed = in.GetFrame(static_cast<std::int32_t>(at));
-        planes[0][i] = static_cast<std::int16_t>(packed & 0xFFFF) / 32768.0f;
-        if (planes.size() == 2) planes[1][i] = static_cast<std::int16_t>(packed >> 16) / 32768.0f;
-        if (++at == frames) at = 0;
+    const std::uint8_t* const data = in.Data();
+    const PcmLayout layout = in.Layout();
+    float* const left = planes[0].data();
+    float* const right = planes.size() == 2 ? planes[1].data() : nullptr;
+    const auto sample16 = [](const std::uint8_t* p) {
+        return static_cast<std::int16_t>(p[0] | p[1] << 8) / 32768.0f;
+    };
+    for (std::size_t i = 0; i < count;) {
+        // Up to the loop's end in one run; 16-bit samples straight from the
+        // bytes, 8-bit ones through GetFrame's widening.
+        const std::size_t run = std::min<std::size_t>(count - i, frames - at);
+        if (layout == PcmLayout::Stereo16) {
+            const std::uint8_t* p = data + std::size_t{at} * 4;
+            for (std::size_t k = i; k < i + run; ++k, p += 4) {
+                left[k] = sample16(p);
+                if (right != nullptr) right[k] = sample16(p + 2);
+            }
+        } else if (layout == PcmLayout::Mono16) {
+            const std::uint8_t* p = data + std::size_t{at} * 2;
+            for (std::size_t k = i; k < i + run; ++k, p += 2)
+                left[k] = sample16(p);
+        } else {
+            for (std::size_t k = i; k < i + run; ++k) {
+                const std::uint32_t packed = in.GetFrame(static_cast<std::int32_t>(at + k - i));
+                left[k] = static_cast<std::int16_t>(packed & 0xFFFF) / 32768.0f;
+                if (right != nullptr) right[k] = static_cast<std::int16_t>(packed >> 16) / 32768.0f;
+            }
+        }
+        i += run;
+        at += static_cast<std::uint32_t>(run);
+        if (at == frames) at = 0;
     }
     return at;
 }
@@ -54,9 +80,14 @@ bool ChannelsEqual(const Wave& in) {
     return true;
 }
 
+// Rounded to the nearest (halves to even, as nearbyint in the default
+// rounding mode) and clamped. Adding and taking away 1.5 x 2^23 rounds a
+// float below 2^22 in magnitude to an integer without a call into the maths
+// library; clamping first keeps it there and gives what rounding first did.
 std::int16_t ToSample(float value) {
-    const float scaled = std::nearbyint(value * 32768.0f);
-    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+    constexpr float kRound = 12582912.0f;
+    const float clamped = std::clamp(value * 32768.0f, -32768.0f, 32767.0f);
+    return static_cast<std::int16_t>((clamped + kRound) - kRound);
 }
 
 }  // namespace
@@ -130,10 +161,11 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
         stretcher.setExpectedInputDuration(total);
         stretcher.setMaxProcessSize(kBlock);
 
-        std::uint32_t at = first;
+        // The finer engine's study only counts the frames (it analyses while
+        // processing), so it is shown the length in blocks of silence rather
+        // than a converted pass over the loop.
         for (std::size_t done = 0; done < total;) {
             const std::size_t step = std::min(kBlock, total - done);
-            at = ReadRound(in, at, step, block);
             done += step;
             stretcher.study(inputs.data(), step, done == total);
         }
@@ -178,7 +210,7 @@ StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
         // is out, the rest of its work (the trail, and the draining of its
         // windows after the input's end) only makes what is thrown away.
         int reported = -1;
-        at = first;
+        std::uint32_t at = first;
         for (std::size_t done = 0; done < total;) {
             const std::size_t step = std::min(kBlock, total - done);
             at = ReadRound(in, at, step, block);
