@@ -44,7 +44,7 @@ engine::SongResult SongUndo::RenameChannel(int ch, std::string name) {
 
 engine::SongResult SongUndo::SwitchEffect(int ch) {
     const engine::SongDocument before = Begin();
-    const engine::SongResult result = m_song.SetEffect(ch, !m_song.IsEffect(ch));
+    const engine::SongResult result = m_song.SetEffect(ch, m_song.IsEffect(ch) == 0);
     Commit(before);
     return result;
 }
