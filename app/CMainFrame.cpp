@@ -470,7 +470,7 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     engine::Song::LoadChoice choice;
     choice.effect = effect;
     choice.stretch = stretch;
-    const auto report = m_song->LoadLoop(
+    const auto report = Undoable().LoadLoop(
         ch, path, choice,
         [this](unsigned id) {
             return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
@@ -487,7 +487,7 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
         ShowError(engine::SongResultMessage(report.songResult));
     }
     if (!report.Ok()) return false;
-    MarkModified();
+    StepRecorded();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(ch);
     return true;
@@ -548,10 +548,10 @@ void CMainFrame::SaveLoopCommand() {
 
 void CMainFrame::RemoveLoopCommand() {
     const int ch = m_currentChannel;
-    m_song->ReplaceChannel(ch, nullptr, false);
+    Undoable().RemoveLoop(ch);
     m_previews[static_cast<std::size_t>(ch)].reset();
     ++m_previewGeneration[static_cast<std::size_t>(ch)];
-    MarkModified();
+    StepRecorded();
     if (m_console) m_console->ReloadChannels(ch);
 }
 
@@ -567,20 +567,20 @@ void CMainFrame::RenameLoopCommand() {
         name = text.toStdString();
     }
     if (ok) {
-        m_song->SetChannelName(ch, name);
-        MarkModified();
+        Undoable().RenameChannel(ch, name);
+        StepRecorded();
     }
     if (m_console) m_console->UpdateChannels(ch);
 }
 
 void CMainFrame::EffectCommand() {
     const int ch = m_currentChannel;
-    const engine::SongResult r = m_song->SetEffect(ch, !m_song->IsEffect(ch));
+    const engine::SongResult r = Undoable().SwitchEffect(ch);
     if (r != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(r));
         return;
     }
-    MarkModified();
+    StepRecorded();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(-1);
 }
@@ -595,21 +595,35 @@ void CMainFrame::MarkModified() {
     RefreshTitle();
 }
 
+void CMainFrame::StepRecorded() {
+    ++m_changeSerial;
+    HistoryChanged();
+}
+
 void CMainFrame::HistoryChanged() {
     m_modified = m_history.IsModified();
     RefreshTitle();
 }
 
 console::HistoryResult CMainFrame::StepHistory(bool redo) {
-    const bool busy = m_song->TakeRunning() || (m_console && m_console->Editing());
-    engine::SongDocument restored;
-    const console::HistoryResult r = redo ? m_history.Redo(m_song->Document(), busy, restored)
-                                          : m_history.Undo(m_song->Document(), busy, restored);
-    if (r != console::HistoryResult::Ok) return r;
-    m_song->RestoreMix(restored);
+    // A lane drag in progress edits the document directly.
+    if (m_console && m_console->Editing()) return console::HistoryResult::Busy;
+    const console::UndoOutcome o = redo ? Undoable().Redo() : Undoable().Undo();
+    if (o.history != console::HistoryResult::Ok) return o.history;
+    if (o.song != engine::SongResult::Ok) ShowError(engine::SongResultMessage(o.song));
+    ++m_changeSerial;
     HistoryChanged();
-    if (m_console) m_console->UpdateChannels(-1);
-    return r;
+    for (int ch = 0; ch < engine::kChannelCount; ++ch) {
+        if ((o.reloaded >> ch) & 1u) RebuildPreview(ch);
+    }
+    if (m_console) {
+        if (o.reloaded != 0 || o.tempoChanged) {
+            m_console->ReloadChannels(-1);
+        } else {
+            m_console->UpdateChannels(-1);
+        }
+    }
+    return o.history;
 }
 
 console::HistoryResult CMainFrame::Undo() {

@@ -25,6 +25,7 @@
 #include "audio/output/OutputDevice.h"
 #include "audio/wave/Wave.h"
 #include "console/logic/MixHistory.h"
+#include "console/logic/SongUndo.h"
 #include "engine/Song.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
@@ -137,6 +138,9 @@ class CMainFrame final : public QWidget {
     // After a change recorded in History() or an undo or redo: the mark
     // follows the history (clean again at the saved state).
     void HistoryChanged();
+    // The undoable form of the song's commands, keeping its steps in
+    // History().
+    console::SongUndo Undoable() { return console::SongUndo(*m_song, m_history); }
     // Takes back the song's last recorded change, or makes it again (Ctrl+Z,
     // Ctrl+Shift+Z and the channel menu's last two items); refused (Busy)
     // while a take records or the mix plays back. The console repaints.
@@ -233,6 +237,8 @@ class CMainFrame final : public QWidget {
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);
     console::HistoryResult StepHistory(bool redo);
+    // A channel command kept its undo step: the mark follows the history.
+    void StepRecorded();
     // The window's place on a screen of the console's size, or on screen.
     void FitToDisplay();
     bool SaveSongInteractive();

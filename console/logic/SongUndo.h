@@ -5,7 +5,8 @@
 // shared, not copied); Undo and Redo bring the song back with
 // Song::RestoreDocument, loops, names, flags and device slots included.
 //
-// The frame owns one beside the song and hands it to both consoles; every
+// A light facade over a song and the history it keeps its steps in (both
+// borrowed; the frame owns them and both consoles share the history): every
 // command that changes the song goes through it or records a step first.
 // Toolkit-free; owner (user-interface) thread only.
 //
@@ -39,7 +40,7 @@ struct UndoOutcome {
 
 class SongUndo {
   public:
-    explicit SongUndo(engine::Song& song, std::size_t depth = MixHistory::kDefaultDepth);
+    SongUndo(engine::Song& song, MixHistory& history) : m_song(song), m_history(history) {}
 
     // --- Steps ---------------------------------------------------------------
     // Before a change made on the song directly (a lane drag, a level at
@@ -86,7 +87,7 @@ class SongUndo {
     UndoOutcome Step(bool undo);
 
     engine::Song& m_song;
-    MixHistory m_history;
+    MixHistory& m_history;
 };
 
 }  // namespace tamboro::console

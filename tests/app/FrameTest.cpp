@@ -214,7 +214,7 @@ TEST_F(FrameTest, ChannelCommandsChangeTheSongAndMarkItModified) {
     EXPECT_TRUE(frame.Song().IsChannelEmpty(1));
 }
 
-TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
+TEST_F(FrameTest, UndoComesBackToTheSavedStateThroughEditsAndChannelCommands) {
     MakeSong(Path("song.tbo"), "Storia");
     CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
     engine::Song& song = frame.Song();
@@ -237,15 +237,29 @@ TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
     EXPECT_TRUE(frame.IsModified());
     EXPECT_EQ(song.GetEvents(0)->size(), opened.Events(0)->size() + 1);
 
-    // Removing a loop cannot be taken back: the steps go, and undoing a
-    // later edit leaves the song modified.
+    // Removing a loop is a step like an edit: undone, the loop and its
+    // preview come back, and the edits before it stay undoable.
     frame.SetCurrentChannel(3);
+    ASSERT_FALSE(song.IsChannelEmpty(3));
+    ASSERT_TRUE(SpinUntil([&] { return frame.PreviewsPending() == 0; }));
+    ASSERT_NE(frame.Preview(3), nullptr);
     frame.ExecuteChannelCommand(32775);
-    EXPECT_FALSE(frame.History().CanUndo());
+    EXPECT_TRUE(song.IsChannelEmpty(3));
+    EXPECT_EQ(frame.Preview(3), nullptr);
     edit(2000);
-    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);  // the edit at 2000
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);  // the removal
+    EXPECT_FALSE(song.IsChannelEmpty(3));
+    EXPECT_TRUE(SpinUntil([&] { return frame.PreviewsPending() == 0; }));
+    EXPECT_NE(frame.Preview(3), nullptr);
     EXPECT_TRUE(frame.IsModified());
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);  // the edit at 1000
+    EXPECT_EQ(song.Document(), opened);
+    EXPECT_FALSE(frame.IsModified());
     EXPECT_EQ(frame.Undo(), console::HistoryResult::Nothing);
+    EXPECT_EQ(frame.Redo(), console::HistoryResult::Ok);
+    EXPECT_EQ(frame.Redo(), console::HistoryResult::Ok);
+    EXPECT_TRUE(song.IsChannelEmpty(3));
 
     // Opening a song clears the steps.
     edit(3000);
