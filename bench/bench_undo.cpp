@@ -109,8 +109,7 @@ BenchSong& SharedSong() {
 void BM_UndoStep_LaneEdit(benchmark::State& state) {
     BenchSong& s = SharedSong();
     s.SetMix(state.range(0));
-    console::MixHistory history;
-    console::SongUndo undo(s.song, history);
+    console::SongUndo undo(s.song);
     for (auto _ : state) {
         undo.Record();
         engine::InsertEvent(*s.song.Events(3), {1000, engine::kChannelOn, 3, 0, 0});
@@ -164,8 +163,7 @@ BENCHMARK(BM_UndoStep_DocumentCopyWithSamples)->Arg(5000)->Unit(benchmark::kMicr
 void BM_UndoStep_LoopRemoval(benchmark::State& state) {
     BenchSong& s = SharedSong();
     s.SetMix(5000);
-    console::MixHistory history;
-    console::SongUndo undo(s.song, history);
+    console::SongUndo undo(s.song);
     for (auto _ : state) {
         undo.RemoveLoop(7);
         if (undo.Undo().history != console::HistoryResult::Ok) state.SkipWithError("undo failed");

@@ -6,6 +6,8 @@
 
 namespace tamboro::console {
 
+SongUndo::SongUndo(engine::Song& song, std::size_t depth) : m_song(song), m_history(depth) {}
+
 void SongUndo::Record() {
     m_history.Record(m_song.Document());
 }

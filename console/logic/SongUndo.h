@@ -5,8 +5,7 @@
 // shared, not copied); Undo and Redo bring the song back with
 // Song::RestoreDocument, loops, names, flags and device slots included.
 //
-// A light facade over a song and the history it keeps its steps in (both
-// borrowed; the frame owns them and both consoles share the history): every
+// The frame owns one beside the song and hands it to both consoles; every
 // command that changes the song goes through it or records a step first.
 // Toolkit-free; owner (user-interface) thread only.
 //
@@ -40,7 +39,7 @@ struct UndoOutcome {
 
 class SongUndo {
   public:
-    SongUndo(engine::Song& song, MixHistory& history) : m_song(song), m_history(history) {}
+    explicit SongUndo(engine::Song& song, std::size_t depth = MixHistory::kDefaultDepth);
 
     // --- Steps ---------------------------------------------------------------
     // Before a change made on the song directly (a lane drag, a level at
@@ -87,7 +86,7 @@ class SongUndo {
     UndoOutcome Step(bool undo);
 
     engine::Song& m_song;
-    MixHistory& m_history;
+    MixHistory m_history;
 };
 
 }  // namespace tamboro::console

@@ -102,8 +102,7 @@ class SongUndoTest : public engine::test::SongFixture {
     tamboro::test::TempDir files;
     std::vector<std::string> loopFiles;
     bool savedSince = false;  // the file was saved since the start state
-    MixHistory history;
-    SongUndo undo{song, history};
+    SongUndo undo{song};
 };
 
 TEST_F(SongUndoTest, CommandsUndoneToTheStartGiveTheOriginalSongFileAndSlots) {
@@ -217,8 +216,7 @@ TEST_F(SongUndoTest, StepsShareTheLoopsOfTheSong) {
 TEST(SongUndoRecording, ATakeIsUndoneWholeAndRedone) {
     engine::test::LiveRig rig(engine::test::LiveCase{22050, 16, 2, 120.0});
     engine::Song& song = *rig.song;
-    MixHistory history;
-    SongUndo undo(song, history);
+    SongUndo undo(song);
     rig.Load(0, rig.Bar(), false, 1);
     rig.Load(3, rig.Bar() * 2, false, 2);
     *song.Events(3) = {{0, engine::kChannelOn, 3, 0, 0}, {1500, engine::kChannelOff, 3, 0, 0}};
