@@ -21,6 +21,7 @@
 #include "gfx/Palette.h"
 #include "resources/SkinResources.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -62,7 +63,7 @@ class ProTest : public ShellTest, public ::testing::WithParamInterface<int> {
             wave.SetFrame(static_cast<std::int32_t>(f), v | static_cast<std::uint32_t>(v) << 16);
         }
         wave.SetInfo("INAM", ("canale " + std::to_string(ch + 1)).c_str());
-        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), 0);
+        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), engine::SongResult::Ok);
         frame->SongChanged(true);
         ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
     }
@@ -126,7 +127,8 @@ class ProTest : public ShellTest, public ::testing::WithParamInterface<int> {
     // The song's mix as its mix-only song file.
     std::string MixFile() {
         const std::string path = Path("mix.tbo");
-        EXPECT_EQ(Song().SaveSong(path, engine::Song::kSaveMixOnly, nullptr), 0);
+        EXPECT_EQ(Song().SaveSong(path, engine::Song::kSaveMixOnly, nullptr),
+                  engine::SongResult::Ok);
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
@@ -334,6 +336,17 @@ TEST_P(ProTest, ADragEndsBeforeAnotherSongComesAndTakesNoMenu) {
     EXPECT_EQ(panel->PadAtPoint(At(name.x(), name.y())), 0);
     EXPECT_EQ(panel->PadAtPoint(At(XOf(500), LaneY(13))), 13);
     EXPECT_EQ(panel->PadAtPoint(At(300, 470)), -1);
+}
+
+TEST_P(ProTest, ALoopDroppedOnALaneLoadsIntoItsChannel) {
+    const std::string loop = std::string(TAMBORO_LOOPS_DIR) + "/kick_four.wav";
+    const test::Drag d = test::DropFiles(panel, At(XOf(500), LaneY(13)), {loop});
+    EXPECT_TRUE(d.dropped);
+    // The load runs once the drop is over.
+    ASSERT_TRUE(SpinUntil([&] { return Song().IsChannelEmpty(13) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
+    EXPECT_NE(panel->Thumbnail(13), nullptr);
+    EXPECT_EQ(test::DropFiles(panel, At(300, 470), {loop}).dropped, false);
 }
 
 TEST_P(ProTest, TheChannelMenuHasUndoAndRedo) {

@@ -159,7 +159,7 @@ class LiveRig {
     void Load(int ch, std::uint32_t frames, bool effect, int seed) {
         auto wave = PatternLoop(format, frames, seed);
         ASSERT_TRUE(wave);
-        ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), effect), 0);
+        ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), effect), SongResult::Ok);
         // Levels at rest and live: full, centred.
         song->SetInitialVolume(ch, 0);
         song->SetChannelVolume(ch, 0);
@@ -174,7 +174,7 @@ class LiveRig {
                 if (captured.empty()) captureStart = first;
                 captured.insert(captured.end(), bytes.begin(), bytes.end());
             }
-            song->PollLive();
+            if (polling) song->PollLive();
         }
     }
     // Renders up to (not including) device frame `frame` in one call.
@@ -187,15 +187,14 @@ class LiveRig {
             if (captured.empty()) captureStart = first;
             captured.insert(captured.end(), bytes.begin(), bytes.end());
         }
-        song->PollLive();
+        if (polling) song->PollLive();
     }
     std::uint64_t Now() const { return device->FramesRendered(); }
 
     // The song's mix rendered to a WAV file in the device format: its samples.
     std::vector<std::uint8_t> Mixdown() {
         const std::string path = temp.File("render.wav");
-        const int result = song->SaveSong(path, Song::kSaveMixdown, &format);
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(song->SaveSong(path, Song::kSaveMixdown, &format), SongResult::Ok);
         audio::Wave wave;
         if (audio::LoadWave(wave, path, audio::kTypeWav | audio::kLoadCopy) !=
             audio::SoundResult::Ok) {
@@ -222,6 +221,9 @@ class LiveRig {
     std::unique_ptr<Song> song;
     std::uint32_t block = 0;
     bool capturing = false;
+    // Off: what the audio thread reports waits in its queue (as it does
+    // between two ticks of the console).
+    bool polling = true;
     std::vector<std::uint8_t> captured;
     std::uint64_t captureStart = 0;
 
