@@ -149,6 +149,7 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
     setup.theme = m_commandLine.theme;
     setup.splash = m_commandLine.splash && !screenshot;
     setup.answer = m_options.answer;
+    setup.notice = [this](unsigned titleId, unsigned textId) { return Notice(titleId, textId); };
     m_frame = std::make_unique<CMainFrame>(std::move(setup));
     InstallDialogs(*m_frame);
     if (m_commandLine.pro) m_frame->RequestConsole(1);

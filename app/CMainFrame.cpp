@@ -30,6 +30,7 @@
 #include "console/logic/Scale.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/DialogSkin.h"
+#include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
@@ -247,12 +248,21 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     const int r = m_song->LoadSong(
         path, mixOnly ? engine::Song::kLoadMixOnly : 0,
         [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
-    progress.Close();
-    if (r != 0) ShowError(engine::SongResultMessage(r));
     if (!mixOnly) m_songPath = r == 0 ? path : std::string();
     m_modified = mixOnly && r == 0;
     RebuildAllPreviews();
-    if (m_console) m_console->ReloadChannels(-1);
+    if (r == 0) {
+        // The pads one by one, five percent each.
+        progress.SetText(Str(162));
+        for (int ch = 0; ch < engine::kChannelCount; ++ch) {
+            if (m_console) m_console->ReloadChannels(ch);
+            progress.SetPos((ch + 1) * 5);
+        }
+    } else if (m_console) {
+        m_console->ReloadChannels(-1);
+    }
+    progress.Close();
+    if (r != 0) ShowError(engine::SongResultMessage(r));
     RefreshTitle();
     return r == 0;
 }
@@ -692,6 +702,11 @@ void CMainFrame::ShowError(const std::string& text) {
         return;
     }
     QMessageBox::critical(this, Str(128), QString::fromStdString(text));
+}
+
+bool CMainFrame::Notice(unsigned titleId, unsigned textId) {
+    if (m_setup.notice) return m_setup.notice(titleId, textId);
+    return dialogs::ShowNoticeIfWanted(titleId, textId, *m_setup.settings, this);
 }
 
 QImage CMainFrame::Grab() {

@@ -54,6 +54,9 @@ struct FrameSetup {
     // Answers a question box instead of asking the user (tests): given the
     // text id, returns the button (QMessageBox::StandardButton).
     std::function<int(unsigned textId)> answer;
+    // Shows an information notice (title id, text id) unless it is switched
+    // off; answers whether it was shown. Null: the modal notice dialog.
+    std::function<bool(unsigned titleId, unsigned textId)> notice;
 };
 
 class CMainFrame final : public QWidget {
@@ -152,6 +155,9 @@ class CMainFrame final : public QWidget {
     int Ask(unsigned textId, int buttons, int defaultButton);
     // The stop-icon message box with caption 128 (skipped when empty).
     void ShowError(const std::string& text);
+    // The information notice (INFORMATION/<text id>) unless it is switched
+    // off; answers whether it was shown.
+    bool Notice(unsigned titleId, unsigned textId);
 
     // Hook for the Files dialog (the dialogs add it); without one a plain
     // song file chooser stands in.

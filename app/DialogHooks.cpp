@@ -22,6 +22,9 @@ dialogs::FilesContext FilesContextOf(CMainFrame& frame) {
         frame.RefreshTitle();
     };
     ctx.showError = [&frame](const std::string& text) { frame.ShowError(text); };
+    ctx.notice = [&frame](unsigned titleId, unsigned textId) {
+        return frame.Notice(titleId, textId);
+    };
     ctx.songChanged = [&frame](bool saved) { frame.SongChanged(saved); };
     ctx.reapplyOutput = [&frame] { frame.ReapplyOutputFormat(); };
     ctx.restartDevice = [&frame] { frame.RestartDevice(); };

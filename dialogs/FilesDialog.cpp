@@ -82,7 +82,10 @@ int FilesDialog::WithProgress(Work work) {
 }
 
 void FilesDialog::NewSong() {
-    if (m_ctx.settings != nullptr && !platform::LoadString(2002).empty())
+    // The tempo rule, before the tempo is asked for.
+    if (m_ctx.notice)
+        m_ctx.notice(128, 2002);
+    else if (m_ctx.settings != nullptr)
         ShowNoticeIfWanted(128, 2002, *m_ctx.settings, this);
     SongPropertiesDialog dialog(SongPropertiesDialog::Mode::NewSong, SongProperties{}, false,
                                 m_ctx.background, this);

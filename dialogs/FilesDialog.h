@@ -35,6 +35,9 @@ struct FilesContext {
     std::function<void()> reapplyOutput;
     // After a mix-only save: the output device off and on again.
     std::function<void()> restartDevice;
+    // Shows an information notice (title id, text id) unless it is
+    // switched off; null: the modal notice with `settings`.
+    std::function<bool(unsigned titleId, unsigned textId)> notice;
     // Opens a song as the frame does (progress, errors); true on success.
     std::function<bool(const std::string& path, bool mixOnly)> openSong;
 };

@@ -22,6 +22,7 @@
 #include "base/UnfmArchive.h"
 #include "engine/LiveMix.h"
 #include "engine/SongDocument.h"
+#include "engine/SongHeader.h"
 #include "engine/SongTypes.h"
 #include "engine/Units.h"
 #include "platform/Messages.h"
@@ -213,6 +214,69 @@ class Song {
     // 10 cannot be opened; 8 not a song file or damaged; 4 other archive
     // failures; a failed full load leaves an empty song at tempo 120.
     int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
+    // A save in two halves, for a worker (SongStorage): PrepareSave takes
+    // what the file needs from the song on the owner thread (the header,
+    // each loaded loop's WAV image or, with a `format`, the loop itself,
+    // the events and the notes); RunSave converts and writes on any thread.
+    // `progress(3, ch, ch * 5)` before each channel's loop. When `cancel`
+    // turns true the save stops before its next record and the file it
+    // would have replaced stays as it was, with no temporary file left:
+    // Cancelled. Results otherwise as SaveSong's.
+    struct SaveJob {
+        std::string path;
+        bool mixOnly = false;
+        bool hasFormat = false;
+        audio::WAVEFORMATEX format;
+        std::vector<std::uint8_t> header;
+        std::array<std::unique_ptr<base::GlobalStorage>, kChannelCount> images;
+        std::array<std::unique_ptr<audio::Wave>, kChannelCount> loops;
+        std::array<std::vector<std::uint8_t>, kChannelCount> events;
+        std::string notes;  // Windows-1252, as the file keeps it
+    };
+    SongResult PrepareSave(const std::string& path, std::uint32_t flags,
+                           const audio::WAVEFORMATEX* format, SaveJob& job);
+    static SongResult RunSave(SaveJob& job, const ProgressFn& progress,
+                              const std::atomic<bool>* cancel, bool flushToDisk);
+
+    // A load in three steps, for a worker (SongStorage):
+    //   PrepareLoad  owner thread: notes the device's format (loops are
+    //                prepared in it), touches nothing.
+    //   RunLoad      any thread, touches no song: opens the file, reads and
+    //                checks every record, and prepares each loop for the
+    //                device in a file of its own; `progress(1, ch, ch * 5)`.
+    //                Stops before the next channel when `cancel` turns true.
+    //   CommitLoad   owner thread: what the worker read becomes the song and
+    //                the device loads the prepared loops. Results as
+    //                LoadSong's; a cancelled job answers Cancelled and the
+    //                song stays exactly as it was.
+    // A job dropped before its commit deletes the files it prepared.
+    struct PreparedLoop {
+        std::string file;                  // the loop in the device's format
+        std::uint32_t sourceLength = 0;    // ms
+        std::uint32_t preparedLength = 0;  // ms
+        SongResult result = SongResult::Ok;
+    };
+    struct LoadJob {
+        LoadJob() = default;
+        LoadJob(const LoadJob&) = delete;
+        LoadJob& operator=(const LoadJob&) = delete;
+        ~LoadJob();
+        std::string path;
+        bool mixOnly = false;
+        bool prepare = false;  // a device was attached: loops prepared in `format`
+        audio::WAVEFORMATEX format;
+        SongResult result = SongResult::Ok;
+        bool damaged = false;  // a record is damaged: the song is emptied
+        std::unique_ptr<base::UnfmArchive> archive;
+        SongHeader header;
+        std::array<std::vector<MixEvent>, kChannelCount> events;
+        std::string notes;
+        std::array<PreparedLoop, kChannelCount> loops;
+    };
+    void PrepareLoad(const std::string& path, std::uint32_t flags, LoadJob& job) const;
+    static void RunLoad(LoadJob& job, const ProgressFn& progress, const std::atomic<bool>* cancel);
+    SongResult CommitLoad(LoadJob& job);
+
     // A mixdown in two halves, for a worker (SongStorage): Prepare takes
     // what it needs from the song on the owner thread (the document and
     // every channel's loop in the mixing format); Run renders and writes it
@@ -341,6 +405,9 @@ class Song {
     platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
                                        platform::LParam l);
     int BindDevice(audio::OutputDeviceInterface* device);
+    // The channel's loop is now the prepared file `file` of `preparedMs`:
+    // kept, and loaded into the channel's slot.
+    void InstallPrepared(int ch, std::string file, std::uint32_t preparedMs);
     audio::WAVEFORMATEX PreparedFormat() const;
     int WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
                       const ProgressFn& progress, bool flushToDisk);

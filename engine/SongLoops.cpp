@@ -4,19 +4,13 @@
 #include "audio/files/SoundFile.h"
 #include "engine/LoopFitting.h"
 #include "engine/LoopStretch.h"
+#include "engine/PreparedLoop.h"
 #include "engine/Song.h"
 #include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {
 namespace {
-
-std::uint32_t LengthMs(const audio::Wave& wave) {
-    const audio::WAVEFORMATEX* format = wave.Format();
-    if (format == nullptr || format->nAvgBytesPerSec == 0) return 0;
-    return static_cast<std::uint32_t>(std::uint64_t{wave.DataBytes()} * 1000 /
-                                      format->nAvgBytesPerSec);
-}
 
 // Loops are read into memory: the temporary files they come from may be
 // replaced while the wave lives.
@@ -28,19 +22,6 @@ void CopyInfo(const audio::Wave& from, audio::Wave& to) {
     for (std::size_t slot = 0; slot < audio::kInfoIds.size(); ++slot) {
         if (from.InfoAt(slot)) to.SetInfo(audio::kInfoIds[slot], *from.InfoAt(slot));
     }
-}
-
-// A wave over a complete WAV file image, owning the image.
-bool WaveFromImage(std::unique_ptr<base::GlobalStorage> image, audio::Wave& wave) {
-    audio::Wave parsed;
-    const auto* bytes = static_cast<const std::uint8_t*>(image->Data());
-    if (!audio::ParseRiffWave(parsed, bytes, image->Size()) || !parsed.HasSamples()) return false;
-    const std::size_t offset = static_cast<std::size_t>(parsed.Data() - bytes);
-    if (!wave.AttachFile(*parsed.Format(), std::move(image), offset, parsed.DataBytes())) {
-        return false;
-    }
-    CopyInfo(parsed, wave);
-    return true;
 }
 
 }  // namespace
@@ -171,7 +152,7 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     m_sourceFile[ch] = path;
     const std::string* name = wave->GetInfo("INAM");
     m_doc.channels[ch].name = name != nullptr ? *name : std::string();
-    m_doc.channels[ch].sourceLength = LengthMs(*wave);
+    m_doc.channels[ch].sourceLength = WaveLengthMs(*wave);
     m_doc.channels[ch].flags = kLoaded | (effect ? std::uint32_t{kEffect} : 0u);
     if (m_device != nullptr) {
         const int result = PrepareChannel(ch, wave);
@@ -202,7 +183,7 @@ std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
         auto image = ChannelSourceImage(ch);
         if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
     }
-    m_doc.channels[ch].sourceLength = LengthMs(*wave);
+    m_doc.channels[ch].sourceLength = WaveLengthMs(*wave);
     return wave;
 }
 
@@ -246,61 +227,35 @@ audio::WAVEFORMATEX Song::PreparedFormat() const {
 int Song::PrepareChannel(int ch, const audio::Wave* given) {
     if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
     if (given == nullptr && IsChannelEmpty(ch)) return ToInt(SongResult::Ok);
-    std::string path;
-    if (platform::MakeTempFileName("TBP", path) == 0) return ToInt(SongResult::OutOfMemory);
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
         m_device->Unload(static_cast<int>(m_voice[ch]));
     }
     ClearFile(m_preparedFile[ch]);
+    std::unique_ptr<audio::Wave> opened;
+    const audio::Wave* source = given;
+    if (source == nullptr) {
+        opened = OpenChannelSource(ch);
+        source = opened.get();
+    }
+    if (source == nullptr) return ToInt(SongResult::BadSongFile);
+    std::string file;
+    std::uint32_t preparedMs = 0;
+    const SongResult made = MakePreparedLoop(
+        *source, PreparedFormat(), m_doc.channels[ch].IsEffect(), m_doc.tempo, file, preparedMs);
+    if (made != SongResult::Ok) return ToInt(made);
+    InstallPrepared(ch, std::move(file), preparedMs);
+    return ToInt(SongResult::Ok);
+}
 
-    auto fail = [&](SongResult r) {
-        platform::DeleteFile(path);
-        return ToInt(r);
-    };
-    // The loop is converted in a copy of its own: the caller's wave stays
-    // as it was.
-    std::unique_ptr<audio::Wave> opened;  // outlives `loop`, which may borrow it
-    audio::Wave loop;
-    {
-        const audio::Wave* source = given;
-        if (source == nullptr) {
-            opened = OpenChannelSource(ch);
-            source = opened.get();
-        }
-        if (source == nullptr) return fail(SongResult::BadSongFile);
-        if (!source->HasSamples()) return fail(SongResult::BadSongFile);
-        loop.AttachBorrowed(*source->Format(), source->Data(), source->DataBytes());
-        // ConvertWave replaces the samples with converted ones and leaves the
-        // borrowed memory alone.
-        if (audio::ConvertWave(loop, PreparedFormat()) != audio::SoundResult::Ok) {
-            return fail(SongResult::OutOfMemory);
-        }
-    }
-    const audio::WAVEFORMATEX target = PreparedFormat();
-    const auto frames = static_cast<std::uint32_t>(loop.FrameCount());
-    const std::uint32_t fitted =
-        (m_doc.channels[ch].flags & kEffect) != 0
-            ? frames
-            : FittedFrameCount(frames, SamplesPerBar(target.nSamplesPerSec, m_doc.tempo));
-    const audio::Wave* write = &loop;
-    audio::Wave fit;
-    if (fitted != frames) {
-        if (!FitWave(loop, fitted, fit)) return fail(SongResult::OutOfMemory);
-        loop.Reset();
-        write = &fit;
-    }
-    if (audio::SaveWave(const_cast<audio::Wave&>(*write), path,
-                        audio::kTypeWav | audio::kSaveScratch) != audio::SoundResult::Ok) {
-        return fail(SongResult::OutOfMemory);
-    }
-    m_doc.channels[ch].preparedLength = LengthMs(*write);
-    m_preparedFile[ch] = path;
+void Song::InstallPrepared(int ch, std::string file, std::uint32_t preparedMs) {
+    m_doc.channels[ch].preparedLength = preparedMs;
+    m_preparedFile[ch] = std::move(file);
     // The live mix starts an effect at its first frame, a loop in phase.
     m_live->SetEffect(ch, m_doc.channels[ch].IsEffect());
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
-        m_device->LoadFile(static_cast<int>(m_voice[ch]), path, 0, 1, m_softwareMixing ? 5u : 4u);
+        m_device->LoadFile(static_cast<int>(m_voice[ch]), m_preparedFile[ch], 0, 1,
+                           m_softwareMixing ? 5u : 4u);
     }
-    return ToInt(SongResult::Ok);
 }
 
 }  // namespace tamboro::engine

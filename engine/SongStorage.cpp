@@ -12,35 +12,129 @@ SongStorage::~SongStorage() {
     Join();
 }
 
+void SongStorage::Cancel() {
+    m_cancel.store(true, std::memory_order_release);
+    // A worker waiting for its report to be delivered goes on (and stops).
+    const std::lock_guard lock(m_ackMutex);
+    m_ackChanged.notify_all();
+}
+
 void SongStorage::Join() {
     if (m_worker.joinable()) m_worker.join();
+}
+
+void SongStorage::Launch(WorkFn work, FinishFn finish, ProgressFn progress, DoneFn done) {
+    Join();  // a worker whose end was delivered
+    m_progress = std::move(progress);
+    m_done = std::move(done);
+    m_finish = std::move(finish);
+    m_cancel.store(false);
+    {
+        const std::lock_guard lock(m_ackMutex);
+        m_acked = 0;
+    }
+    m_busy = true;
+    m_worker = std::thread([this, work = std::move(work)] {
+        // The worker's progress reaches the owner as posted messages,
+        // (phase << 8 | channel, percent); a report equal to the last one
+        // is not sent again.
+        std::uint64_t sent = 0;
+        platform::WParam lastW = ~platform::WParam{0};
+        platform::LParam lastL = -1;
+        const ProgressFn post = [&](int phase, int channel, int percent) {
+            const auto w = static_cast<platform::WParam>((phase << 8) | (channel & 0xFF));
+            const auto l = static_cast<platform::LParam>(percent);
+            if (w == lastW && l == lastL) return;
+            lastW = w;
+            lastL = l;
+            ++sent;
+            m_target->Post(kMsgProgress, w, l);
+            std::unique_lock lock(m_ackMutex);
+            m_ackChanged.wait(
+                lock, [&] { return m_acked >= sent || m_cancel.load(std::memory_order_acquire); });
+        };
+        const SongResult result = work(post, &m_cancel);
+        m_target->Post(kMsgDone, static_cast<platform::WParam>(ToInt(result)), 0);
+    });
 }
 
 SongResult SongStorage::StartMixdown(Song& song, const std::string& path,
                                      const audio::WAVEFORMATEX* format, ProgressFn progress,
                                      DoneFn done) {
     if (m_busy) return SongResult::WrongMode;
-    Join();  // a worker whose end was delivered
-    auto job = std::make_unique<Song::MixdownJob>();
+    auto job = std::make_shared<Song::MixdownJob>();
     const SongResult prepared = song.PrepareMixdown(path, format, progress, *job);
     if (prepared != SongResult::Ok) return prepared;
-    m_progress = std::move(progress);
-    m_done = std::move(done);
-    m_cancel.store(false);
-    m_busy = true;
-    platform::MessageTarget* target = m_target.get();
-    m_worker = std::thread([this, target, job = std::move(job)]() mutable {
-        // The worker's progress reaches the owner as posted messages:
-        // (phase << 8 | channel, percent).
-        const ProgressFn post = [target](int phase, int channel, int percent) {
-            target->Post(kMsgProgress,
-                         static_cast<platform::WParam>((phase << 8) | (channel & 0xFF)),
-                         static_cast<platform::LParam>(percent));
-        };
-        const SongResult result = Song::RunMixdown(std::move(*job), post, &m_cancel);
-        job.reset();
-        target->Post(kMsgDone, static_cast<platform::WParam>(ToInt(result)), 0);
-    });
+    Launch(
+        [job](const ProgressFn& post, const std::atomic<bool>* cancel) {
+            return Song::RunMixdown(std::move(*job), post, cancel);
+        },
+        {}, std::move(progress), std::move(done));
+    return SongResult::Ok;
+}
+
+SongResult SongStorage::StartSave(Song& song, const std::string& path, std::uint32_t flags,
+                                  const audio::WAVEFORMATEX* format, ProgressFn progress,
+                                  DoneFn done) {
+    if (m_busy) return SongResult::WrongMode;
+    auto job = std::make_shared<Song::SaveJob>();
+    const SongResult prepared = song.PrepareSave(path, flags, format, *job);
+    if (prepared != SongResult::Ok) return prepared;
+    Launch(
+        [job](const ProgressFn& post, const std::atomic<bool>* cancel) {
+            const SongResult result = Song::RunSave(*job, post, cancel, false);
+            job->images = {};
+            job->loops = {};
+            return result;
+        },
+        {}, std::move(progress), std::move(done));
+    return SongResult::Ok;
+}
+
+SongResult SongStorage::StartSaveFile(Song& song, const std::string& path,
+                                      const audio::WAVEFORMATEX* format, ProgressFn progress,
+                                      DoneFn done) {
+    if (m_busy) return SongResult::WrongMode;
+    auto save = std::make_shared<Song::SaveJob>();
+    const SongResult prepared = song.PrepareSave(path, 0, format, *save);
+    if (prepared != SongResult::Ok) return prepared;
+    // The reload is prepared with the song as it is now; it is committed
+    // only to a song whose document is still this one.
+    auto load = std::make_shared<Song::LoadJob>();
+    song.PrepareLoad(path, 0, *load);
+    auto before = std::make_shared<SongDocument>(song.Document());
+    Launch(
+        [save, load](const ProgressFn& post, const std::atomic<bool>* cancel) {
+            const SongResult saved = Song::RunSave(*save, post, cancel, true);
+            save->images = {};
+            save->loops = {};
+            if (saved != SongResult::Ok) return saved;
+            Song::RunLoad(*load, post, cancel);
+            return SongResult::Ok;
+        },
+        [&song, load, before](SongResult saved) {
+            if (saved != SongResult::Ok) return saved;
+            if (load->result == SongResult::Cancelled || !(song.Document() == *before)) {
+                return SongResult::Ok;
+            }
+            return song.CommitLoad(*load);
+        },
+        std::move(progress), std::move(done));
+    return SongResult::Ok;
+}
+
+SongResult SongStorage::StartLoad(Song& song, const std::string& path, std::uint32_t flags,
+                                  ProgressFn progress, DoneFn done) {
+    if (m_busy) return SongResult::WrongMode;
+    auto job = std::make_shared<Song::LoadJob>();
+    song.PrepareLoad(path, flags, *job);
+    Launch(
+        [job](const ProgressFn& post, const std::atomic<bool>* cancel) {
+            Song::RunLoad(*job, post, cancel);
+            return job->result;
+        },
+        [&song, job](SongResult) { return song.CommitLoad(*job); }, std::move(progress),
+        std::move(done));
     return SongResult::Ok;
 }
 
@@ -49,15 +143,22 @@ platform::LParam SongStorage::OnMessage(std::uint32_t message, platform::WParam 
     if (message == kMsgProgress) {
         if (m_progress)
             m_progress(static_cast<int>(w >> 8), static_cast<int>(w & 0xFF), static_cast<int>(l));
+        const std::lock_guard lock(m_ackMutex);
+        ++m_acked;
+        m_ackChanged.notify_all();
         return 0;
     }
     if (message == kMsgDone) {
         Join();
         m_busy = false;
         DoneFn done = std::move(m_done);
+        FinishFn finish = std::move(m_finish);
         m_done = nullptr;
+        m_finish = nullptr;
         m_progress = nullptr;
-        if (done) done(static_cast<SongResult>(w));
+        SongResult result = static_cast<SongResult>(w);
+        if (finish) result = finish(result);
+        if (done) done(result);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/CMainFrame.h"
@@ -12,6 +13,7 @@
 #include "audio/files/SoundFile.h"
 #include "audio/wave/Wave.h"
 #include "dialogs/FilesDialog.h"
+#include "dialogs/ProgressDialog.h"
 #include "dialogs/SongDialogs.h"
 #include "platform/OutputFile.h"
 #include "tests/app/ShellTestSupport.h"
@@ -105,6 +107,67 @@ TEST_F(SongDialogsTest, NewSongRefusesTempiOutsideEightyToTwoHundredForty) {
     });
     files.NewSong();
     EXPECT_DOUBLE_EQ(frame.Song().GetTempo(), 240.0);
+}
+
+TEST_F(SongDialogsTest, NewSongExplainsTheTempoFirstUntilTheNoticeIsSwitchedOff) {
+    CMainFrame& frame = Start();
+    FilesDialog files(FilesContextOf(frame), &frame);
+    notices.clear();
+    std::vector<std::pair<unsigned, unsigned>> seenBeforeDialog;
+    files.runProperties = [&](SongPropertiesDialog& d) {
+        seenBeforeDialog = notices;
+        d.reject();
+        return d.result();
+    };
+    files.NewSong();
+    ASSERT_EQ(seenBeforeDialog.size(), 1u);
+    EXPECT_EQ(seenBeforeDialog[0], std::make_pair(128u, 2002u));
+    EXPECT_FALSE(platform::LoadString(2002).empty());
+
+    // "Non mostrare questo messaggio in futuro" was ticked once.
+    SwitchNoticeOff(frame.Store(), 2002);
+    notices.clear();
+    files.NewSong();
+    EXPECT_TRUE(seenBeforeDialog.empty());
+}
+
+TEST_F(SongDialogsTest, OpeningASongRefreshesThePadsUnderTheUpdatingTextFivePercentEach) {
+    MakeSong(Path("song.tbo"), "Pads");
+    CMainFrame& frame = Start();
+    // The progress dialog runs the pending events at every position; a
+    // zero timer looks at it each time.
+    std::vector<std::pair<QString, int>> seen;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* p = qobject_cast<dialogs::ProgressDialog*>(w);
+            if (p == nullptr || !p->isVisible()) continue;
+            const std::pair<QString, int> now{p->Text(), p->BarValue()};
+            if (seen.empty() || seen.back() != now) seen.push_back(now);
+        }
+    });
+    watch.start();
+    ASSERT_TRUE(frame.OpenSongFile(Path("song.tbo"), false, false));
+    watch.stop();
+    const QString updating = QString::fromStdString(platform::LoadString(162));
+    std::vector<int> positions;
+    for (const auto& [text, pos] : seen) {
+        if (text == updating) positions.push_back(pos);
+    }
+    // The channels' steps show in order (the watch runs before each new
+    // position is set, so it sees up to 95); the loading texts come first.
+    // The text changes while the bar still shows the load's end.
+    ASSERT_GE(positions.size(), 10u);
+    positions.erase(positions.begin());
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_EQ(positions.back(), 95);
+    for (int p : positions)
+        EXPECT_EQ(p % 5, 0) << p;
+    EXPECT_EQ(seen.back().first, updating);
+    // No dialog is left up.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<dialogs::ProgressDialog*>(w) != nullptr && w->isVisible());
 }
 
 TEST_F(SongDialogsTest, TextsStopAtTwentyNineCharacters) {

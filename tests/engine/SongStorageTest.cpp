@@ -3,6 +3,8 @@
 // partial output.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <thread>
 
 #include "engine/SongStorage.h"
@@ -107,6 +109,294 @@ TEST_F(SongStorageTest, NothingToRenderIsRefusedAtOnce) {
     EXPECT_FALSE(storage.Busy());
     loop.ProcessPending();
     EXPECT_FALSE(called);
+}
+
+// --- Song files on the worker ------------------------------------------------
+
+class SongFileStorageTest : public SongStorageTest {
+  protected:
+    static constexpr std::array<int, 4> kLoops = {0, 3, 7, 12};
+    // Four loops, a mix and texts.
+    void Compose(int seed = 0) {
+        for (const int ch : kLoops)
+            ASSERT_EQ(Load(ch, Bar() + 50 * static_cast<std::uint32_t>(ch), ch == 12, seed + ch),
+                      0);
+        song.SetTitle("Brano " + std::to_string(seed));
+        song.SetNotes("note");
+        song.SetInitialVolume(3, -700);
+        *song.Events(3) = {{0, kChannelOn, 3, 0, 0}, {1500, kChannelOff, 3, 0, 0}};
+    }
+    // Runs a job started by `start` to its end; the progress seen goes to
+    // `seen`, and `onProgress` may cancel.
+    SongResult Run(SongStorage& storage,
+                   const std::function<SongResult(ProgressFn, SongStorage::DoneFn)>& start,
+                   std::vector<std::array<int, 3>>* seen = nullptr,
+                   const std::function<void(int, int, int)>& onProgress = {}) {
+        bool done = false;
+        SongResult result = SongResult::Count_;
+        const auto caller = std::this_thread::get_id();
+        const SongResult started = start(
+            [&](int phase, int ch, int percent) {
+                EXPECT_EQ(std::this_thread::get_id(), caller);
+                if (seen != nullptr) seen->push_back({phase, ch, percent});
+                if (onProgress) onProgress(phase, ch, percent);
+            },
+            [&](SongResult r) {
+                EXPECT_EQ(std::this_thread::get_id(), caller);
+                result = r;
+                done = true;
+            });
+        if (started != SongResult::Ok) return started;
+        EXPECT_TRUE(RunUntilDone(done));
+        EXPECT_FALSE(storage.Busy());
+        return result;
+    }
+    // The device's view of the song: what each channel's slot holds.
+    std::vector<std::vector<std::uint8_t>> SlotBytes() const {
+        std::vector<std::vector<std::uint8_t>> bytes;
+        for (int ch = 0; ch < kChannelCount; ++ch)
+            bytes.push_back(device.loaded[static_cast<std::size_t>(Slot(ch))].bytes);
+        return bytes;
+    }
+};
+
+TEST_F(SongFileStorageTest, ASaveOnTheWorkerWritesWhatADirectSaveWrites) {
+    Compose();
+    ASSERT_EQ(song.SaveSong(out.File("direct.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("direct-mix.tbo"), Song::kSaveMixOnly, nullptr), 0);
+    const audio::WAVEFORMATEX format = Pcm(11025, 8, 1);
+    ASSERT_EQ(song.SaveSong(out.File("direct-8.tbo"), 0, &format), 0);
+
+    SongStorage storage(loop);
+    std::vector<std::array<int, 3>> seen;
+    ASSERT_EQ(Run(
+                  storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      const SongResult r = storage.StartSave(song, out.File("worker.tbo"), 0,
+                                                             nullptr, std::move(p), std::move(d));
+                      // The song may change meanwhile: the worker writes what it took.
+                      song.SetTitle("changed");
+                      Load(3, Bar(), false, 77);
+                      return r;
+                  },
+                  &seen),
+              SongResult::Ok);
+    EXPECT_EQ(tamboro::test::ReadAll(out.File("worker.tbo")),
+              tamboro::test::ReadAll(out.File("direct.tbo")));
+    ASSERT_EQ(seen.size(), 20u);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        EXPECT_EQ(seen[static_cast<std::size_t>(ch)], (std::array<int, 3>{3, ch, ch * 5}));
+    }
+    song.SetTitle("Brano 0");
+    Load(3, Bar() + 150, false, 3);
+    *song.Events(3) = {{0, kChannelOn, 3, 0, 0}, {1500, kChannelOff, 3, 0, 0}};
+    song.SetInitialVolume(3, -700);
+    ASSERT_EQ(Run(storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartSave(song, out.File("worker-mix.tbo"), Song::kSaveMixOnly,
+                                               nullptr, std::move(p), std::move(d));
+                  }),
+              SongResult::Ok);
+    EXPECT_EQ(tamboro::test::ReadAll(out.File("worker-mix.tbo")),
+              tamboro::test::ReadAll(out.File("direct-mix.tbo")));
+    ASSERT_EQ(Run(storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartSave(song, out.File("worker-8.tbo"), 0, &format,
+                                               std::move(p), std::move(d));
+                  }),
+              SongResult::Ok);
+    EXPECT_EQ(tamboro::test::ReadAll(out.File("worker-8.tbo")),
+              tamboro::test::ReadAll(out.File("direct-8.tbo")));
+}
+
+TEST_F(SongFileStorageTest, ASaveCancelledHalfWayLeavesTheOldFileAndNoTemporaryFile) {
+    Compose(1);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    const auto old = tamboro::test::ReadAll(out.File("song.tbo"));
+    ASSERT_FALSE(old.empty());
+    song.SetTitle("a new title");
+    Load(5, 2 * Bar(), false, 9);
+    for (const bool withFormat : {false, true}) {
+        SCOPED_TRACE(withFormat ? "converted" : "as loaded");
+        const audio::WAVEFORMATEX format = Pcm(11025, 16, 1);
+        SongStorage storage(loop);
+        std::vector<std::array<int, 3>> seen;
+        // Cancelled from the progress dialog as channel 7's loop is reached:
+        // the loops of channels 0, 3 and 5 are already in the new file.
+        EXPECT_EQ(Run(
+                      storage,
+                      [&](ProgressFn p, SongStorage::DoneFn d) {
+                          return storage.StartSave(song, out.File("song.tbo"), 0,
+                                                   withFormat ? &format : nullptr, std::move(p),
+                                                   std::move(d));
+                      },
+                      &seen,
+                      [&](int, int ch, int) {
+                          if (ch == 7) storage.Cancel();
+                      }),
+                  SongResult::Cancelled);
+        // The worker stopped before its next step.
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back()[1], 7);
+        EXPECT_EQ(tamboro::test::ReadAll(out.File("song.tbo")), old);
+        EXPECT_EQ(out.List(), std::vector<std::string>{"song.tbo"});
+    }
+    // The song file loads as the song it was.
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    EXPECT_EQ(song.GetTitle(), "Brano 1");
+    EXPECT_TRUE(song.IsChannelEmpty(5));
+}
+
+TEST_F(SongFileStorageTest, ALoadOnTheWorkerGivesTheSongADirectLoadGives) {
+    Compose(2);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    const SongDocument direct = song.Document();
+    const auto directSlots = SlotBytes();
+
+    song.NewSong(130.0);
+    Load(1, Bar(), false, 5);
+    const SongDocument before = song.Document();
+    SongStorage storage(loop);
+    std::vector<std::array<int, 3>> seen;
+    bool untouchedMeanwhile = true;
+    ASSERT_EQ(Run(
+                  storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartLoad(song, out.File("song.tbo"), 0, std::move(p),
+                                               std::move(d));
+                  },
+                  &seen, [&](int, int, int) { untouchedMeanwhile &= song.Document() == before; }),
+              SongResult::Ok);
+    // Until its end the worker leaves the song alone.
+    EXPECT_TRUE(untouchedMeanwhile);
+    ASSERT_EQ(seen.size(), 20u);
+    EXPECT_EQ(seen.back(), (std::array<int, 3>{1, 19, 95}));
+    EXPECT_EQ(song.Document(), direct);
+    EXPECT_EQ(SlotBytes(), directSlots);
+    EXPECT_EQ(song.GetMixMode(), MixMode::Ready);
+    for (const int ch : kLoops) {
+        EXPECT_EQ(song.GetChannelFlags(ch) & (kLoaded | kInArchive), kLoaded | kInArchive);
+        EXPECT_FALSE(song.GetPreparedFile(ch).empty());
+        EXPECT_EQ(device.loaded[static_cast<std::size_t>(Slot(ch))].path, song.GetPreparedFile(ch));
+    }
+    // A mix-only load onto it as well.
+    ASSERT_EQ(song.SaveSong(out.File("mix.tbo"), Song::kSaveMixOnly, nullptr), 0);
+    song.Events(3)->clear();
+    ASSERT_EQ(Run(storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartLoad(song, out.File("mix.tbo"), Song::kLoadMixOnly,
+                                               std::move(p), std::move(d));
+                  }),
+              SongResult::Ok);
+    EXPECT_EQ(song.Document(), direct);
+}
+
+TEST_F(SongFileStorageTest, ACancelledLoadLeavesTheSongUntouchedAndNoPreparedFiles) {
+    Compose(3);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    song.NewSong(130.0);
+    Load(1, Bar(), false, 5);
+    Load(3, 2 * Bar(), true, 6);
+    *song.Events(1) = {{0, kChannelOn, 1, 0, 0}, {900, kChannelOff, 1, 0, 0}};
+    const SongDocument before = song.Document();
+    const auto slots = SlotBytes();
+    const std::string prepared1 = song.GetPreparedFile(1);
+    const auto tempFiles = temp.List();
+    SongStorage storage(loop);
+    std::vector<std::array<int, 3>> seen;
+    // Cancelled when channel 7 is reached: channels 0 and 3 are prepared.
+    EXPECT_EQ(Run(
+                  storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartLoad(song, out.File("song.tbo"), 0, std::move(p),
+                                               std::move(d));
+                  },
+                  &seen,
+                  [&](int, int ch, int) {
+                      if (ch == 7) storage.Cancel();
+                  }),
+              SongResult::Cancelled);
+    EXPECT_EQ(seen.back()[1], 7);
+    EXPECT_EQ(song.Document(), before);
+    EXPECT_EQ(SlotBytes(), slots);
+    EXPECT_EQ(song.GetPreparedFile(1), prepared1);
+    EXPECT_EQ(song.GetTempo(), 130.0);
+    // What the worker prepared is gone again.
+    EXPECT_EQ(temp.List(), tempFiles);
+}
+
+TEST_F(SongFileStorageTest, FilesThatCannotBeLoadedAnswerAsADirectLoadDoes) {
+    Compose(4);
+    const SongDocument before = song.Document();
+    SongStorage storage(loop);
+    const auto load = [&](const std::string& path) {
+        return Run(storage, [&](ProgressFn p, SongStorage::DoneFn d) {
+            return storage.StartLoad(song, path, 0, std::move(p), std::move(d));
+        });
+    };
+    // No file: the song stays.
+    EXPECT_EQ(load(out.File("none.tbo")), SongResult::OpenFailed);
+    EXPECT_EQ(song.Document(), before);
+    // Not a song file: refused before anything is touched.
+    ASSERT_TRUE(tamboro::test::WriteAll(out.File("junk.tbo"), {'j', 'u', 'n', 'k'}));
+    EXPECT_EQ(load(out.File("junk.tbo")), SongResult::BadSongFile);
+    EXPECT_EQ(song.Document(), before);
+    EXPECT_FALSE(storage.Busy());
+}
+
+TEST_F(SongFileStorageTest, SavingTheSongFileOnTheWorkerReplacesItAndReloadsTheSong) {
+    Compose(5);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    song.SetTitle("saved again");
+    Load(5, Bar(), false, 8);  // a loop of its own source file
+    ASSERT_FALSE(song.GetSourceFile(5).empty());
+    SongStorage storage(loop);
+    ASSERT_EQ(Run(storage,
+                  [&](ProgressFn p, SongStorage::DoneFn d) {
+                      return storage.StartSaveFile(song, out.File("song.tbo"), nullptr,
+                                                   std::move(p), std::move(d));
+                  }),
+              SongResult::Ok);
+    EXPECT_EQ(out.List(), std::vector<std::string>{"song.tbo"});
+    // Reloaded: every loop now lies in the new file.
+    EXPECT_EQ(song.GetTitle(), "saved again");
+    EXPECT_TRUE(song.GetSourceFile(5).empty());
+    EXPECT_EQ(song.GetChannelFlags(5), kLoaded | kInArchive);
+    const SongDocument reloaded = song.Document();
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    EXPECT_EQ(song.Document(), reloaded);
+}
+
+TEST_F(SongFileStorageTest, OneJobAtATime) {
+    Compose(6);
+    SongStorage storage(loop);
+    bool done = false;
+    ASSERT_EQ(storage.StartSave(song, out.File("a.tbo"), 0, nullptr, {},
+                                [&](SongResult) { done = true; }),
+              SongResult::Ok);
+    EXPECT_EQ(storage.StartLoad(song, out.File("a.tbo"), 0, {}, {}), SongResult::WrongMode);
+    EXPECT_EQ(storage.StartSave(song, out.File("b.tbo"), 0, nullptr, {}, {}),
+              SongResult::WrongMode);
+    EXPECT_EQ(storage.StartSaveFile(song, out.File("b.tbo"), nullptr, {}, {}),
+              SongResult::WrongMode);
+    ASSERT_TRUE(RunUntilDone(done));
+    EXPECT_EQ(out.List(), std::vector<std::string>{"a.tbo"});
+}
+
+TEST_F(SongFileStorageTest, AStorageDestroyedWhileItLoadsLeavesTheSongAndNoFiles) {
+    Compose(7);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    const SongDocument before = song.Document();
+    const auto tempFiles = temp.List();
+    {
+        SongStorage storage(loop);
+        ASSERT_EQ(storage.StartLoad(song, out.File("song.tbo"), 0, {}, {}), SongResult::Ok);
+    }
+    loop.ProcessPending();
+    EXPECT_EQ(song.Document(), before);
+    EXPECT_EQ(temp.List(), tempFiles);
 }
 
 }  // namespace
