@@ -41,8 +41,19 @@ class PanelWnd : public DisplayWidget {
     virtual void ShowNotice(const std::string& text);
     // Whether this is the mix editor.
     virtual bool IsPro() const { return false; }
+    // The channel whose pad lies at `pos` (panel coordinates, scaled), or
+    // -1; files dropped there load into that channel.
+    virtual int PadAtPoint(const QPoint& pos) const;
 
     CMainFrame& Frame() const { return m_frame; }
+
+  protected:
+    // Files from the file manager: a song file opens anywhere on the
+    // console, a sound file loads into the pad it is let go on. The work
+    // runs after the drop has returned to the window system.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     CMainFrame& m_frame;

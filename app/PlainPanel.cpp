@@ -4,6 +4,7 @@
 #include "app/core/Accelerators.h"
 #include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
+#include "console/logic/ConsoleLayout.h"
 #include "gfx/Palette.h"
 
 namespace tamboro::app {
@@ -143,6 +144,10 @@ bool PlainPanel::IsControlAt(const QPoint& pos) const {
         if (layout::PadRect(ch).Contains(x, y) || layout::KnobRect(ch).Contains(x, y)) return true;
     }
     return false;
+}
+
+int PlainPanel::PadAtPoint(const QPoint& pos) const {
+    return console::PadAt(pos.x() / Scale(), pos.y() / Scale());
 }
 
 }  // namespace tamboro::app

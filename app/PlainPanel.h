@@ -21,6 +21,7 @@ class PlainPanel final : public PanelWnd {
     void Redraw() override;
     bool OnCommand(int command) override;
     bool IsControlAt(const QPoint& pos) const override;
+    int PadAtPoint(const QPoint& pos) const override;
     void ShowNotice(const std::string& text) override { m_notice = text; }
     bool IsPro() const override { return m_pro != 0; }
 

@@ -120,6 +120,9 @@ void ConsolePanel::ReloadChannels(int channel) {
 }
 
 void ConsolePanel::UpdateChannels(int channel) {
+    // The frame may have chosen the current channel (a file dropped on a
+    // pad); the flush below hands the console's back to it.
+    SyncCurrentFromFrame();
     m_controller->MarkChannelDirty(channel);
     Flush();
 }
@@ -143,6 +146,11 @@ bool ConsolePanel::IsControlAt(const QPoint& pos) const {
         if (KnobRect(ch).Contains(p.x(), p.y())) return true;
     }
     return false;
+}
+
+int ConsolePanel::PadAtPoint(const QPoint& pos) const {
+    const QPoint p = ToConsole(pos);
+    return PadAt(p.x(), p.y());
 }
 
 void ConsolePanel::ShowNotice(const std::string& text) {

@@ -47,6 +47,7 @@ class ConsolePanel final : public app::PanelWnd {
     void Redraw() override;
     bool OnCommand(int command) override;
     bool IsControlAt(const QPoint& pos) const override;
+    int PadAtPoint(const QPoint& pos) const override;
     void ShowNotice(const std::string& text) override;
 
     ConsoleController& Controller() { return *m_controller; }
