@@ -248,6 +248,8 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     const int r = m_song->LoadSong(
         path, mixOnly ? engine::Song::kLoadMixOnly : 0,
         [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+    // Another song (or another mix on this one): the old steps lead nowhere.
+    m_history.Clear();
     if (!mixOnly) m_songPath = r == 0 ? path : std::string();
     m_modified = mixOnly && r == 0;
     RebuildAllPreviews();
@@ -371,6 +373,19 @@ QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
         connect(action, &QAction::triggered, this,
                 [this, c = command] { ExecuteChannelCommand(c); });
     }
+    // Undo and redo of the song's changes.
+    menu->addSeparator();
+    const bool busy = m_song->IsRecording() || m_song->IsPlayingBack();
+    QAction* undo =
+        menu->addAction(QString::fromUtf8(english ? "&Undo\tCtrl+Z" : "&Annulla\tCtrl+Z"), this,
+                        [this] { Undo(); });
+    undo->setData(kCmdUndo);
+    undo->setEnabled(m_history.CanUndo() && !busy);
+    QAction* redo = menu->addAction(
+        QString::fromUtf8(english ? "Re&do\tCtrl+Shift+Z" : "Ri&peti\tCtrl+Shift+Z"), this,
+        [this] { Redo(); });
+    redo->setData(kCmdRedo);
+    redo->setEnabled(m_history.CanRedo() && !busy);
     return menu;
 }
 
@@ -386,6 +401,12 @@ bool CMainFrame::OnCommand(int command) {
         case kCmdRenameLoop:
         case kCmdEffect:
             ExecuteChannelCommand(command);
+            return true;
+        case kCmdUndo:
+            Undo();
+            return true;
+        case kCmdRedo:
+            Redo();
             return true;
         default:
             return false;
@@ -557,13 +578,41 @@ void CMainFrame::EffectCommand() {
 // --- The document ----------------------------------------------------------------------
 
 void CMainFrame::MarkModified() {
+    m_history.Forget();
     if (m_modified) return;
     m_modified = true;
     RefreshTitle();
 }
 
+void CMainFrame::HistoryChanged() {
+    m_modified = m_history.IsModified();
+    RefreshTitle();
+}
+
+console::HistoryResult CMainFrame::StepHistory(bool redo) {
+    const bool busy =
+        m_song->IsRecording() || m_song->IsPlayingBack() || (m_console && m_console->Editing());
+    engine::SongDocument restored;
+    const console::HistoryResult r = redo ? m_history.Redo(m_song->Document(), busy, restored)
+                                          : m_history.Undo(m_song->Document(), busy, restored);
+    if (r != console::HistoryResult::Ok) return r;
+    m_song->RestoreMix(restored);
+    HistoryChanged();
+    if (m_console) m_console->UpdateChannels(-1);
+    return r;
+}
+
+console::HistoryResult CMainFrame::Undo() {
+    return StepHistory(false);
+}
+
+console::HistoryResult CMainFrame::Redo() {
+    return StepHistory(true);
+}
+
 void CMainFrame::Saved() {
     m_modified = false;
+    m_history.MarkSaved();
     RefreshTitle();
 }
 
@@ -724,6 +773,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool CMainFrame::HandleKey(QKeyEvent* key) {
+    // Ctrl+Z and Ctrl+Shift+Z: undo and redo, never the channel key Z (the
+    // accelerators leave keys with Ctrl alone).
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    if (key->key() == Qt::Key_Z && mods.testFlag(Qt::ControlModifier) &&
+        !mods.testFlag(Qt::AltModifier) && !mods.testFlag(Qt::MetaModifier)) {
+        if (mods.testFlag(Qt::ShiftModifier)) {
+            Redo();
+        } else {
+            Undo();
+        }
+        return true;
+    }
     if (key->isAutoRepeat()) {
         // Holding a key would switch its channel on and off many times.
         const int cmd =

@@ -24,6 +24,7 @@
 #include "audio/output/OutputBackend.h"
 #include "audio/output/OutputDevice.h"
 #include "audio/wave/Wave.h"
+#include "console/logic/MixHistory.h"
 #include "engine/Song.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
@@ -129,9 +130,21 @@ class CMainFrame final : public QWidget {
     void RequestConsole(int proMode);
     // A change the song file keeps was made (the title then starts with
     // "*"); Saved() clears it.
+    // A change the undo steps do not cover: they are forgotten too.
     void MarkModified();
     void Saved();
+    // After a change recorded in History() or an undo or redo: the mark
+    // follows the history (clean again at the saved state).
+    void HistoryChanged();
+    // Takes back the song's last recorded change, or makes it again (Ctrl+Z,
+    // Ctrl+Shift+Z and the channel menu's last two items); refused (Busy)
+    // while a take records or the mix plays back. The console repaints.
+    console::HistoryResult Undo();
+    console::HistoryResult Redo();
     bool IsModified() const { return m_modified; }
+    // The undo and redo steps of the song (the mix editor's edits). Cleared
+    // when another song is opened; the saved state follows Saved().
+    console::MixHistory& History() { return m_history; }
     // Asks the question before the song goes away; false when the user
     // cancels. Saving is offered through the Files dialog's save.
     bool ConfirmDiscard(bool quitting);
@@ -205,6 +218,7 @@ class CMainFrame final : public QWidget {
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);
+    console::HistoryResult StepHistory(bool redo);
     // The window's place on a screen of the console's size, or on screen.
     void FitToDisplay();
     bool SaveSongInteractive();
@@ -223,6 +237,7 @@ class CMainFrame final : public QWidget {
     int m_currentChannel = 0;
     int m_scale = 1;
     bool m_modified = false;
+    console::MixHistory m_history;
     bool m_fitConnected = false;
     std::string m_songPath;
     std::array<std::uint32_t, engine::kChannelCount> m_previewGeneration{};

@@ -41,6 +41,9 @@ class PanelWnd : public DisplayWidget {
     virtual void ShowNotice(const std::string& text);
     // Whether this is the mix editor.
     virtual bool IsPro() const { return false; }
+    // Whether an edit of the song's events is under way (a lane drag holds
+    // places in them): undo and redo wait for it.
+    virtual bool Editing() const { return false; }
     // The channel whose pad lies at `pos` (panel coordinates, scaled), or
     // -1; files dropped there load into that channel.
     virtual int PadAtPoint(const QPoint& pos) const;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/CConsoleApp.h"
-#include "console/panel/ConsolePanel.h"
+#include "console/panel/ProPanel.h"
 #include "platform/StringTable.h"
 #include "resources/SkinResources.h"
 
@@ -16,11 +16,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     tamboro::app::CConsoleApp app(argc, argv);
-    // The skin pictures and the main console; the mix editor's form still
-    // shows the frame's plain panel.
+    // The skin pictures, the main console and the mix editor.
     tamboro::resources::RegisterSkinResources();
     tamboro::app::StartOptions options;
-    options.panels = &tamboro::console::ConsolePanel::Create;
+    options.panels = &tamboro::console::CreateConsolePanel;
     const int started = app.InitInstance(args, std::move(options));
     if (started >= 0) return started;
     return app.exec();

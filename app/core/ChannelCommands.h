@@ -7,6 +7,10 @@ inline constexpr int kCmdSaveLoop = 32774;    // "&Salva Traccia"
 inline constexpr int kCmdRemoveLoop = 32775;  // "&Rimuovi Traccia"
 inline constexpr int kCmdRenameLoop = 32776;  // "Rino&mina Traccia"
 inline constexpr int kCmdEffect = 32837;      // "&Effetti"
+// Undo and redo of the song's changes, the menu's last two items (the
+// framework's own edit command numbers).
+inline constexpr int kCmdUndo = 0xE12B;  // "&Annulla"
+inline constexpr int kCmdRedo = 0xE12E;  // "Ri&peti"
 
 struct CommandState {
     bool enabled = false;

@@ -122,32 +122,34 @@ void ConsoleCanvas::RestoreTextPanel() {
     MarkDirty(r);
 }
 
-std::uint8_t ConsoleCanvas::Nearest(Rgb c) const {
-    gfx::Palette* palette = m_back->GetPalette();
+std::uint8_t NearestIndex(const gfx::DibSurface& surface, Rgb c) {
+    gfx::Palette* palette = surface.GetPalette();
     const std::uint8_t* inverse = palette != nullptr ? palette->GetInverseTable() : nullptr;
     if (inverse == nullptr) return 0;
     return inverse[(c.red >> 3) << 10 | (c.green >> 3) << 5 | (c.blue >> 3)];
 }
 
-void ConsoleCanvas::DrawCoverage(int x, int y, const std::uint8_t* mask, int pitch, int width,
-                                 int height, Rgb colour) {
-    gfx::Palette* palette = m_back->GetPalette();
+void DrawCoverageOn(gfx::DibSurface& surface, const Rect& clip, int x, int y,
+                    const std::uint8_t* mask, int pitch, int width, int height, Rgb colour) {
+    gfx::Palette* palette = surface.GetPalette();
     const std::uint8_t* inverse = palette != nullptr ? palette->GetInverseTable() : nullptr;
     if (inverse == nullptr || mask == nullptr) return;
     const gfx::PaletteEntry* entries = palette->Entries();
     const std::uint32_t count = palette->Count();
-    const Rect clip = layout::kTextPanel;
     std::uint8_t* bits = nullptr;
     std::uint32_t rowPitch = 0;
-    if (m_back->Lock(&bits, &rowPitch) != gfx::GfxResult::Ok) return;
+    if (surface.Lock(&bits, &rowPitch) != gfx::GfxResult::Ok) return;
+    const int x0 = std::max(clip.x, 0), y0 = std::max(clip.y, 0);
+    const int x1 = std::min(clip.Right(), surface.GetWidth());
+    const int y1 = std::min(clip.Bottom(), surface.GetHeight());
     for (int j = 0; j < height; ++j) {
         const int py = y + j;
-        if (py < clip.y || py >= clip.Bottom()) continue;
+        if (py < y0 || py >= y1) continue;
         for (int i = 0; i < width; ++i) {
             const int px = x + i;
             const unsigned c = mask[static_cast<std::size_t>(j) * static_cast<std::size_t>(pitch) +
                                     static_cast<std::size_t>(i)];
-            if (c == 0 || px < clip.x || px >= clip.Right()) continue;
+            if (c == 0 || px < x0 || px >= x1) continue;
             std::uint8_t& dst =
                 bits[static_cast<std::size_t>(py) * rowPitch + static_cast<std::size_t>(px)];
             const gfx::PaletteEntry under = dst < count ? entries[dst] : gfx::PaletteEntry{};
@@ -160,7 +162,16 @@ void ConsoleCanvas::DrawCoverage(int x, int y, const std::uint8_t* mask, int pit
             dst = inverse[(r >> 3) << 10 | (g >> 3) << 5 | (b >> 3)];
         }
     }
-    m_back->Unlock();
+    surface.Unlock();
+}
+
+std::uint8_t ConsoleCanvas::Nearest(Rgb c) const {
+    return NearestIndex(*m_back, c);
+}
+
+void ConsoleCanvas::DrawCoverage(int x, int y, const std::uint8_t* mask, int pitch, int width,
+                                 int height, Rgb colour) {
+    DrawCoverageOn(*m_back, layout::kTextPanel, x, y, mask, pitch, width, height, colour);
     MarkDirty(Rect{x, y, width, height});
 }
 

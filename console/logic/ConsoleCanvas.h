@@ -31,6 +31,14 @@ inline constexpr int kBeatLightGap = 4;
 inline constexpr layout::Rect kBeatLights{388 - 4 * kBeatLightSize - 3 * kBeatLightGap, 108,
                                           4 * kBeatLightSize + 3 * kBeatLightGap, kBeatLightSize};
 
+// The palette index of `surface`'s palette nearest to a colour (0 without
+// a palette).
+std::uint8_t NearestIndex(const gfx::DibSurface& surface, Rgb colour);
+// Writes a coverage mask (0 nothing .. 255 full) at (x, y) in `colour` over
+// what `surface` holds, as the nearest palette colours, only inside `clip`.
+void DrawCoverageOn(gfx::DibSurface& surface, const layout::Rect& clip, int x, int y,
+                    const std::uint8_t* mask, int pitch, int width, int height, Rgb colour);
+
 class ConsoleCanvas {
   public:
     // Draws into `back` (the window output's back buffer, which the caller

@@ -46,4 +46,10 @@ void MixHistory::Clear() {
     m_saved = m_current;
 }
 
+void MixHistory::Forget() {
+    m_undo.clear();
+    m_redo.clear();
+    m_current = m_nextState++;
+}
+
 }  // namespace tamboro::console

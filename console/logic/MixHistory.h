@@ -48,6 +48,11 @@ class MixHistory {
     // current state counts as saved. Not for the reload that follows a
     // save: that is MarkSaved().
     void Clear();
+    // A change the steps cannot take back was made (such as a loop loaded
+    // while undo covers only the mix): every step goes, and the state that
+    // was saved can no longer be reached, so the song stays modified until
+    // the next save.
+    void Forget();
     // The current state was written to the song file.
     void MarkSaved() { m_saved = m_current; }
     // Whether the current state differs from the last saved one (by the

@@ -160,8 +160,11 @@ TEST_F(FrameTest, ChannelMenuEnablingFollowsTheCurrentChannel) {
     CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
     frame.SetCurrentChannel(1);  // empty
     auto s = MenuState(frame);
-    ASSERT_EQ(s.size(), 5u);
+    ASSERT_EQ(s.size(), 7u);
     EXPECT_TRUE(s[32773].first);
+    // Undo and redo: nothing to take back yet.
+    EXPECT_FALSE(s[kCmdUndo].first);
+    EXPECT_FALSE(s[kCmdRedo].first);
     for (int cmd : {32774, 32775, 32776, 32837})
         EXPECT_FALSE(s[cmd].first) << cmd;
 
@@ -209,6 +212,46 @@ TEST_F(FrameTest, ChannelCommandsChangeTheSongAndMarkItModified) {
     frame.SetCurrentChannel(1);
     frame.ExecuteChannelCommand(32775);  // disabled on an empty channel: nothing
     EXPECT_EQ(frame.Song().IsChannelEmpty(1), 1);
+}
+
+TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
+    MakeSong(Path("song.tbo"), "Storia");
+    CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
+    engine::Song& song = frame.Song();
+    const engine::SongDocument opened = song.Document();
+    // A mix edit as the mix editor records it.
+    auto edit = [&](std::uint32_t ms) {
+        frame.History().Record(song.Document());
+        engine::InsertEvent(*song.Events(0), {ms, engine::kChannelOn, 0, 0, 0});
+        frame.HistoryChanged();
+    };
+    edit(1000);
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_TRUE(MenuState(frame)[kCmdUndo].first);
+    EXPECT_TRUE(frame.OnCommand(kCmdUndo));
+    EXPECT_EQ(song.Document(), opened);
+    EXPECT_FALSE(frame.IsModified());
+    EXPECT_EQ(frame.windowTitle().toStdString(), platform::LoadString(128) + " - Storia");
+    EXPECT_TRUE(MenuState(frame)[kCmdRedo].first);
+    EXPECT_TRUE(frame.OnCommand(kCmdRedo));
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_EQ(song.GetEvents(0)->size(), opened.Events(0)->size() + 1);
+
+    // Removing a loop cannot be taken back: the steps go, and undoing a
+    // later edit leaves the song modified.
+    frame.SetCurrentChannel(3);
+    frame.ExecuteChannelCommand(32775);
+    EXPECT_FALSE(frame.History().CanUndo());
+    edit(2000);
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Nothing);
+
+    // Opening a song clears the steps.
+    edit(3000);
+    ASSERT_TRUE(frame.OpenSong(Path("song.tbo"), false));
+    EXPECT_FALSE(frame.History().CanUndo());
+    EXPECT_FALSE(frame.IsModified());
 }
 
 TEST_F(FrameTest, LoadLoopCommandLoadsAndRefusesWhatCannotBeRead) {

@@ -135,6 +135,26 @@ TEST(MixHistory, OpeningAnotherSongClearsEverything) {
     EXPECT_EQ(history.Undo(doc, false, out), HistoryResult::Nothing);
 }
 
+TEST(MixHistory, AChangeTheStepsCannotTakeBackKeepsTheSongModified) {
+    MixHistory history;
+    SongDocument doc = Titled("a");
+    SongDocument out;
+    history.Record(doc);  // a lane edit after the save
+    doc.title = "b";
+    history.Forget();  // then, say, a loop loaded
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_TRUE(history.IsModified());
+    // An edit and its undo come back to the state after the loop, which was
+    // never saved.
+    history.Record(doc);
+    doc.title = "c";
+    ASSERT_EQ(history.Undo(doc, false, out), HistoryResult::Ok);
+    EXPECT_EQ(out.title, "b");
+    EXPECT_TRUE(history.IsModified());
+    history.MarkSaved();
+    EXPECT_FALSE(history.IsModified());
+}
+
 // Lane edits, level events, titles and levels at rest on a real song;
 // undone to the start the saved file is the original byte for byte, redone
 // it is the edited one.
