@@ -242,6 +242,7 @@ bool CMainFrame::OpenSong(const std::string& path, bool ask) {
 
 bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     if (ask && !ConfirmDiscard(false)) return false;
+    if (m_console) m_console->EndEdits();
     m_song->StopMix();
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();

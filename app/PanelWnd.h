@@ -44,6 +44,9 @@ class PanelWnd : public DisplayWidget {
     // Whether an edit of the song's events is under way (a lane drag holds
     // places in them): undo and redo wait for it.
     virtual bool Editing() const { return false; }
+    // Ends an edit under way (a lane drag keeps its last shape and becomes
+    // an undo step) before the song is replaced under it.
+    virtual void EndEdits() {}
     // The channel whose pad lies at `pos` (panel coordinates, scaled), or
     // -1; files dropped there load into that channel.
     virtual int PadAtPoint(const QPoint& pos) const;

@@ -274,13 +274,9 @@ void ProPanel::Redraw() {
 }
 
 bool ProPanel::IsControlAt(const QPoint& pos) const {
-    const QPoint p = ToConsole(pos);
-    for (int ch = 0; ch < engine::kChannelCount; ++ch) {
-        if (layout::ProNameRect(ch).Contains(p.x(), p.y()) ||
-            layout::ProLaneRect(ch).Contains(p.x(), p.y()))
-            return true;
-    }
-    return false;
+    // The names take the right button (the channel menu); so do the lanes,
+    // which have no menu of their own.
+    return PadAtPoint(pos) >= 0;
 }
 
 // --- Drawing -------------------------------------------------------------------------------
@@ -398,6 +394,9 @@ void ProPanel::mousePressEvent(QMouseEvent* event) {
     const QPoint p = ToConsole(event->position());
     event->accept();
     if (event->button() == Qt::RightButton) {
+        // Not during a drag: a channel command could take the events the
+        // drag holds places in.
+        if (m_drag.IsDragging()) return;
         for (int ch = 0; ch < engine::kChannelCount; ++ch) {
             if (layout::ProNameRect(ch).Contains(p.x(), p.y())) {
                 OpenChannelMenu(ch, event->globalPosition().toPoint());
@@ -487,6 +486,21 @@ void ProPanel::EndDrag(bool release) {
     }
     m_beforeDrag = {};
     if (ch >= 0) DrawLane(ch);
+}
+
+void ProPanel::EndEdits() {
+    if (m_drag.IsDragging()) EndDrag(false);
+}
+
+int ProPanel::PadAtPoint(const QPoint& pos) const {
+    // A file dropped on a channel's name or lane loads into that channel.
+    const QPoint p = ToConsole(pos);
+    for (int ch = 0; ch < engine::kChannelCount; ++ch) {
+        if (layout::ProNameRect(ch).Contains(p.x(), p.y()) ||
+            layout::ProLaneRect(ch).Contains(p.x(), p.y()))
+            return ch;
+    }
+    return -1;
 }
 
 void ProPanel::UpdateCursor(const QPoint& p) {

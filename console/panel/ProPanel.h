@@ -67,6 +67,8 @@ class ProPanel final : public app::PanelWnd {
     bool IsControlAt(const QPoint& pos) const override;
     bool IsPro() const override { return true; }
     bool Editing() const override { return m_drag.IsDragging(); }
+    void EndEdits() override;
+    int PadAtPoint(const QPoint& pos) const override;
 
     ProCanvas& Canvas() { return *m_canvas; }
     const ProTimeline& Timeline() const { return m_timeline; }

@@ -312,6 +312,30 @@ TEST_P(ProTest, CtrlZUndoesAndCtrlShiftZRedoesWithoutTouchingChannelZ) {
     EXPECT_FALSE(Song().IsChannelPlaying(15));
 }
 
+TEST_P(ProTest, ADragEndsBeforeAnotherSongComesAndTakesNoMenu) {
+    app::test::MakeSong(Path("other.tbo"), "Altro");
+    Press(0, XOf(1000));
+    MoveTo(0, XOf(2000));
+    // A right click on a name while dragging opens nothing.
+    const QPoint name(layout::ProNameRect(0).x + 20, layout::ProNameRect(0).y + 8);
+    Mouse(QEvent::MouseButtonPress, name.x(), name.y(), Qt::RightButton,
+          Qt::LeftButton | Qt::RightButton);
+    EXPECT_EQ(panel->ChannelMenu(), nullptr);
+    // Another song (as one handed over by a second start): the drag ends
+    // first, and the song's own mix is what the lanes then edit.
+    ASSERT_TRUE(frame->OpenSong(Path("other.tbo"), false));
+    EXPECT_FALSE(panel->Dragging());
+    EXPECT_FALSE(frame->History().CanUndo());
+    const engine::SongDocument opened = Song().Document();
+    MoveTo(0, XOf(3000));
+    Release(0, XOf(3000));
+    EXPECT_EQ(Song().Document(), opened);
+    // Files dropped on a name or a lane go to that channel.
+    EXPECT_EQ(panel->PadAtPoint(At(name.x(), name.y())), 0);
+    EXPECT_EQ(panel->PadAtPoint(At(XOf(500), LaneY(13))), 13);
+    EXPECT_EQ(panel->PadAtPoint(At(300, 470)), -1);
+}
+
 TEST_P(ProTest, TheChannelMenuHasUndoAndRedo) {
     Load(4);
     const QPoint name(layout::ProNameRect(4).x + 20, layout::ProNameRect(4).y + 8);
