@@ -161,7 +161,12 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
             this, &QGuiApplication::applicationStateChanged, frame,
             [frame](Qt::ApplicationState s) { frame->OnActivateApp(s == Qt::ApplicationActive); });
 
-    if (!m_commandLine.song.empty()) {
+    // A snapshot left by a run that did not end comes first; once it is
+    // recovered, no other song is opened over it.
+    const bool recovered = !screenshot && m_frame->OfferRecovery();
+    if (recovered) {
+        // The recovered song is the one to work on.
+    } else if (!m_commandLine.song.empty()) {
         m_frame->OpenSong(m_commandLine.song, false);
     } else if (!m_frame->Settings().defaultSong.empty()) {
         m_frame->OpenSong(m_frame->Settings().defaultSong, false);
@@ -169,6 +174,7 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
         Notice(128, 2001);
     }
     if (screenshot) return TakeScreenshot();
+    m_frame->StartAutosave();
     return -1;
 }
 

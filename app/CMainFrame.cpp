@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,10 +16,13 @@
 #include <QShortcut>
 #include <QThread>
 #include <QThreadPool>
+#include <cstdlib>
 
+#include "app/Autosave.h"
 #include "app/PlainPanel.h"
 #include "app/SplashWindow.h"
 #include "app/core/Accelerators.h"
+#include "app/core/AutosaveFiles.h"
 #include "app/core/Document.h"
 #include "app/core/WindowFit.h"
 #include "audio/files/ConvertWave.h"
@@ -99,6 +103,7 @@ CMainFrame::CMainFrame(FrameSetup setup)
     m_song->NewSong(120.0);
     m_song->SetOutputFormat(m_settings.outputDevice, format, m_settings.monoSource != 0,
                             m_settings.softMixing != 0);
+    m_cleanDoc = m_song->Document();
 
     DeviceSharing::Hooks hooks;
     hooks.stopSong = [this] {
@@ -132,6 +137,8 @@ CMainFrame::CMainFrame(FrameSetup setup)
 
 CMainFrame::~CMainFrame() {
     m_destroying = true;
+    // A clean end leaves no snapshot behind.
+    if (m_autosave) m_autosave->Discard();
     {
         std::lock_guard lock(m_previewSink->mutex);
         m_previewSink->frame = nullptr;
@@ -253,6 +260,7 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     m_history.Clear();
     if (!mixOnly) m_songPath = r == 0 ? path : std::string();
     m_modified = mixOnly && r == 0;
+    if (!m_modified) m_cleanDoc = m_song->Document();
     RebuildAllPreviews();
     if (r == 0) {
         // The pads one by one, five percent each.
@@ -579,6 +587,7 @@ void CMainFrame::EffectCommand() {
 // --- The document ----------------------------------------------------------------------
 
 void CMainFrame::MarkModified() {
+    ++m_changeSerial;
     m_history.Forget();
     if (m_modified) return;
     m_modified = true;
@@ -613,6 +622,7 @@ console::HistoryResult CMainFrame::Redo() {
 
 void CMainFrame::Saved() {
     m_modified = false;
+    m_cleanDoc = m_song->Document();
     m_history.MarkSaved();
     RefreshTitle();
 }
@@ -642,7 +652,59 @@ bool CMainFrame::SaveSongInteractive() {
     return true;
 }
 
+void CMainFrame::NoteDocumentChanges() {
+    if (m_modified) return;
+    // Loops, names, flags and texts change through the frame's commands,
+    // which mark the song; the mix and the levels change on the console.
+    const engine::SongDocument& now = m_song->Document();
+    bool changed = now.initialMasterVolume != m_cleanDoc.initialMasterVolume;
+    for (int ch = 0; ch < engine::kChannelCount && !changed; ++ch) {
+        const engine::ChannelDoc& a = now.channels[ch];
+        const engine::ChannelDoc& b = m_cleanDoc.channels[ch];
+        changed = a.events != b.events || a.initialVolume != b.initialVolume ||
+                  a.initialPan != b.initialPan;
+    }
+    if (!changed) return;
+    // Not MarkModified: the undo steps stay, they know nothing of this.
+    ++m_changeSerial;
+    m_modified = true;
+    RefreshTitle();
+}
+
+bool CMainFrame::OfferRecovery() {
+    const AutosaveFiles files = DefaultAutosaveFiles();
+    if (!AutosaveExists(files)) return false;
+    if (Ask(kAskRecoverAutosave, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) !=
+        QMessageBox::Yes) {
+        RemoveAutosave(files);
+        return false;
+    }
+    const std::string original = ReadAutosaveOriginal(files);
+    // A snapshot that cannot be opened stays until the next one or the end.
+    if (!OpenSongFile(files.song, false, false)) return false;
+    m_songPath = original;
+    MarkModified();
+    RefreshTitle();
+    return true;
+}
+
+void CMainFrame::StartAutosave() {
+    if (m_autosave) return;
+    Autosave::Hooks hooks;
+    hooks.modified = [this] {
+        NoteDocumentChanges();
+        return m_modified;
+    };
+    hooks.changeSerial = [this] { return m_changeSerial; };
+    hooks.idle = [this] { return isEnabled() && QApplication::activeModalWidget() == nullptr; };
+    hooks.songPath = [this] { return m_songPath; };
+    m_autosave = std::make_unique<Autosave>(
+        *m_song, *m_setup.loop, DefaultAutosaveFiles(),
+        AutosaveInterval(std::getenv("TAMBORO_AUTOSAVE_SECONDS")), std::move(hooks), nullptr);
+}
+
 bool CMainFrame::ConfirmDiscard(bool quitting) {
+    NoteDocumentChanges();
     const unsigned question =
         CloseQuestionId(quitting ? CloseReason::Quit : CloseReason::ReplaceSong, m_modified);
     if (question == 0) return true;

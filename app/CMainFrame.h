@@ -34,6 +34,7 @@ class QMenu;
 
 namespace tamboro::app {
 
+class Autosave;
 class ProgressDialog;
 
 // Frame messages.
@@ -142,6 +143,19 @@ class CMainFrame final : public QWidget {
     console::HistoryResult Undo();
     console::HistoryResult Redo();
     bool IsModified() const { return m_modified; }
+    // Marks the song modified when its recorded mix or its levels at rest
+    // differ from those last saved or opened: a recording or a level set
+    // at rest is a change the file keeps.
+    void NoteDocumentChanges();
+
+    // Start-up, after a run that did not end: offers the automatic snapshot
+    // (question 2030); Yes opens it as modified with its original path.
+    // No removes it. True when the snapshot was opened.
+    bool OfferRecovery();
+    // Starts the automatic snapshots of the modified song (see Autosave);
+    // the frame's end removes them.
+    void StartAutosave();
+    Autosave* AutosaveWriter() const { return m_autosave.get(); }
     // The undo and redo steps of the song (the mix editor's edits). Cleared
     // when another song is opened; the saved state follows Saved().
     console::MixHistory& History() { return m_history; }
@@ -237,6 +251,10 @@ class CMainFrame final : public QWidget {
     int m_currentChannel = 0;
     int m_scale = 1;
     bool m_modified = false;
+    // Counts the changes MarkModified was told of (the snapshots compare it).
+    std::uint64_t m_changeSerial = 0;
+    // The document as last saved or opened.
+    engine::SongDocument m_cleanDoc;
     console::MixHistory m_history;
     bool m_fitConnected = false;
     std::string m_songPath;
@@ -261,6 +279,7 @@ class CMainFrame final : public QWidget {
     std::unique_ptr<platform::MessageTarget> m_target;
     std::unique_ptr<DeviceSharing> m_sharing;
     QPointer<QWidget> m_splash;
+    std::unique_ptr<Autosave> m_autosave;
     // A child widget, deleted here first rather than by QWidget's
     // destructor, which would run after the song and the device are gone.
     std::unique_ptr<PanelWnd> m_console;
