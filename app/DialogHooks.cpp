@@ -14,6 +14,7 @@ namespace tamboro::app {
 dialogs::FilesContext FilesContextOf(CMainFrame& frame) {
     dialogs::FilesContext ctx;
     ctx.song = &frame.Song();
+    ctx.loop = &frame.Loop();
     ctx.settings = &frame.Store();
     ctx.background = frame.BackgroundTexture();
     ctx.songPath = [&frame] { return frame.SongPath(); };

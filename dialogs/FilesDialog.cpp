@@ -1,14 +1,17 @@
 #include "dialogs/FilesDialog.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <optional>
 
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
 #include "dialogs/WaveFileDialogs.h"
 #include "engine/Song.h"
+#include "engine/SongStorage.h"
 #include "engine/SongTypes.h"
 #include "platform/StringTable.h"
 
@@ -68,17 +71,32 @@ void FilesDialog::RebuildSummary() {
     m_summaryEdit->setPlainText(shown);
 }
 
-template <typename Work>
-int FilesDialog::WithProgress(Work work) {
+template <typename Start>
+engine::SongResult FilesDialog::RunStorageJob(Start start) {
+    engine::SongStorage storage(*m_ctx.loop);
     ProgressDialog progress(139, m_ctx.background, this);
+    connect(&progress, &ProgressDialog::cancelRequested, this, [&storage] { storage.Cancel(); });
     progress.Show();
-    const int r = work([&progress](int phase, int channel, int percent) {
-        progress.Report(phase, channel, percent);
-        progress.Pump();
-    });
+    std::optional<engine::SongResult> result;
+    const engine::SongResult started = start(
+        storage,
+        [&progress](int phase, int channel, int percent) {
+            progress.Report(phase, channel, percent);
+        },
+        [&result](engine::SongResult r) { result = r; });
+    if (started != engine::SongResult::Ok) {
+        result = started;
+    } else if (progress.Cancelled()) {
+        // Pressed while the job was being prepared, before it could stop.
+        storage.Cancel();
+    }
+    while (!result)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     progress.Close();
-    if (r != 0 && m_ctx.showError) m_ctx.showError(engine::SongResultMessage(r));
-    return r;
+    if (*result != engine::SongResult::Ok && *result != engine::SongResult::Cancelled &&
+        m_ctx.showError)
+        m_ctx.showError(engine::SongResultMessage(static_cast<int>(*result)));
+    return *result;
 }
 
 void FilesDialog::NewSong() {
@@ -138,15 +156,21 @@ bool FilesDialog::SaveSong() {
 
 bool FilesDialog::SaveTo(const SongSaveChoice& choice) {
     const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
-    const int r = WithProgress([&](const engine::ProgressFn& progress) {
-        return m_ctx.song->SaveSongFile(choice.path, format, progress);
+    // Written beside the old file and put in its place in one step, then
+    // the song is loaded from it: a save that fails or is cancelled leaves
+    // the old file as it was.
+    const auto r = RunStorageJob([&](engine::SongStorage& storage, engine::ProgressFn progress,
+                                     engine::SongStorage::DoneFn done) {
+        return storage.StartSaveFile(*m_ctx.song, choice.path, format, std::move(progress),
+                                     std::move(done));
     });
-    if (r == 0) {
+    const bool ok = r == engine::SongResult::Ok;
+    if (ok) {
         m_ctx.setSongPath(choice.path);
         if (m_ctx.songChanged) m_ctx.songChanged(true);
     }
     RebuildSummary();
-    return r == 0;
+    return ok;
 }
 
 bool FilesDialog::SaveSongAs() {
@@ -155,23 +179,28 @@ bool FilesDialog::SaveSongAs() {
     const audio::WAVEFORMATEX* format = choice.hasFormat ? &choice.format : nullptr;
     const QString suffix = QFileInfo(QString::fromStdString(choice.path)).suffix();
     if (suffix.compare("wav", Qt::CaseInsensitive) == 0) {
-        const int r = WithProgress([&](const engine::ProgressFn& progress) {
-            return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixdown, format, progress);
+        const auto r = RunStorageJob([&](engine::SongStorage& storage, engine::ProgressFn progress,
+                                         engine::SongStorage::DoneFn done) {
+            return storage.StartMixdown(*m_ctx.song, choice.path, format, std::move(progress),
+                                        std::move(done));
         });
         if (m_ctx.reapplyOutput) m_ctx.reapplyOutput();
         RebuildSummary();
-        return r == 0;
+        return r == engine::SongResult::Ok;
     }
     if (!choice.mixOnly) return SaveTo(choice);
-    const int r = WithProgress([&](const engine::ProgressFn& progress) {
-        return m_ctx.song->SaveSong(choice.path, engine::Song::kSaveMixOnly, format, progress);
+    const auto r = RunStorageJob([&](engine::SongStorage& storage, engine::ProgressFn progress,
+                                     engine::SongStorage::DoneFn done) {
+        return storage.StartSave(*m_ctx.song, choice.path, engine::Song::kSaveMixOnly, format,
+                                 std::move(progress), std::move(done));
     });
-    if (r == 0) {
+    const bool ok = r == engine::SongResult::Ok;
+    if (ok) {
         if (m_ctx.restartDevice) m_ctx.restartDevice();
         m_ctx.setSongPath(choice.path);
     }
     RebuildSummary();
-    return r == 0;
+    return ok;
 }
 
 }  // namespace tamboro::dialogs

@@ -14,6 +14,11 @@ class QPlainTextEdit;
 
 namespace tamboro::engine {
 class Song;
+class SongStorage;
+enum class SongResult : int;
+}  // namespace tamboro::engine
+namespace tamboro::platform {
+class MessageLoop;
 }
 
 namespace tamboro::dialogs {
@@ -21,6 +26,9 @@ namespace tamboro::dialogs {
 // What the dialog works on, lent by the main frame.
 struct FilesContext {
     engine::Song* song = nullptr;
+    // The user-interface thread's loop: the saves run on the engine's
+    // storage worker and report back through it.
+    platform::MessageLoop* loop = nullptr;
     app::SettingsStore* settings = nullptr;
     gfx::Image* background = nullptr;
     // The frame's song path.
@@ -76,8 +84,12 @@ class FilesDialog final : public SkinnedDialog {
 
   private:
     void RebuildSummary();
-    template <typename Work>
-    int WithProgress(Work work);
+    // Runs a storage job (`start` gets the storage, the progress and the
+    // end callbacks and answers Start's result) under the progress dialog,
+    // whose Cancel stops it; waits for its end, running the events. Shows
+    // the engine's message for a failure (not for a cancel).
+    template <typename Start>
+    engine::SongResult RunStorageJob(Start start);
 
     FilesContext m_ctx;
     QPlainTextEdit* m_summaryEdit = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -296,6 +297,101 @@ TEST_F(SongDialogsTest, FailedSaveHalfWayKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_FALSE(frame.lastError.empty());
     EXPECT_EQ(tamboro::test::ReadAll(Path("song.tbo")), before);
     EXPECT_EQ(m_dir.List(), entries);
+    EXPECT_EQ(frame.SongPath(), Path("song.tbo"));
+}
+
+// Presses the progress dialog's Cancel as soon as it shows the text of
+// `phase` (the dialog runs the events at each report; the worker waits for
+// each report to be taken, so the job stops before its next step).
+class CancelAtPhase {
+  public:
+    explicit CancelAtPhase(unsigned textId)
+        : m_text(QString::fromStdString(platform::LoadString(textId))) {
+        m_watch.setInterval(0);
+        QObject::connect(&m_watch, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* p = qobject_cast<dialogs::ProgressDialog*>(w);
+                if (p == nullptr || !p->isVisible() || !p->Text().startsWith(m_text)) continue;
+                if (!p->CancelButton()->isEnabled()) continue;
+                QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+                ++pressed;
+            }
+        });
+        m_watch.start();
+    }
+    int pressed = 0;
+
+  private:
+    QString m_text;
+    QTimer m_watch;
+};
+
+TEST_F(SongDialogsTest, ASaveCancelledHalfWayKeepsTheOldFileAndLeavesNoTemporary) {
+    MakeSong(Path("song.tbo"), "Intatto");
+    const auto before = tamboro::test::ReadAll(Path("song.tbo"));
+    CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
+    frame.Song().SetTitle("Cambiato");
+    frame.MarkModified();
+    const auto entries = m_dir.List();
+    FilesDialog files(FilesContextOf(frame), &frame);
+    {
+        // "Stò salvando......." comes before each loop is written.
+        CancelAtPhase cancel(142);
+        EXPECT_FALSE(files.SaveSong());
+        EXPECT_EQ(cancel.pressed, 1);
+    }
+    EXPECT_EQ(tamboro::test::ReadAll(Path("song.tbo")), before);
+    EXPECT_EQ(m_dir.List(), entries);
+    // A cancel is no failure to report; the song is as it was, unsaved.
+    EXPECT_TRUE(frame.lastError.empty()) << frame.lastError;
+    EXPECT_EQ(frame.Song().GetTitle(), "Cambiato");
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_EQ(frame.SongPath(), Path("song.tbo"));
+    EXPECT_TRUE(frame.isEnabled());
+
+    // Not cancelled, the same save goes through.
+    EXPECT_TRUE(files.SaveSong());
+    EXPECT_FALSE(frame.IsModified());
+    EXPECT_NE(tamboro::test::ReadAll(Path("song.tbo")), before);
+    EXPECT_EQ(m_dir.List(), entries);
+}
+
+TEST_F(SongDialogsTest, AMixdownCancelledHalfWayKeepsTheOldWaveFile) {
+    MakeSong(Path("song.tbo"), "Render");
+    CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
+    frame.Song().Events(0)->push_back({0, engine::kChannelOn, 0, 0, 0});
+    frame.Song().Events(0)->push_back({4000, engine::kChannelOff, 0, 0, 0});
+    const std::string old = "not a render";
+    ASSERT_TRUE(tamboro::test::WriteAll(Path("render.wav"), {old.begin(), old.end()}));
+    const auto entries = m_dir.List();
+    FilesDialog files(FilesContextOf(frame), &frame);
+    files.chooseSongToSave = [&](dialogs::SongSaveChoice& c) {
+        c.path = Path("render.wav");
+        return true;
+    };
+    int pressed = 0;
+    {
+        // The first report of the render cancels it.
+        QTimer any;
+        any.setInterval(0);
+        QObject::connect(&any, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* p = qobject_cast<dialogs::ProgressDialog*>(w);
+                if (p != nullptr && p->isVisible() && p->CancelButton()->isEnabled() &&
+                    p->BarValue() > 0) {
+                    QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+                    ++pressed;
+                }
+            }
+        });
+        any.start();
+        EXPECT_FALSE(files.SaveSongAs());
+    }
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(tamboro::test::ReadAll(Path("render.wav")),
+              std::vector<std::uint8_t>(old.begin(), old.end()));
+    EXPECT_EQ(m_dir.List(), entries);
+    EXPECT_TRUE(frame.lastError.empty()) << frame.lastError;
     EXPECT_EQ(frame.SongPath(), Path("song.tbo"));
 }
 
