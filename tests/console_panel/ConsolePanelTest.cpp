@@ -18,6 +18,7 @@
 #include "resources/SkinResources.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/console_logic/TestSkin.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -34,15 +35,8 @@ class ConsoleTest : public ShellTest, public ::testing::WithParamInterface<int> 
         resources::RegisterSkinResources();
         RegisterTestSkin();
         k = GetParam();
-        app::StartOptions o = Options();
-        o.panels = &ConsolePanel::Create;
-        o.registerDesktop = false;
-        ASSERT_EQ(app::test::App().InitInstance(
-                      {"--no-splash", "--scale", std::to_string(k), "--theme", "0"}, o),
-                  -1);
+        panel = test::StartMainConsole(Options(), k);
         frame = app::test::App().Frame();
-        ASSERT_NE(frame, nullptr);
-        panel = qobject_cast<ConsolePanel*>(frame->Console());
         ASSERT_NE(panel, nullptr);
         format = frame->Device()->GetFormat();
         block = std::max<std::uint32_t>(64, format.nSamplesPerSec * 20 / 1000);

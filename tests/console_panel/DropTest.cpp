@@ -14,7 +14,7 @@
 #include "console/panel/ConsolePanel.h"
 #include "resources/SkinResources.h"
 #include "tests/app/ShellTestSupport.h"
-#include "tests/console_panel/DropSupport.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -30,15 +30,8 @@ class DropTest : public ShellTest, public ::testing::WithParamInterface<int> {
         ShellTest::SetUp();
         resources::RegisterSkinResources();
         k = GetParam();
-        app::StartOptions o = Options();
-        o.panels = &ConsolePanel::Create;
-        o.registerDesktop = false;
-        ASSERT_EQ(app::test::App().InitInstance(
-                      {"--no-splash", "--scale", std::to_string(k), "--theme", "0"}, o),
-                  -1);
+        panel = test::StartMainConsole(Options(), k);
         frame = app::test::App().Frame();
-        ASSERT_NE(frame, nullptr);
-        panel = qobject_cast<ConsolePanel*>(frame->Console());
         ASSERT_NE(panel, nullptr);
     }
 

@@ -18,7 +18,7 @@
 #include "dialogs/WaveFileDialogs.h"
 #include "resources/SkinResources.h"
 #include "tests/app/ShellTestSupport.h"
-#include "tests/console_panel/DropSupport.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -56,14 +56,8 @@ class EndToEndDialogsTest : public ShellTest {
     void SetUp() override {
         ShellTest::SetUp();
         resources::RegisterSkinResources();
-        app::StartOptions o = Options();
-        o.panels = &ConsolePanel::Create;
-        o.registerDesktop = false;
-        ASSERT_EQ(app::test::App().InitInstance({"--no-splash", "--scale", "1", "--theme", "0"}, o),
-                  -1);
+        panel = test::StartMainConsole(Options(), 1);
         frame = app::test::App().Frame();
-        ASSERT_NE(frame, nullptr);
-        panel = qobject_cast<ConsolePanel*>(frame->Console());
         ASSERT_NE(panel, nullptr);
         block = frame->Device()->GetFormat().nSamplesPerSec / 50;  // 20 ms
     }

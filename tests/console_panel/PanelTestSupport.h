@@ -1,13 +1,25 @@
 #pragma once
-// Drag and drop as a window system delivers it: enter, move and drop at one
-// point of a widget, with what each answered.
+// What the console widget tests share: the program started with the main
+// console, pad points, and drag and drop as a window system delivers it
+// (enter, move and drop at one point of a widget, with what each answered).
 #include <QMimeData>
 #include <QPoint>
 #include <QWidget>
 #include <string>
 #include <vector>
 
+#include "app/CConsoleApp.h"
+
+namespace tamboro::console {
+class ConsolePanel;
+}
+
 namespace tamboro::console::test {
+
+// Starts the application (the test's `options`, no desktop registration)
+// with the main console at zoom `scale` in theme 0; its console, or null
+// when start-up did not run on.
+ConsolePanel* StartMainConsole(app::StartOptions options, int scale);
 
 struct Drag {
     bool entered = false;  // the widget took the drag in

@@ -1,12 +1,24 @@
-#include "tests/console_panel/DropSupport.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QUrl>
 
 #include "console/logic/ConsoleLayout.h"
+#include "console/panel/ConsolePanel.h"
 
 namespace tamboro::console::test {
+
+ConsolePanel* StartMainConsole(app::StartOptions options, int scale) {
+    options.panels = &ConsolePanel::Create;
+    options.registerDesktop = false;
+    auto& app = *static_cast<app::CConsoleApp*>(QCoreApplication::instance());
+    if (app.InitInstance({"--no-splash", "--scale", std::to_string(scale), "--theme", "0"},
+                         std::move(options)) != -1 ||
+        app.Frame() == nullptr)
+        return nullptr;
+    return qobject_cast<ConsolePanel*>(app.Frame()->Console());
+}
 
 Drag DropData(QWidget* target, QPoint pos, const QMimeData& data) {
     Drag result;
