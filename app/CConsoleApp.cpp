@@ -57,10 +57,11 @@ std::string EmptySongBytes(platform::MessageLoop& loop) {
         engine::Song song(loop);
         song.AttachDevice(&device);
         song.NewSong(120.0);
-        const int saved = song.SaveSong(path, 0, nullptr);
+        const engine::SongResult saved = song.SaveSong(path, 0, nullptr);
         song.DetachDevice();
-        if (saved != 0) platform::DebugLog("registration: no empty song (%d)", saved);
-        if (saved == 0) {
+        if (saved != engine::SongResult::Ok) {
+            platform::DebugLog("registration: no empty song (%d)", engine::ToInt(saved));
+        } else {
             QFile file(QString::fromStdString(path));
             if (file.open(QIODevice::ReadOnly)) bytes = file.readAll().toStdString();
         }

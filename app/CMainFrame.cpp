@@ -253,16 +253,17 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     m_song->StopMix();
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();
-    const int r = m_song->LoadSong(
+    const engine::SongResult r = m_song->LoadSong(
         path, mixOnly ? engine::Song::kLoadMixOnly : 0,
         [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+    const bool loaded = r == engine::SongResult::Ok;
     // Another song (or another mix on this one): the old steps lead nowhere.
     m_history.Clear();
-    if (!mixOnly) m_songPath = r == 0 ? path : std::string();
-    m_modified = mixOnly && r == 0;
+    if (!mixOnly) m_songPath = loaded ? path : std::string();
+    m_modified = mixOnly && loaded;
     if (!m_modified) m_cleanDoc = m_song->Document();
     RebuildAllPreviews();
-    if (r == 0) {
+    if (loaded) {
         // The pads one by one, five percent each.
         progress.SetText(Str(162));
         for (int ch = 0; ch < engine::kChannelCount; ++ch) {
@@ -273,9 +274,9 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
         m_console->ReloadChannels(-1);
     }
     progress.Close();
-    if (r != 0) ShowError(engine::SongResultMessage(r));
+    if (!loaded) ShowError(engine::SongResultMessage(r));
     RefreshTitle();
-    return r == 0;
+    return loaded;
 }
 
 void CMainFrame::RefreshTitle() {
@@ -354,8 +355,8 @@ void CMainFrame::RebuildAllPreviews() {
 
 CommandState CMainFrame::ChannelCommand(int command) const {
     const int ch = m_currentChannel;
-    return ChannelCommandState(command, m_song->IsChannelEmpty(ch) == 0,
-                               m_song->IsChannelPlaying(ch) != 0, m_song->IsEffect(ch) != 0);
+    return ChannelCommandState(command, !m_song->IsChannelEmpty(ch), m_song->IsChannelPlaying(ch),
+                               m_song->IsEffect(ch));
 }
 
 QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
@@ -476,13 +477,13 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
                    QMessageBox::Yes;
         },
         [this](unsigned id) { ShowError(platform::LoadString(id)); });
-    if (report.fileResult != 0) {
+    if (report.fileResult != audio::SoundResult::Ok) {
         ShowError(audio::ErrorTextB(report.fileResult));
     } else if (report.tooLong) {
         ShowError(platform::LoadString(1014));
     } else if (report.stretchRefused) {
         ShowError(platform::LoadString(engine::kStretchRefusedText));
-    } else if (report.songResult != 0) {
+    } else if (report.songResult != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(report.songResult));
     }
     if (!report.Ok()) return false;
@@ -574,8 +575,8 @@ void CMainFrame::RenameLoopCommand() {
 
 void CMainFrame::EffectCommand() {
     const int ch = m_currentChannel;
-    const int r = m_song->SetEffect(ch, m_song->IsEffect(ch) == 0);
-    if (r != 0) {
+    const engine::SongResult r = m_song->SetEffect(ch, !m_song->IsEffect(ch));
+    if (r != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(r));
         return;
     }
@@ -639,11 +640,11 @@ bool CMainFrame::SaveSongInteractive() {
     }
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();
-    const int r = m_song->SaveSongFile(path, nullptr, [&](int phase, int channel, int percent) {
-        progress.Report(phase, channel, percent);
-    });
+    const engine::SongResult r = m_song->SaveSongFile(
+        path, nullptr,
+        [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
     progress.Close();
-    if (r != 0) {
+    if (r != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(r));
         return false;
     }

@@ -110,9 +110,9 @@ void PlainPanel::DrawPad(int channel) {
     gfx::DibSurface* buffer = BackBuffer();
     engine::Song& song = Frame().Song();
     std::uint32_t colour = kPadEmpty;
-    if (song.IsChannelEmpty(channel) == 0) {
+    if (!song.IsChannelEmpty(channel)) {
         colour = song.IsChannelPlaying(channel) != 0 ? kPadSounding
-                 : song.IsEffect(channel) != 0       ? kPadEffect
+                 : song.IsEffect(channel)            ? kPadEffect
                                                      : kPadLoaded;
     }
     // The pads' cells overlap a little: an inset keeps them apart.

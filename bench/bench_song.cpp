@@ -80,8 +80,10 @@ struct BenchSong {
         song.NewSong(120.0);
         for (int ch = 0; ch < kChannels; ++ch) {
             auto loop = MakeLoop(ch, 8);
-            const int result = song.ReplaceChannel(ch, loop.get(), false);
-            if (result != 0) std::fprintf(stderr, "channel %d: result %d\n", ch, result);
+            const engine::SongResult result = song.ReplaceChannel(ch, loop.get(), false);
+            if (result != engine::SongResult::Ok) {
+                std::fprintf(stderr, "channel %d: result %d\n", ch, engine::ToInt(result));
+            }
         }
         SetMix(minutes);
     }
@@ -116,7 +118,8 @@ void BM_SongSave(benchmark::State& state) {
     BenchSong& s = SharedSong();
     const std::string path = Folder() + "/save.tbo";
     for (auto _ : state) {
-        if (s.song.SaveSong(path, 0, nullptr) != 0) state.SkipWithError("save failed");
+        if (s.song.SaveSong(path, 0, nullptr) != engine::SongResult::Ok)
+            state.SkipWithError("save failed");
     }
     state.SetBytesProcessed(state.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));
@@ -128,7 +131,7 @@ void BM_SongLoad(benchmark::State& state) {
     const std::string path = Folder() + "/load.tbo";
     s.song.SaveSong(path, 0, nullptr);
     for (auto _ : state) {
-        if (s.song.LoadSong(path, 0) != 0) state.SkipWithError("load failed");
+        if (s.song.LoadSong(path, 0) != engine::SongResult::Ok) state.SkipWithError("load failed");
     }
     state.SetBytesProcessed(state.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));
@@ -154,7 +157,7 @@ void BM_Mixdown(benchmark::State& state) {
     s.SetMix(static_cast<double>(state.range(0)));
     const std::string path = Folder() + "/mix.wav";
     for (auto _ : state) {
-        if (s.song.SaveSong(path, engine::Song::kSaveMixdown, nullptr) != 0) {
+        if (s.song.SaveSong(path, engine::Song::kSaveMixdown, nullptr) != engine::SongResult::Ok) {
             state.SkipWithError("mixdown failed");
         }
     }

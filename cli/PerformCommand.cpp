@@ -144,10 +144,10 @@ int RunPerform(const std::vector<std::string>& args) {
     platform::EventLoop loop;
     engine::Song song(loop);
     song.AttachDevice(&device);
-    const int loaded = song.LoadSong(songPath, 0);
-    if (loaded != 0) {
+    const engine::SongResult loaded = song.LoadSong(songPath, 0);
+    if (loaded != engine::SongResult::Ok) {
         song.DetachDevice();
-        return Fail(static_cast<engine::SongResult>(loaded), songPath);
+        return Fail(loaded, songPath);
     }
 
     // Everything the device was given since it opened; frame i of it is the
@@ -196,8 +196,8 @@ int RunPerform(const std::vector<std::string>& args) {
     }
 
     if (recordPath) {
-        const int saved = song.SaveSong(*recordPath, 0, nullptr);
-        if (saved != 0) return Fail(static_cast<engine::SongResult>(saved), *recordPath);
+        const engine::SongResult saved = song.SaveSong(*recordPath, 0, nullptr);
+        if (saved != engine::SongResult::Ok) return Fail(saved, *recordPath);
     }
     if (capturePath) {
         const std::uint64_t from = takeStart < 0 ? 0 : static_cast<std::uint64_t>(takeStart);

@@ -37,8 +37,8 @@ audio::WAVEFORMATEX DefaultDeviceFormat() {
     return f;
 }
 
-int SongFail(int result, const std::string& path) {
-    return Fail(static_cast<engine::SongResult>(result), path);
+int SongFail(engine::SongResult result, const std::string& path) {
+    return Fail(result, path);
 }
 
 // "Tamboro non può importare melodie lunghe più di 20 secondi."
@@ -150,7 +150,7 @@ struct FormatOptions {
     }
 };
 
-int LoadSongOffline(OfflineSong& offline, const std::string& path) {
+engine::SongResult LoadSongOffline(OfflineSong& offline, const std::string& path) {
     ProgressBar bar;
     return offline.song.LoadSong(
         path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
@@ -172,8 +172,8 @@ Song::LoadChoice StretchChoice(bool effect, bool stretch, ProgressBar& bar,
 
 // The exit for a load-loop report that is not Ok (0 for one that is).
 int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
-    if (report.fileResult != 0) {
-        return Fail(static_cast<audio::SoundResult>(report.fileResult), path);
+    if (report.fileResult != audio::SoundResult::Ok) {
+        return Fail(report.fileResult, path);
     }
     if (report.tooLong) {
         return Fail(platform::LoadString(kTooLongText),
@@ -188,7 +188,7 @@ int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
     if (report.stretchCancelled) {
         return Fail("stretch cancelled", engine::ToInt(engine::SongResult::BadArgument), path);
     }
-    if (report.songResult != 0) return SongFail(report.songResult, path);
+    if (report.songResult != engine::SongResult::Ok) return SongFail(report.songResult, path);
     return 0;
 }
 
@@ -196,8 +196,8 @@ int LoadLoopFail(const Song::LoadLoopReport& report, const std::string& path) {
 
 int RunSongInfo(const std::string& path) {
     OfflineSong offline(DefaultDeviceFormat());
-    const int result = offline.song.LoadSong(path, 0);
-    if (result != 0) return SongFail(result, path);
+    const engine::SongResult result = offline.song.LoadSong(path, 0);
+    if (result != engine::SongResult::Ok) return SongFail(result, path);
     Song& song = offline.song;
     std::printf("type: song\n");
     std::printf("tempo: %.3f\n", song.GetTempo());
@@ -287,8 +287,8 @@ int RunRender(const std::vector<std::string>& args) {
         if (!format) return options.Error("that format cannot be written");
     }
     OfflineSong offline(DefaultDeviceFormat());
-    int result = LoadSongOffline(offline, paths[0]);
-    if (result != 0) return SongFail(result, paths[0]);
+    engine::SongResult result = LoadSongOffline(offline, paths[0]);
+    if (result != engine::SongResult::Ok) return SongFail(result, paths[0]);
     platform::ClearFileFault();
     {
         ProgressBar bar;
@@ -300,7 +300,7 @@ int RunRender(const std::vector<std::string>& args) {
                                                     percent);
                                        });
     }
-    if (result != 0) return SongFail(result, paths[1]);
+    if (result != engine::SongResult::Ok) return SongFail(result, paths[1]);
     return kExitOk;
 }
 
@@ -394,8 +394,8 @@ int RunMakeSong(const std::vector<std::string>& args) {
             (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
     platform::ClearFileFault();
-    const int result = song.SaveSong(out, 0, nullptr);
-    if (result != 0) return SongFail(result, out);
+    const engine::SongResult result = song.SaveSong(out, 0, nullptr);
+    if (result != engine::SongResult::Ok) return SongFail(result, out);
     return kExitOk;
 }
 
@@ -422,13 +422,13 @@ int RunPlaySong(const std::vector<std::string>& args) {
 
     Song song(loop);
     song.AttachDevice(&device);
-    int result;
+    engine::SongResult result;
     {
         ProgressBar bar;
         result = song.LoadSong(
             path, 0, [&](int, int ch, int) { bar.Show(ProgressText(1, ch).c_str(), ch * 5); });
     }
-    if (result != 0) {
+    if (result != engine::SongResult::Ok) {
         song.DetachDevice();
         return SongFail(result, path);
     }
@@ -436,7 +436,7 @@ int RunPlaySong(const std::vector<std::string>& args) {
         song.StartPlayback(engine::Millis(static_cast<std::uint32_t>(from)));
     if (started != engine::SongResult::Ok || !song.IsPlayingBack()) {
         song.DetachDevice();
-        return started != engine::SongResult::Ok ? SongFail(engine::ToInt(started), path)
+        return started != engine::SongResult::Ok ? SongFail(started, path)
                                                  : Fail(engine::SongResult::NoMix, path);
     }
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;

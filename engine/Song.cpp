@@ -25,20 +25,20 @@ Song::~Song() {
 
 // --- The device ---------------------------------------------------------------
 
-int Song::AttachDevice(audio::OutputDeviceInterface* device) {
-    if (device == nullptr) return ToInt(SongResult::BadArgument);
+SongResult Song::AttachDevice(audio::OutputDeviceInterface* device) {
+    if (device == nullptr) return SongResult::BadArgument;
     if (m_device != nullptr) DetachDevice();
     return BindDevice(device);
 }
 
-int Song::AttachDevice(std::unique_ptr<audio::OutputDeviceInterface> device) {
-    if (!device) return ToInt(SongResult::BadArgument);
+SongResult Song::AttachDevice(std::unique_ptr<audio::OutputDeviceInterface> device) {
+    if (!device) return SongResult::BadArgument;
     if (m_device != nullptr) DetachDevice();
     m_ownedDevice = std::move(device);
     return BindDevice(m_ownedDevice.get());
 }
 
-int Song::BindDevice(audio::OutputDeviceInterface* device) {
+SongResult Song::BindDevice(audio::OutputDeviceInterface* device) {
     m_device = device;
     for (auto& voice : m_voice) {
         const int slot = m_device->AllocSlot();
@@ -49,7 +49,7 @@ int Song::BindDevice(audio::OutputDeviceInterface* device) {
         slots[ch] = m_voice[ch] == kNoVoice ? -1 : static_cast<int>(m_voice[ch]);
     m_live->Attach(*m_device, slots);
     SetOutputFormat(m_outputDeviceIndex, m_device->GetFormat(), m_monoSources, m_softwareMixing);
-    return ToInt(SongResult::Ok);
+    return SongResult::Ok;
 }
 
 audio::OutputDeviceInterface* Song::DetachDevice() {
@@ -71,12 +71,13 @@ audio::OutputDeviceInterface* Song::DetachDevice() {
     return borrowed;
 }
 
-int Song::SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bool monoSources,
-                          bool softwareMixing, const ProgressFn& progress) {
-    if (m_device == nullptr) return ToInt(SongResult::Ok);
+SongResult Song::SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format,
+                                 bool monoSources, bool softwareMixing,
+                                 const ProgressFn& progress) {
+    if (m_device == nullptr) return SongResult::Ok;
     // A format that enters here is divided by when clocks and lengths are
     // computed; refuse one that would divide by zero.
-    if (!audio::IsUsableFormat(format)) return ToInt(SongResult::BadArgument);
+    if (!audio::IsUsableFormat(format)) return SongResult::BadArgument;
 
     const bool wasActive = m_device->IsActive() != 0;
     if (wasActive) m_device->Activate(0);
@@ -90,12 +91,12 @@ int Song::SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bo
     }
     if (wasActive) m_device->Activate(1);
 
-    int result = ToInt(SongResult::Ok);
+    SongResult result = SongResult::Ok;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if ((m_doc.channels[ch].flags & kLoaded) == 0) continue;
         if (progress) progress(2, ch, ch * 5);
-        const int prepared = PrepareChannel(ch, nullptr);
-        if (result == 0) result = prepared;
+        const SongResult prepared = PrepareChannel(ch, nullptr);
+        if (result == SongResult::Ok) result = prepared;
     }
     RebuildTempoClock();
     return result;
@@ -163,26 +164,26 @@ void Song::NewSong(double tempo) {
 
 // --- Channels ---------------------------------------------------------------------
 
-int Song::IsChannelEmpty(int ch) const {
-    return !ValidChannel(ch) || (m_doc.channels[ch].flags & kLoaded) == 0 ? 1 : 0;
+bool Song::IsChannelEmpty(int ch) const {
+    return !ValidChannel(ch) || (m_doc.channels[ch].flags & kLoaded) == 0;
 }
 
 std::string Song::GetChannelName(int ch) const {
     return ValidChannel(ch) ? m_doc.channels[ch].name : "";
 }
 
-int Song::SetChannelName(int ch, std::string name) {
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
+SongResult Song::SetChannelName(int ch, std::string name) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
     m_doc.channels[ch].name = std::move(name);
-    return ToInt(SongResult::Ok);
+    return SongResult::Ok;
 }
 
-int Song::IsEffect(int ch) const {
-    return ValidChannel(ch) && (m_doc.channels[ch].flags & kEffect) != 0 ? 1 : 0;
+bool Song::IsEffect(int ch) const {
+    return ValidChannel(ch) && (m_doc.channels[ch].flags & kEffect) != 0;
 }
 
-int Song::SetEffect(int ch, bool on) {
-    if (IsChannelEmpty(ch)) return ToInt(SongResult::BadArgument);
+SongResult Song::SetEffect(int ch, bool on) {
+    if (IsChannelEmpty(ch)) return SongResult::BadArgument;
     if (on) {
         m_doc.channels[ch].flags |= kEffect;
     } else {

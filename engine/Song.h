@@ -4,8 +4,8 @@
 // device through which the loops sound.
 //
 // Every operation runs on the owner (user-interface) thread. Operations that
-// take a channel index reject anything outside 0..19: results answer 1,
-// queries answer 0 or an empty text, setters ignore it.
+// take a channel index reject anything outside 0..19: results answer
+// BadArgument, queries answer 0, false or an empty text, setters ignore it.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio/output/OutputDeviceInterface.h"
+#include "audio/wave/SoundResult.h"
 #include "audio/wave/Wave.h"
 #include "audio/wave/WaveFormat.h"
 #include "base/Storage.h"
@@ -44,19 +45,21 @@ class Song {
     // --- The device -------------------------------------------------------
     // Binds the song to a device it borrows (the caller keeps it alive until
     // DetachDevice) or owns. Allocates one slot per channel and one for the
-    // tempo clock, then applies the device's current format. Null -> 1.
-    int AttachDevice(audio::OutputDeviceInterface* device);
-    int AttachDevice(std::unique_ptr<audio::OutputDeviceInterface> device);
+    // tempo clock, then applies the device's current format. Null ->
+    // BadArgument.
+    SongResult AttachDevice(audio::OutputDeviceInterface* device);
+    SongResult AttachDevice(std::unique_ptr<audio::OutputDeviceInterface> device);
     // Frees every slot and prepared file. Returns the borrowed device, or
     // null when the song owned it (it is destroyed) or had none.
     audio::OutputDeviceInterface* DetachDevice();
     audio::OutputDeviceInterface* Device() const { return m_device; }
 
     // Switches the device to another output device and format, re-prepares
-    // every loaded channel and rebuilds the tempo clock. No device -> 0;
-    // a format with nothing to divide by -> 1; else the first failure.
-    int SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bool monoSources,
-                        bool softwareMixing, const ProgressFn& progress = {});
+    // every loaded channel and rebuilds the tempo clock. No device -> Ok;
+    // a format with nothing to divide by -> BadArgument; else the first
+    // failure.
+    SongResult SetOutputFormat(int deviceIndex, const audio::WAVEFORMATEX& format, bool monoSources,
+                               bool softwareMixing, const ProgressFn& progress = {});
 
     // --- The song as a whole ------------------------------------------------
     // Stops every slot, empties every channel (files deleted, events dropped,
@@ -81,15 +84,15 @@ class Song {
     int OutputDeviceIndex() const { return m_outputDeviceIndex; }
 
     // --- Channels ------------------------------------------------------------
-    // 1 for a bad index or an empty channel, else 0.
-    int IsChannelEmpty(int ch) const;
+    // True for a bad index or an empty channel.
+    bool IsChannelEmpty(int ch) const;
     std::string GetChannelName(int ch) const;
-    // 1 for a bad index; the name of an empty channel can be set.
-    int SetChannelName(int ch, std::string name);
-    int IsEffect(int ch) const;
-    // Bad index or empty channel -> 1; else sets the flag and prepares the
-    // channel's loop again, returning that result.
-    int SetEffect(int ch, bool on);
+    // BadArgument for a bad index; the name of an empty channel can be set.
+    SongResult SetChannelName(int ch, std::string name);
+    bool IsEffect(int ch) const;
+    // Bad index or empty channel -> BadArgument; else sets the flag and
+    // prepares the channel's loop again, returning that result.
+    SongResult SetEffect(int ch, bool on);
     // Milliseconds of the prepared loop; 0 for a bad index.
     std::uint32_t GetPreparedLength(int ch) const;
     std::uint32_t GetSourceLength(int ch) const;
@@ -116,10 +119,11 @@ class Song {
     // --- Loops ---------------------------------------------------------------------
     // Puts a copy of `wave` into the channel (kept in a temporary source
     // file) and prepares it, or empties the channel when `wave` is null or
-    // has no samples. The channel's events are deleted either way. 1 bad
-    // index; 9 the source copy could not be written; a failed preparation
-    // leaves the channel empty and returns its result.
-    int ReplaceChannel(int ch, const audio::Wave* wave, bool effect);
+    // has no samples. The channel's events are deleted either way.
+    // BadArgument bad index; TempFileFailed the source copy could not be
+    // written; a failed preparation leaves the channel empty and returns its
+    // result.
+    SongResult ReplaceChannel(int ch, const audio::Wave* wave, bool effect);
     // The channel's loop as it was loaded (from its source file or from the
     // open song file); null for a bad index, an empty channel or a failure.
     // `mapped` leaves the samples of a loop kept in its own file in that
@@ -129,9 +133,10 @@ class Song {
     std::unique_ptr<audio::Wave> OpenChannelPrepared(int ch);
     // Converts `wave` (the channel's own loop when null) to the output
     // format, fits it to whole bars unless it is an effect, writes it to a
-    // new prepared file and loads that into the channel's slot. 1 bad index;
-    // 8 the loop cannot be read back; 5 conversion or write failed.
-    int PrepareChannel(int ch, const audio::Wave* wave);
+    // new prepared file and loads that into the channel's slot. BadArgument
+    // bad index; BadSongFile the loop cannot be read back; OutOfMemory
+    // conversion or write failed.
+    SongResult PrepareChannel(int ch, const audio::Wave* wave);
 
     // The load-loop command without its dialogs: reads `path`, refuses a loop
     // longer than 20 whole seconds, names an unnamed loop after its file and,
@@ -139,10 +144,11 @@ class Song {
     // answers the question, `tell(1015)` reports that no tempo fits. Then
     // the loop goes into the channel.
     struct LoadLoopReport {
-        int fileResult = 0;     // sound-file result of reading `path` (message: ErrorTextB)
-        bool tooLong = false;   // refused: message 1014
-        int songResult = 0;     // result of ReplaceChannel
-        bool tempoSet = false;  // the tempo was fitted to this first loop
+        // Reading `path` (message: ErrorTextB).
+        audio::SoundResult fileResult = audio::SoundResult::Ok;
+        bool tooLong = false;                    // refused: message 1014
+        SongResult songResult = SongResult::Ok;  // result of ReplaceChannel
+        bool tempoSet = false;                   // the tempo was fitted to this first loop
         // With the stretch asked for: refused (message kStretchRefusedText),
         // or cancelled through the progress callback. Either way the song
         // is as it was.
@@ -154,8 +160,8 @@ class Song {
         double stretchRatio = 0.0;
         std::uint32_t stretchBars = 0;
         bool Ok() const {
-            return fileResult == 0 && !tooLong && songResult == 0 && !stretchRefused &&
-                   !stretchCancelled;
+            return fileResult == audio::SoundResult::Ok && !tooLong &&
+                   songResult == SongResult::Ok && !stretchRefused && !stretchCancelled;
         }
     };
     LoadLoopReport LoadLoop(int ch, const std::string& path, bool effect,
@@ -201,19 +207,22 @@ class Song {
     // Writes a song file to `path` (replacing it), or with kSaveMixdown
     // renders the mix. `format`: loops (or the rendered mix) are converted
     // to it; null keeps their own format (the mix: 44100 Hz 16-bit stereo).
-    // Results 4, 5, 6, 7, 9, 11 as documented.
-    int SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
-                 const ProgressFn& progress = {});
+    // Results ArchiveFailed, OutOfMemory, NoMix, CreateFailed,
+    // TempFileFailed, WriteFailed as documented.
+    SongResult SaveSong(const std::string& path, std::uint32_t flags,
+                        const audio::WAVEFORMATEX* format, const ProgressFn& progress = {});
     // Saves the whole song over `path` safely: written to a temporary file
     // in the same folder and flushed, renamed over the old file in one step,
     // then the song is loaded again from it. A failed save leaves the old
     // file and the song untouched.
-    int SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
-                     const ProgressFn& progress = {});
+    SongResult SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
+                            const ProgressFn& progress = {});
     // Loads a song file (or with kLoadMixOnly its mix onto this song).
-    // 10 cannot be opened; 8 not a song file or damaged; 4 other archive
-    // failures; a failed full load leaves an empty song at tempo 120.
-    int LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress = {});
+    // OpenFailed cannot be opened; BadSongFile not a song file or damaged;
+    // ArchiveFailed other archive failures; a damaged file leaves an empty
+    // song at tempo 120.
+    SongResult LoadSong(const std::string& path, std::uint32_t flags,
+                        const ProgressFn& progress = {});
     // A save in two halves, for a worker (SongStorage): PrepareSave takes
     // what the file needs from the song on the owner thread (the header,
     // each loaded loop's WAV image or, with a `format`, the loop itself,
@@ -404,24 +413,26 @@ class Song {
     void RebuildTempoClock();
     platform::LParam OnCallbackMessage(std::uint32_t message, platform::WParam w,
                                        platform::LParam l);
-    int BindDevice(audio::OutputDeviceInterface* device);
+    SongResult BindDevice(audio::OutputDeviceInterface* device);
     // The channel's loop is now the prepared file `file` of `preparedMs`:
     // kept, and loaded into the channel's slot.
     void InstallPrepared(int ch, std::string file, std::uint32_t preparedMs);
     audio::WAVEFORMATEX PreparedFormat() const;
-    int WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
-                      const ProgressFn& progress, bool flushToDisk);
+    SongResult WriteSongFile(const std::string& path, bool mixOnly,
+                             const audio::WAVEFORMATEX* format, const ProgressFn& progress,
+                             bool flushToDisk);
     // Writes to a temporary file beside `path`, flushes it and renames it
     // over `path`; with `reload` the song is then loaded again from it.
-    int ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
-                        const ProgressFn& progress, bool reload);
+    SongResult ReplaceSongFile(const std::string& path, bool mixOnly,
+                               const audio::WAVEFORMATEX* format, const ProgressFn& progress,
+                               bool reload);
     // The complete WAV file image of the channel's loop as loaded (its source
     // file, or its record in the song file); null when it cannot be read.
     std::unique_ptr<base::GlobalStorage> ChannelSourceImage(int ch);
     // Whether `path` is the song file the song's loops are read from.
     bool IsOpenSongFile(const std::string& path) const;
-    int Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,
-                const ProgressFn& progress);
+    SongResult Mixdown(const std::string& path, const audio::WAVEFORMATEX* format,
+                       const ProgressFn& progress);
     bool LiveReady(int ch) const;
     void OnLiveNotice(const LiveNotice& notice);
 

@@ -23,8 +23,8 @@
 
 namespace tamboro::engine {
 
-int Song::SaveSong(const std::string& path, std::uint32_t flags, const audio::WAVEFORMATEX* format,
-                   const ProgressFn& progress) {
+SongResult Song::SaveSong(const std::string& path, std::uint32_t flags,
+                          const audio::WAVEFORMATEX* format, const ProgressFn& progress) {
     if ((flags & kSaveMixdown) != 0) return Mixdown(path, format, progress);
     const bool mixOnly = (flags & kSaveMixOnly) != 0;
     // Writing straight over the file the song's loops are read from would
@@ -41,12 +41,13 @@ bool Song::IsOpenSongFile(const std::string& path) const {
            target.st_ino == open.st_ino;
 }
 
-int Song::WriteSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
-                        const ProgressFn& progress, bool flushToDisk) {
+SongResult Song::WriteSongFile(const std::string& path, bool mixOnly,
+                               const audio::WAVEFORMATEX* format, const ProgressFn& progress,
+                               bool flushToDisk) {
     SaveJob job;
     const SongResult prepared = PrepareSave(path, mixOnly ? kSaveMixOnly : 0, format, job);
-    if (prepared != SongResult::Ok) return ToInt(prepared);
-    return ToInt(RunSave(job, progress, nullptr, flushToDisk));
+    if (prepared != SongResult::Ok) return prepared;
+    return RunSave(job, progress, nullptr, flushToDisk);
 }
 
 SongResult Song::PrepareSave(const std::string& path, std::uint32_t flags,
@@ -183,29 +184,31 @@ SongResult Song::RunSave(SaveJob& job, const ProgressFn& progress, const std::at
     return SongResult::Ok;
 }
 
-int Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
-                       const ProgressFn& progress) {
+SongResult Song::SaveSongFile(const std::string& path, const audio::WAVEFORMATEX* format,
+                              const ProgressFn& progress) {
     return ReplaceSongFile(path, false, format, progress, true);
 }
 
-int Song::ReplaceSongFile(const std::string& path, bool mixOnly, const audio::WAVEFORMATEX* format,
-                          const ProgressFn& progress, bool reload) {
+SongResult Song::ReplaceSongFile(const std::string& path, bool mixOnly,
+                                 const audio::WAVEFORMATEX* format, const ProgressFn& progress,
+                                 bool reload) {
     // The archive replaces the file in one step when it is complete. The
     // song's open archive keeps reading the old file's data until the
     // reload below, so a failed save leaves both the old file and the song
     // as they were.
-    const int result = WriteSongFile(path, mixOnly, format, progress, true);
-    if (result != 0) return result;
-    if (!reload) return ToInt(SongResult::Ok);
+    const SongResult result = WriteSongFile(path, mixOnly, format, progress, true);
+    if (result != SongResult::Ok) return result;
+    if (!reload) return SongResult::Ok;
     Reset();
     return LoadSong(path, 0, progress);
 }
 
-int Song::LoadSong(const std::string& path, std::uint32_t flags, const ProgressFn& progress) {
+SongResult Song::LoadSong(const std::string& path, std::uint32_t flags,
+                          const ProgressFn& progress) {
     LoadJob job;
     PrepareLoad(path, flags, job);
     RunLoad(job, progress, nullptr);
-    return ToInt(CommitLoad(job));
+    return CommitLoad(job);
 }
 
 Song::LoadJob::~LoadJob() {
@@ -374,7 +377,7 @@ SongResult Song::CommitLoad(LoadJob& job) {
                 if (preparedFits) {
                     InstallPrepared(ch, std::exchange(loop.file, {}), loop.preparedLength);
                 } else if (m_device != nullptr) {
-                    result = static_cast<SongResult>(PrepareChannel(ch, nullptr));
+                    result = PrepareChannel(ch, nullptr);
                 }
             }
             if (result != SongResult::Ok) {

@@ -51,7 +51,7 @@ bool Song::ReadLoop(int ch, const std::string& path, LoadChoice choice, LoopLoad
     audio::Wave& wave = *load.wave;
     const audio::SoundResult read = audio::LoadWave(wave, path, kCommandReadFlags);
     if (read != audio::SoundResult::Ok) {
-        report.fileResult = audio::ToInt(read);
+        report.fileResult = read;
         return false;
     }
     if (WholeSeconds(wave) > kMaxLoopSeconds) {
@@ -108,7 +108,7 @@ bool Song::StretchLoop(LoopLoad& load) {
         case TempoStretch::Failed:
             break;
     }
-    report.songResult = ToInt(SongResult::OutOfMemory);
+    report.songResult = SongResult::OutOfMemory;
     return false;
 }
 
@@ -118,8 +118,8 @@ Song::LoadLoopReport Song::PutLoop(LoopLoad& load) {
     return load.report;
 }
 
-int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
+SongResult Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
     // The loop that sounds goes: a recording notes where it stopped.
     if (m_device != nullptr && m_live->Attached()) m_live->SwitchOff(ch);
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
@@ -134,10 +134,10 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
                   [](const MixEvent& e) { return e.kind != kMasterVolume; });
     m_doc.channels[ch].sourceLength = 0;
     m_doc.channels[ch].preparedLength = 0;
-    if (wave == nullptr || !wave->HasSamples()) return ToInt(SongResult::Ok);
+    if (wave == nullptr || !wave->HasSamples()) return SongResult::Ok;
 
     std::string path;
-    if (platform::MakeTempFileName("TBO", path) == 0) return ToInt(SongResult::TempFileFailed);
+    if (platform::MakeTempFileName("TBO", path) == 0) return SongResult::TempFileFailed;
     // The caller's wave is not to change: the copy written shares its
     // samples.
     audio::Wave copy;
@@ -147,7 +147,7 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
                         audio::kTypeWav | audio::kSaveScratch | audio::kSaveCp1252Texts) !=
         audio::SoundResult::Ok) {
         platform::DeleteFile(path);
-        return ToInt(SongResult::TempFileFailed);
+        return SongResult::TempFileFailed;
     }
     m_sourceFile[ch] = path;
     const std::string* name = wave->GetInfo("INAM");
@@ -155,8 +155,8 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     m_doc.channels[ch].sourceLength = WaveLengthMs(*wave);
     m_doc.channels[ch].flags = kLoaded | (effect ? std::uint32_t{kEffect} : 0u);
     if (m_device != nullptr) {
-        const int result = PrepareChannel(ch, wave);
-        if (result != 0) {
+        const SongResult result = PrepareChannel(ch, wave);
+        if (result != SongResult::Ok) {
             ReplaceChannel(ch, nullptr, false);
             return result;
         }
@@ -167,7 +167,7 @@ int Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
             m_live->SetPan(ch, m_pan[ch]);
         }
     }
-    return ToInt(SongResult::Ok);
+    return SongResult::Ok;
 }
 
 std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
@@ -224,9 +224,9 @@ audio::WAVEFORMATEX Song::PreparedFormat() const {
     return format;
 }
 
-int Song::PrepareChannel(int ch, const audio::Wave* given) {
-    if (!ValidChannel(ch)) return ToInt(SongResult::BadArgument);
-    if (given == nullptr && IsChannelEmpty(ch)) return ToInt(SongResult::Ok);
+SongResult Song::PrepareChannel(int ch, const audio::Wave* given) {
+    if (!ValidChannel(ch)) return SongResult::BadArgument;
+    if (given == nullptr && IsChannelEmpty(ch)) return SongResult::Ok;
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
         m_device->Unload(static_cast<int>(m_voice[ch]));
     }
@@ -237,14 +237,14 @@ int Song::PrepareChannel(int ch, const audio::Wave* given) {
         opened = OpenChannelSource(ch);
         source = opened.get();
     }
-    if (source == nullptr) return ToInt(SongResult::BadSongFile);
+    if (source == nullptr) return SongResult::BadSongFile;
     std::string file;
     std::uint32_t preparedMs = 0;
     const SongResult made = MakePreparedLoop(
         *source, PreparedFormat(), m_doc.channels[ch].IsEffect(), m_doc.tempo, file, preparedMs);
-    if (made != SongResult::Ok) return ToInt(made);
+    if (made != SongResult::Ok) return made;
     InstallPrepared(ch, std::move(file), preparedMs);
-    return ToInt(SongResult::Ok);
+    return SongResult::Ok;
 }
 
 void Song::InstallPrepared(int ch, std::string file, std::uint32_t preparedMs) {

@@ -268,12 +268,12 @@ SongResult Song::RunMixdown(MixdownJob job, const ProgressFn& progress,
     return written == audio::SoundResult::Ok ? SongResult::Ok : SongResult::WriteFailed;
 }
 
-int Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
-                  const ProgressFn& progress) {
+SongResult Song::Mixdown(const std::string& path, const audio::WAVEFORMATEX* output,
+                         const ProgressFn& progress) {
     MixdownJob job;
     const SongResult prepared = PrepareMixdown(path, output, progress, job);
-    if (prepared != SongResult::Ok) return ToInt(prepared);
-    return ToInt(RunMixdown(std::move(job), progress, nullptr));
+    if (prepared != SongResult::Ok) return prepared;
+    return RunMixdown(std::move(job), progress, nullptr);
 }
 
 }  // namespace tamboro::engine

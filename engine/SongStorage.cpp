@@ -141,8 +141,11 @@ SongResult SongStorage::StartLoad(Song& song, const std::string& path, std::uint
 platform::LParam SongStorage::OnMessage(std::uint32_t message, platform::WParam w,
                                         platform::LParam l) {
     if (message == kMsgProgress) {
-        if (m_progress)
-            m_progress(static_cast<int>(w >> 8), static_cast<int>(w & 0xFF), static_cast<int>(l));
+        // A copy: a callback that runs the loop (a progress dialog does) may
+        // see the job end, and its end drops m_progress.
+        const ProgressFn progress = m_progress;
+        if (progress)
+            progress(static_cast<int>(w >> 8), static_cast<int>(w & 0xFF), static_cast<int>(l));
         const std::lock_guard lock(m_ackMutex);
         ++m_acked;
         m_ackChanged.notify_all();

@@ -38,6 +38,12 @@ constexpr int ToInt(SongResult r) {
 unsigned SongResultMessageId(int result);
 // The message text for a result; empty for 0.
 const std::string& SongResultMessage(int result);
+inline unsigned SongResultMessageId(SongResult r) {
+    return SongResultMessageId(ToInt(r));
+}
+inline const std::string& SongResultMessage(SongResult r) {
+    return SongResultMessage(ToInt(r));
+}
 
 enum MixEventKind : std::uint32_t {
     kChannelOn = 1,

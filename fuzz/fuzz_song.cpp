@@ -41,13 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine::Song song(loop);
     // The save-and-load-again check costs most of the time: one input in
     // eight (by its size) gets it.
-    if (song.LoadSong(path, 0) == 0 && size % 8 == 0) {
+    if (song.LoadSong(path, 0) == engine::SongResult::Ok && size % 8 == 0) {
         const std::string again = folder + "/again.tbo";
-        if (song.SaveSong(again, 0, nullptr) != 0) std::abort();
+        if (song.SaveSong(again, 0, nullptr) != engine::SongResult::Ok) std::abort();
         std::size_t events = 0;
         for (int ch = 0; ch < engine::kChannelCount; ++ch)
             events += song.GetEvents(ch)->size();
-        if (song.LoadSong(again, 0) != 0) std::abort();
+        if (song.LoadSong(again, 0) != engine::SongResult::Ok) std::abort();
         std::size_t eventsAgain = 0;
         for (int ch = 0; ch < engine::kChannelCount; ++ch) {
             eventsAgain += song.GetEvents(ch)->size();

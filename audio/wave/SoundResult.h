@@ -40,5 +40,8 @@ inline int ToInt(SoundResult r) {
 unsigned ErrorTextBId(int code);
 // The message text for a load result, from the string table (UTF-8).
 std::string ErrorTextB(int code);
+inline std::string ErrorTextB(SoundResult r) {
+    return ErrorTextB(ToInt(r));
+}
 
 }  // namespace tamboro::audio

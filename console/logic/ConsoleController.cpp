@@ -28,7 +28,7 @@ void ConsoleController::Toggle(int ch) {
     if (ch < 0 || ch >= kChannels) return;
     if (m_song.IsChannelPlaying(ch)) {
         m_song.SwitchChannelOff(ch);
-    } else if (m_song.IsEffect(ch) != 0) {
+    } else if (m_song.IsEffect(ch)) {
         // An effect plays once: the live mix stops it at its end, a pending
         // switch like an in-time one (and cancelled the same way).
         if (const auto generation = m_pending.Schedule(ch)) {
@@ -165,7 +165,7 @@ bool ConsoleController::PrepareChannelMenu(int x, int y) {
 }
 
 PadPicture ConsoleController::PictureOf(int ch) const {
-    return ChoosePadPicture(m_song.IsChannelEmpty(ch) != 0, m_song.IsChannelPlaying(ch) != 0,
+    return ChoosePadPicture(m_song.IsChannelEmpty(ch), m_song.IsChannelPlaying(ch) != 0,
                             m_pending.IsPending(ch), m_blink);
 }
 
@@ -279,7 +279,7 @@ TextPanelState ConsoleController::TextState() const {
     }
     s.blinkCounter = m_blink;
     s.channel = m_current;
-    s.channelEmpty = m_song.IsChannelEmpty(m_current) != 0;
+    s.channelEmpty = m_song.IsChannelEmpty(m_current);
     s.channelName = m_song.GetChannelName(m_current);
     s.volume = m_song.GetChannelVolume(m_current);
     s.pan = m_song.GetChannelPan(m_current);
@@ -287,7 +287,7 @@ TextPanelState ConsoleController::TextState() const {
 }
 
 std::string ConsoleController::TooltipOf(int ch) const {
-    return TooltipText(m_song.IsChannelEmpty(ch) != 0, m_song.GetChannelName(ch));
+    return TooltipText(m_song.IsChannelEmpty(ch), m_song.GetChannelName(ch));
 }
 
 ConsoleController::Dirty ConsoleController::TakeDirty() {

@@ -233,9 +233,9 @@ void ProPanel::RebuildThumbnail(int ch) {
     engine::Song& song = Frame().Song();
     auto& thumb = m_thumbnails[static_cast<std::size_t>(ch)];
     thumb.reset();
-    if (song.IsChannelEmpty(ch) != 0) return;
+    if (song.IsChannelEmpty(ch)) return;
     const int width = ThumbnailWidth(song.GetPreparedLength(ch), song.GetTempo());
-    thumb = m_canvas->MakeThumbnail(Frame().Preview(ch), width, song.IsEffect(ch) != 0);
+    thumb = m_canvas->MakeThumbnail(Frame().Preview(ch), width, song.IsEffect(ch));
 }
 
 const gfx::DibSurface* ProPanel::Thumbnail(int ch) const {
@@ -366,8 +366,8 @@ void ProPanel::DrawLane(int ch) {
     LaneView view;
     view.enabled = !song.IsPlayingBack();
     view.events = song.GetEvents(ch);
-    view.loopMillis = song.IsChannelEmpty(ch) != 0 ? 0 : song.GetPreparedLength(ch);
-    view.effect = song.IsEffect(ch) != 0;
+    view.loopMillis = song.IsChannelEmpty(ch) ? 0 : song.GetPreparedLength(ch);
+    view.effect = song.IsEffect(ch);
     view.thumbnail = m_thumbnails[static_cast<std::size_t>(ch)].get();
     if (song.IsPlayingBack()) view.playback = song.PlaybackTime();
     ShowRect(m_canvas->DrawLane(ch, m_timeline, view));

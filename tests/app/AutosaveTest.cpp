@@ -89,7 +89,7 @@ class AutosaveTest : public ShellTest {
         platform::EventLoop loop;
         engine::Song song(loop);
         song.NewSong(120.0);
-        EXPECT_EQ(song.LoadSong(path, 0), 0) << path;
+        EXPECT_EQ(song.LoadSong(path, 0), engine::SongResult::Ok) << path;
         return ReadSong(song);
     }
 };

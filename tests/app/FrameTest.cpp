@@ -191,7 +191,7 @@ TEST_F(FrameTest, ChannelCommandsChangeTheSongAndMarkItModified) {
     PlainPanel& panel = Panel(frame);
     frame.SetCurrentChannel(3);
     frame.ExecuteChannelCommand(32837);  // effect
-    EXPECT_EQ(frame.Song().IsEffect(3), 1);
+    EXPECT_TRUE(frame.Song().IsEffect(3));
     EXPECT_TRUE(frame.IsModified());
     EXPECT_EQ(frame.windowTitle().toStdString(), "*" + platform::LoadString(128) + " - Comandi");
     EXPECT_TRUE(MenuState(frame)[32837].second);  // checked
@@ -206,12 +206,12 @@ TEST_F(FrameTest, ChannelCommandsChangeTheSongAndMarkItModified) {
     EXPECT_GT(panel.updateCount, updates);
 
     frame.ExecuteChannelCommand(32775);  // remove
-    EXPECT_EQ(frame.Song().IsChannelEmpty(3), 1);
+    EXPECT_TRUE(frame.Song().IsChannelEmpty(3));
     EXPECT_EQ(frame.Preview(3), nullptr);
 
     frame.SetCurrentChannel(1);
     frame.ExecuteChannelCommand(32775);  // disabled on an empty channel: nothing
-    EXPECT_EQ(frame.Song().IsChannelEmpty(1), 1);
+    EXPECT_TRUE(frame.Song().IsChannelEmpty(1));
 }
 
 TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
@@ -265,7 +265,7 @@ TEST_F(FrameTest, LoadLoopCommandLoadsAndRefusesWhatCannotBeRead) {
     };
     answers = {QMessageBox::No};  // keep the tempo
     frame.ExecuteChannelCommand(32773);
-    EXPECT_EQ(frame.Song().IsChannelEmpty(7), 0);
+    EXPECT_FALSE(frame.Song().IsChannelEmpty(7));
     EXPECT_TRUE(frame.IsModified());
     EXPECT_TRUE(frame.lastError.empty());
 
@@ -273,7 +273,7 @@ TEST_F(FrameTest, LoadLoopCommandLoadsAndRefusesWhatCannotBeRead) {
     chosen = Path("not-a-sound.wav");
     tamboro::test::WriteAll(chosen, {'R', 'I', 'F', 'F', 0, 0});
     frame.ExecuteChannelCommand(32773);
-    EXPECT_EQ(frame.Song().IsChannelEmpty(8), 1);
+    EXPECT_TRUE(frame.Song().IsChannelEmpty(8));
     EXPECT_FALSE(frame.lastError.empty());
 }
 
@@ -413,8 +413,8 @@ TEST_F(FrameTest, ModifiedSongAsksToSaveAndCancelKeepsEverything) {
     EXPECT_TRUE(frame.lastError.empty());
     platform::EventLoop loop;
     engine::Song reread(loop);
-    ASSERT_EQ(reread.LoadSong(Path("song.tbo"), 0), 0);
-    EXPECT_EQ(reread.IsEffect(0), 1);
+    ASSERT_EQ(reread.LoadSong(Path("song.tbo"), 0), engine::SongResult::Ok);
+    EXPECT_TRUE(reread.IsEffect(0));
 }
 
 TEST_F(FrameTest, OpeningAnotherSongWhileModifiedAsksAndNoDiscards) {

@@ -97,7 +97,7 @@ TEST_F(InstanceTest, SecondProgramStartOpensItsSongInTheRunningOne) {
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(frame.SongPath(), song);
     EXPECT_EQ(frame.Song().GetTitle(), "Consegnato");
-    EXPECT_EQ(frame.Song().IsChannelEmpty(3), 0);
+    EXPECT_FALSE(frame.Song().IsChannelEmpty(3));
 }
 
 TEST_F(InstanceTest, HandedOverSongAsksBeforeUnsavedChangesAreLost) {

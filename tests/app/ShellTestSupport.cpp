@@ -104,7 +104,7 @@ void MakeSong(const std::string& path, const std::string& title) {
     device.SetWindowAndFormat(format, 0);
     device.Activate(1);
     engine::Song song(loop);
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), engine::SongResult::Ok);
     song.NewSong(120.0);
     song.SetOutputFormat(0, format, true, false);
     const auto no = [](unsigned) { return false; };
@@ -113,7 +113,7 @@ void MakeSong(const std::string& path, const std::string& title) {
     ASSERT_TRUE(
         song.LoadLoop(3, std::string(TAMBORO_LOOPS_DIR) + "/snare_backbeat.wav", false, no).Ok());
     song.SetTitle(title);
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), engine::SongResult::Ok);
     song.DetachDevice();
 }
 

@@ -256,7 +256,7 @@ TEST_F(SongDialogsTest, MixOnlySaveWritesThePathDirectlyWithoutReloading) {
     // The loops stay where they were (no reload) and are not in the file.
     EXPECT_EQ(frame.Song().GetPreparedFile(0), loopFile);
     EXPECT_LT(fs::file_size(Path("mix.tbo")), fs::file_size(Path("song.tbo")) / 4);
-    EXPECT_EQ(frame.Song().IsChannelEmpty(0), 0);
+    EXPECT_FALSE(frame.Song().IsChannelEmpty(0));
 }
 
 TEST_F(SongDialogsTest, WavSaveRendersTheMixAndLeavesTheSongPath) {

@@ -63,7 +63,7 @@ TEST_F(XdgTest, FirstStartWritesTheFilesAndTheSecondChangesNothing) {
     // The template is a song the program opens.
     platform::EventLoop loop;
     engine::Song song(loop);
-    EXPECT_EQ(song.LoadSong(templ, 0), 0);
+    EXPECT_EQ(song.LoadSong(templ, 0), engine::SongResult::Ok);
 
     const auto first = Snapshot(m_dir.Path() + "/data");
     const auto templates = Snapshot(home + "/Modelli");

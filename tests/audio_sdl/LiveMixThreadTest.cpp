@@ -32,7 +32,7 @@ class ThreadedLiveMix : public ::testing::Test {
         const std::uint32_t frames[] = {bar, 2 * bar, bar / 2};
         for (int ch = 0; ch < 3; ++ch) {
             auto wave = PatternLoop(format, frames[ch], 31 * ch);
-            ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), ch == 2), 0);
+            ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), ch == 2), SongResult::Ok);
         }
     }
     void TearDown() override {

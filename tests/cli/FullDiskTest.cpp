@@ -81,13 +81,12 @@ TEST_F(FullDisk, TheWriterSeamFailsASongSaveAsAWriteFailure) {
             SCOPED_TRACE(after);
             platform::SetOutputFaultForTesting(after, ENOSPC);
             platform::ClearFileFault();
-            EXPECT_EQ(song.SaveSong(out, 0, nullptr),
-                      engine::ToInt(engine::SongResult::WriteFailed));
+            EXPECT_EQ(song.SaveSong(out, 0, nullptr), engine::SongResult::WriteFailed);
             EXPECT_EQ(platform::FileFaultText(), out + ": No space left on device");
             ExpectUntouched(out);
         }
         platform::SetOutputFaultForTesting(0, 0);
-        EXPECT_EQ(song.SaveSong(out, 0, nullptr), 0);
+        EXPECT_EQ(song.SaveSong(out, 0, nullptr), engine::SongResult::Ok);
     }
     ::unsetenv("TMPDIR");
     EXPECT_NE(tamboro::test::ReadAll(out), m_old);

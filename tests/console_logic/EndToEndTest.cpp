@@ -26,7 +26,7 @@ class EndToEnd : public ::testing::TestWithParam<double> {
             ASSERT_EQ(audio::LoadWave(wave, path, audio::kTypeWav | audio::kLoadCopy),
                       audio::SoundResult::Ok)
                 << path;
-            ASSERT_EQ(rig->song->ReplaceChannel(ch, &wave, false), 0) << path;
+            ASSERT_EQ(rig->song->ReplaceChannel(ch, &wave, false), engine::SongResult::Ok) << path;
         }
         console = std::make_unique<ConsoleController>(*rig->song);
     }

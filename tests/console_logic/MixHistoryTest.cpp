@@ -162,7 +162,7 @@ class HistoryRoundTrip : public engine::test::SongFixture {
   protected:
     std::vector<std::uint8_t> Saved(const char* name) {
         const std::string path = files.File(name);
-        EXPECT_EQ(song.SaveSong(path, engine::Song::kSaveMixOnly, nullptr), 0);
+        EXPECT_EQ(song.SaveSong(path, engine::Song::kSaveMixOnly, nullptr), engine::SongResult::Ok);
         return tamboro::test::ReadAll(path);
     }
     void RandomEdit(std::mt19937& rng) {
@@ -199,8 +199,8 @@ class HistoryRoundTrip : public engine::test::SongFixture {
 };
 
 TEST_F(HistoryRoundTrip, EditsUndoneToTheStartGiveTheOriginalFile) {
-    ASSERT_EQ(Load(2, Bar()), 0);
-    ASSERT_EQ(Load(9, Bar() / 2, true), 0);
+    ASSERT_EQ(Load(2, Bar()), engine::SongResult::Ok);
+    ASSERT_EQ(Load(9, Bar() / 2, true), engine::SongResult::Ok);
     (*song.Events(2)) = {{0, engine::kChannelOn, 2, 0, 0}, {4000, engine::kChannelOff, 2, 0, 0}};
     const auto original = Saved("original.tbo");
     const SongDocument originalDoc = song.Document();

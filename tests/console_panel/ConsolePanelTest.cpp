@@ -55,7 +55,7 @@ class ConsoleTest : public ShellTest, public ::testing::WithParamInterface<int> 
             wave.SetFrame(static_cast<std::int32_t>(f), v | static_cast<std::uint32_t>(v) << 16);
         }
         wave.SetInfo("INAM", ("canale " + std::to_string(ch + 1)).c_str());
-        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), 0);
+        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), engine::SongResult::Ok);
         panel->ReloadChannels(ch);
     }
 

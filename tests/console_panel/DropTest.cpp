@@ -50,12 +50,12 @@ TEST_P(DropTest, ALoopDroppedOnAPadLoadsIntoThatChannel) {
     EXPECT_TRUE(drag.entered);
     EXPECT_TRUE(drag.moved);
     EXPECT_TRUE(drag.dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(7) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(7); }));
     EXPECT_EQ(frame->CurrentChannel(), 7);
     EXPECT_TRUE(frame->IsModified());
     for (int ch = 0; ch < kChannels; ++ch) {
         if (ch != 7) {
-            EXPECT_NE(frame->Song().IsChannelEmpty(ch), 0) << ch;
+            EXPECT_TRUE(frame->Song().IsChannelEmpty(ch)) << ch;
         }
     }
     // The same as the load-loop command: the channel holds the file's loop.
@@ -69,7 +69,7 @@ TEST_P(DropTest, ALoopDroppedOnAPadLoadsIntoThatChannel) {
 
 TEST_P(DropTest, ALoopDroppedOnALoadedPadReplacesItsLoop) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(2, k), {Loop("kick_four.wav")}).dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(2) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(2); }));
     const std::string first = frame->Song().GetChannelName(2);
     ASSERT_TRUE(
         test::DropFiles(panel, test::PadCentre(2, k), {Loop("snare_backbeat.wav")}).dropped);
@@ -88,7 +88,7 @@ TEST_P(DropTest, BesideThePadsALoopIsRefusedButASongIsTaken) {
     EXPECT_FALSE(loop.dropped);
     app::test::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
     for (int ch = 0; ch < kChannels; ++ch)
-        EXPECT_NE(frame->Song().IsChannelEmpty(ch), 0);
+        EXPECT_TRUE(frame->Song().IsChannelEmpty(ch));
 
     app::test::MakeSong(Path("dropped.tbo"), "Lasciato cadere");
     const Drag song = test::DropFiles(panel, outside, {Path("dropped.tbo")});
@@ -110,12 +110,12 @@ TEST_P(DropTest, TwoFilesAtOnceOrAnAddressAreRefused) {
     EXPECT_FALSE(web.moved);
     EXPECT_FALSE(web.dropped);
     app::test::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
-    EXPECT_NE(frame->Song().IsChannelEmpty(0), 0);
+    EXPECT_TRUE(frame->Song().IsChannelEmpty(0));
 }
 
 TEST_P(DropTest, AFileTheLoaderRefusesIsReportedAndChangesNothing) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(4, k), {Loop("kick_four.wav")}).dropped);
-    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(4) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return !frame->Song().IsChannelEmpty(4); }));
     frame->Saved();
     const std::string name = frame->Song().GetChannelName(4);
     const std::string bytes("RIFF\x04\0\0\0WAVE", 12);
@@ -123,7 +123,7 @@ TEST_P(DropTest, AFileTheLoaderRefusesIsReportedAndChangesNothing) {
     ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(4, k), {Path("broken.wav")}).dropped);
     ASSERT_TRUE(SpinUntil([&] { return !frame->lastError.empty(); }));
     EXPECT_EQ(frame->Song().GetChannelName(4), name);
-    EXPECT_EQ(frame->Song().IsChannelEmpty(4), 0);
+    EXPECT_FALSE(frame->Song().IsChannelEmpty(4));
     EXPECT_FALSE(frame->IsModified());
 }
 

@@ -62,7 +62,7 @@ class ProTest : public ShellTest, public ::testing::WithParamInterface<int> {
             wave.SetFrame(static_cast<std::int32_t>(f), v | static_cast<std::uint32_t>(v) << 16);
         }
         wave.SetInfo("INAM", ("canale " + std::to_string(ch + 1)).c_str());
-        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), 0);
+        ASSERT_EQ(Song().ReplaceChannel(ch, &wave, effect), engine::SongResult::Ok);
         frame->SongChanged(true);
         ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
     }
@@ -126,7 +126,8 @@ class ProTest : public ShellTest, public ::testing::WithParamInterface<int> {
     // The song's mix as its mix-only song file.
     std::string MixFile() {
         const std::string path = Path("mix.tbo");
-        EXPECT_EQ(Song().SaveSong(path, engine::Song::kSaveMixOnly, nullptr), 0);
+        EXPECT_EQ(Song().SaveSong(path, engine::Song::kSaveMixOnly, nullptr),
+                  engine::SongResult::Ok);
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }

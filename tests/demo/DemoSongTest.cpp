@@ -20,8 +20,9 @@ class DemoSong : public ::testing::Test {
         audio::WAVEFORMATEX f;
         audio::MakePcmFormat(f, 44100, 16, 2);
         device.SetWindowAndFormat(f, 0);
-        ASSERT_EQ(song.AttachDevice(&device), 0);
-        ASSERT_EQ(song.LoadSong(std::string(TAMBORO_BINARY_DIR) + "/demo/demo.tbo", 0), 0);
+        ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
+        ASSERT_EQ(song.LoadSong(std::string(TAMBORO_BINARY_DIR) + "/demo/demo.tbo", 0),
+                  SongResult::Ok);
     }
     void TearDown() override {
         song.DetachDevice();
@@ -39,7 +40,7 @@ TEST_F(DemoSong, EveryChannelHoldsANamedLoopOfWholeBars) {
     int effects = 0;
     const std::uint32_t bar = SamplesPerBar(44100, 120.0);
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        ASSERT_EQ(song.IsChannelEmpty(ch), 0) << ch;
+        ASSERT_FALSE(song.IsChannelEmpty(ch)) << ch;
         EXPECT_FALSE(song.GetChannelName(ch).empty()) << ch;
         EXPECT_FALSE(song.GetEvents(ch)->empty()) << ch;
         const std::uint32_t frames = device.GetFrameCount(static_cast<int>(song.GetVoice(ch)));
@@ -58,7 +59,7 @@ TEST_F(DemoSong, EveryChannelHoldsANamedLoopOfWholeBars) {
 
 TEST_F(DemoSong, MixdownNeverClipsAndIsNotQuiet) {
     const std::string path = temp.File("demo.wav");
-    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixdown, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixdown, nullptr), SongResult::Ok);
     audio::Wave wave;
     ASSERT_EQ(audio::LoadWave(wave, path, audio::kLoadCopy), audio::SoundResult::Ok);
     ASSERT_EQ(wave.FrameCount(), 128 * 44100);

@@ -37,7 +37,7 @@ TEST(MixdownRegression, TheDemoSongRendersAsBefore) {
     ::setenv("TMPDIR", temp.Path().c_str(), 1);
     platform::EventLoop loop;
     Song song(loop);
-    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    ASSERT_EQ(song.LoadSong(path, 0), SongResult::Ok);
     const struct {
         std::uint32_t rate;
         std::uint16_t bits, channels;
@@ -54,7 +54,7 @@ TEST(MixdownRegression, TheDemoSongRendersAsBefore) {
         audio::WAVEFORMATEX f;
         audio::MakePcmFormat(f, c.rate, c.bits, c.channels);
         const std::string out = temp.File("render.wav");
-        ASSERT_EQ(song.SaveSong(out, Song::kSaveMixdown, &f), 0);
+        ASSERT_EQ(song.SaveSong(out, Song::kSaveMixdown, &f), SongResult::Ok);
         audio::Wave wave;
         ASSERT_EQ(audio::LoadWave(wave, out, audio::kTypeWav | audio::kLoadMapped),
                   audio::SoundResult::Ok);

@@ -399,7 +399,7 @@ TEST_P(LiveMixTest, ALoopLoadedDuringARecordingRecordsItsLevelsWhereTheLoadLande
     r.Render(1);
     const std::uint64_t issued = r.Now() - origin;
     auto wave = PatternLoop(r.format, r.Bar(), 5);
-    ASSERT_EQ(song.ReplaceChannel(4, wave.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(4, wave.get(), false), SongResult::Ok);
     r.Render(3);
     song.StopMix();
     r.Render(2);
@@ -412,7 +412,7 @@ TEST_P(LiveMixTest, ALoopLoadedDuringARecordingRecordsItsLevelsWhereTheLoadLande
     EXPECT_EQ(pans[0].time, FirstTimeAtOrAfter(issued));
     EXPECT_EQ(static_cast<int>(pans[0].value), 700);
     // Master events stay when channel 0's loop is replaced.
-    ASSERT_EQ(song.ReplaceChannel(0, wave.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(0, wave.get(), false), SongResult::Ok);
     EXPECT_FALSE(Recorded(0, kMasterVolume).empty());
 }
 
@@ -427,7 +427,8 @@ TEST_P(LiveMixTest, ARecordingWithoutASwitchOnRendersNothing) {
     ASSERT_EQ(song.StopMix(), SongResult::Ok);
     r.Render(1);
     EXPECT_EQ(song.MixLength().count, 0u);
-    EXPECT_EQ(song.SaveSong(r.temp.File("none.wav"), Song::kSaveMixdown, &r.format), 6);
+    EXPECT_EQ(song.SaveSong(r.temp.File("none.wav"), Song::kSaveMixdown, &r.format),
+              SongResult::NoMix);
 }
 
 // The master meter as the console reads it: the extremes of the output over

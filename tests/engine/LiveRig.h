@@ -159,7 +159,7 @@ class LiveRig {
     void Load(int ch, std::uint32_t frames, bool effect, int seed) {
         auto wave = PatternLoop(format, frames, seed);
         ASSERT_TRUE(wave);
-        ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), effect), 0);
+        ASSERT_EQ(song->ReplaceChannel(ch, wave.get(), effect), SongResult::Ok);
         // Levels at rest and live: full, centred.
         song->SetInitialVolume(ch, 0);
         song->SetChannelVolume(ch, 0);
@@ -194,8 +194,7 @@ class LiveRig {
     // The song's mix rendered to a WAV file in the device format: its samples.
     std::vector<std::uint8_t> Mixdown() {
         const std::string path = temp.File("render.wav");
-        const int result = song->SaveSong(path, Song::kSaveMixdown, &format);
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(song->SaveSong(path, Song::kSaveMixdown, &format), SongResult::Ok);
         audio::Wave wave;
         if (audio::LoadWave(wave, path, audio::kTypeWav | audio::kLoadCopy) !=
             audio::SoundResult::Ok) {

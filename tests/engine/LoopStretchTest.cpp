@@ -121,7 +121,7 @@ TEST_F(LoopStretch, ALoopWithinTheToleranceIsLeftToTheFitting) {
 
 TEST_F(LoopStretch, RatiosOutsideTheRangeAreRefusedAndChangeNothing) {
     song.NewSong(200.0);  // a bar of 1.2 s: 8 bars are 9.6 s
-    ASSERT_EQ(Load(2, Bar()), 0);
+    ASSERT_EQ(Load(2, Bar()), SongResult::Ok);
     song.Events(2)->push_back({5, kVolume, 2, 0, 0});
     const std::string name = song.GetChannelName(2);
     const std::string sourceFile = song.GetSourceFile(2);
@@ -166,7 +166,7 @@ TEST_F(LoopStretch, ACancelledStretchLeavesTheChannelAsItWas) {
     EXPECT_TRUE(report.stretchCancelled);
     EXPECT_FALSE(report.Ok());
     EXPECT_EQ(calls, 2);
-    EXPECT_EQ(song.IsChannelEmpty(6), 1);
+    EXPECT_TRUE(song.IsChannelEmpty(6));
 }
 
 TEST_F(LoopStretch, AFirstLoopThatSetsTheTempoIsNotStretched) {
@@ -221,12 +221,12 @@ TEST_F(LoopStretch, AWorkerStretchesWhileTheOwnerWatchesAndCancels) {
             EXPECT_FALSE(finished);
             EXPECT_TRUE(load.report.stretchCancelled);
             EXPECT_LT(percent.load(), 100);
-            EXPECT_EQ(song.IsChannelEmpty(8), 1);
+            EXPECT_TRUE(song.IsChannelEmpty(8));
             continue;
         }
         ASSERT_TRUE(finished);
         EXPECT_EQ(percent.load(), 100);
-        EXPECT_EQ(song.IsChannelEmpty(8), 1);  // nothing changes before PutLoop
+        EXPECT_TRUE(song.IsChannelEmpty(8));  // nothing changes before PutLoop
         ASSERT_TRUE(song.PutLoop(load).Ok());
         auto source = song.OpenChannelSource(8);
         ASSERT_NE(source, nullptr);
@@ -260,7 +260,7 @@ TEST_F(LoopStretch, AJobStretchesOnAWorkerAndPostsItsProgress) {
     ASSERT_GE(percents.size(), 2u);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(percents.back(), 100);
-    EXPECT_EQ(song.IsChannelEmpty(9), 1);  // nothing changes before Finish
+    EXPECT_TRUE(song.IsChannelEmpty(9));  // nothing changes before Finish
     const Song::LoadLoopReport report = job.Finish();
     ASSERT_TRUE(report.Ok());
     auto source = song.OpenChannelSource(9);
@@ -271,7 +271,7 @@ TEST_F(LoopStretch, AJobStretchesOnAWorkerAndPostsItsProgress) {
 }
 
 TEST_F(LoopStretch, ACancelledOrAbandonedJobLeavesTheChannelAsItWas) {
-    ASSERT_EQ(Load(10, Bar()), 0);
+    ASSERT_EQ(Load(10, Bar()), SongResult::Ok);
     const std::vector<std::uint8_t> before = SourceSamples(10);
     const std::string path = ClickFile("clicks100", 100);
     {
@@ -299,7 +299,7 @@ TEST_F(LoopStretch, EffectsAreNeverStretched) {
     const Song::LoadLoopReport report = song.LoadLoop(7, path, Song::LoadChoice{true, true, {}});
     ASSERT_TRUE(report.Ok());
     EXPECT_EQ(report.stretchRatio, 0.0);
-    EXPECT_EQ(song.IsEffect(7), 1);
+    EXPECT_TRUE(song.IsEffect(7));
     auto source = song.OpenChannelSource(7);
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->FrameCount(), static_cast<std::int32_t>(SamplesPerBar(kLoopRate, 100)));
@@ -340,7 +340,7 @@ TEST_F(LoopStretch, ASavedSongHoldsTheStretchedLoopAsAPlainWavAndRendersTheSame)
     };
     const auto render = [&](const std::string& name) {
         const std::string path = files.File(name);
-        EXPECT_EQ(song.SaveSong(path, Song::kSaveMixdown, nullptr), 0);
+        EXPECT_EQ(song.SaveSong(path, Song::kSaveMixdown, nullptr), SongResult::Ok);
         return samples(path);
     };
     const std::vector<std::uint8_t> before = render("before.wav");
@@ -348,7 +348,7 @@ TEST_F(LoopStretch, ASavedSongHoldsTheStretchedLoopAsAPlainWavAndRendersTheSame)
     ASSERT_TRUE(std::any_of(before.begin(), before.end(), [](std::uint8_t b) { return b != 0; }));
 
     const std::string songPath = files.File("stretched.tbo");
-    ASSERT_EQ(song.SaveSongFile(songPath, nullptr), 0);  // saved, then loaded again
+    ASSERT_EQ(song.SaveSongFile(songPath, nullptr), SongResult::Ok);  // saved, then loaded again
 
     // The sample record is a complete WAV file of the stretched loop.
     base::UnfmArchive archive;
@@ -375,10 +375,10 @@ TEST_F(LoopStretch, ASavedSongHoldsTheStretchedLoopAsAPlainWavAndRendersTheSame)
     FakeDevice otherDevice;
     otherDevice.format = device.format;
     Song other(loop);
-    ASSERT_EQ(other.AttachDevice(&otherDevice), 0);
-    ASSERT_EQ(other.LoadSong(songPath, 0), 0);
+    ASSERT_EQ(other.AttachDevice(&otherDevice), SongResult::Ok);
+    ASSERT_EQ(other.LoadSong(songPath, 0), SongResult::Ok);
     const std::string otherPath = files.File("other.wav");
-    ASSERT_EQ(other.SaveSong(otherPath, Song::kSaveMixdown, nullptr), 0);
+    ASSERT_EQ(other.SaveSong(otherPath, Song::kSaveMixdown, nullptr), SongResult::Ok);
     EXPECT_EQ(samples(otherPath), before);
     other.DetachDevice();
 }

@@ -13,10 +13,10 @@ namespace {
 
 class Mixdown : public SongFixture {
   protected:
-    std::unique_ptr<audio::Wave> Render(const audio::WAVEFORMATEX* format, int* result) {
+    std::unique_ptr<audio::Wave> Render(const audio::WAVEFORMATEX* format, SongResult* result) {
         const std::string path = out.File("mix.wav");
         *result = song.SaveSong(path, Song::kSaveMixdown, format);
-        if (*result != 0) return nullptr;
+        if (*result != SongResult::Ok) return nullptr;
         auto wave = std::make_unique<audio::Wave>();
         if (audio::LoadWave(*wave, path, audio::kLoadCopy) != audio::SoundResult::Ok) {
             return nullptr;
@@ -94,9 +94,9 @@ TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
         aligned ? std::array<std::uint32_t, 8>{0, 250, 500, 600, 900, 1000, 1200, 1500}
                 : std::array<std::uint32_t, 8>{0, 255, 505, 611, 903, 1001, 1207, 1503};
     const audio::WAVEFORMATEX format = Pcm(rate, 16, 2);
-    ASSERT_EQ(Load(0, Bar(), false, 0), 0);
-    ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), 0);  // fitted to two bars
-    ASSERT_EQ(Load(2, 3000, true, 5000), 0);           // an effect
+    ASSERT_EQ(Load(0, Bar(), false, 0), SongResult::Ok);
+    ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), SongResult::Ok);  // fitted to two bars
+    ASSERT_EQ(Load(2, 3000, true, 5000), SongResult::Ok);           // an effect
     const std::vector<MixEvent> events = {
         {t[0], kMasterVolume, 0, static_cast<std::uint32_t>(-500), 0},
         {t[0], kVolume, 0, static_cast<std::uint32_t>(-1000), 0},
@@ -117,9 +117,9 @@ TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
     EXPECT_EQ(song.MixLength().count, t[7]);
     const auto frames = static_cast<std::uint32_t>(std::uint64_t{t[7]} * rate / 1000);
 
-    int result = -1;
+    SongResult result = SongResult::Count_;
     auto rendered = Render(&format, &result);
-    ASSERT_EQ(result, 0);
+    ASSERT_EQ(result, SongResult::Ok);
     ASSERT_TRUE(rendered);
     ASSERT_EQ(*rendered->Format(), format);
     ASSERT_EQ(rendered->FrameCount(), static_cast<std::int32_t>(frames));
@@ -145,13 +145,13 @@ TEST_P(MixdownScenario, RenderMatchesThePlainComputationOfTheMix) {
     // The same song renders to the same bytes.
     const auto firstBytes = tamboro::test::ReadAll(out.File("mix.wav"));
     tamboro::test::TempDir other;  // same file name: the writer names the mix after it
-    ASSERT_EQ(song.SaveSong(other.File("mix.wav"), Song::kSaveMixdown, &format), 0);
+    ASSERT_EQ(song.SaveSong(other.File("mix.wav"), Song::kSaveMixdown, &format), SongResult::Ok);
     EXPECT_EQ(tamboro::test::ReadAll(other.File("mix.wav")), firstBytes);
 
     // In 24 bits the mix is made in 16 and widened by the writer, which
     // reads the render in pieces of its own sizes: the same samples.
     const audio::WAVEFORMATEX wide = Pcm(rate, 24, 2);
-    ASSERT_EQ(song.SaveSong(other.File("wide.wav"), Song::kSaveMixdown, &wide), 0);
+    ASSERT_EQ(song.SaveSong(other.File("wide.wav"), Song::kSaveMixdown, &wide), SongResult::Ok);
     audio::Wave widened;
     ASSERT_EQ(audio::LoadWave(widened, other.File("wide.wav"), audio::kLoadCopy),
               audio::SoundResult::Ok);
@@ -174,13 +174,13 @@ INSTANTIATE_TEST_SUITE_P(Rates, MixdownScenario, ::testing::Values(8000u, 11025u
 // must be exactly what converting and fitting the sources gives, for loops
 // in the device's format, fitted ones, effects and foreign rates.
 TEST_F(Mixdown, PreparedLoopsAreTheLoopsConvertedFromTheirSources) {
-    ASSERT_EQ(Load(0, Bar(), false, 0), 0);
-    ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), 0);
-    ASSERT_EQ(Load(2, 3000, true, 5000), 0);
+    ASSERT_EQ(Load(0, Bar(), false, 0), SongResult::Ok);
+    ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), SongResult::Ok);
+    ASSERT_EQ(Load(2, 3000, true, 5000), SongResult::Ok);
     auto foreign = RampLoop(11025, Pcm(11025, 16, 2), 7, "foreign");
-    ASSERT_EQ(song.ReplaceChannel(3, foreign.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(3, foreign.get(), false), SongResult::Ok);
     auto mono8 = RampLoop(4000, Pcm(22050, 8, 1), 9, "mono8");
-    ASSERT_EQ(song.ReplaceChannel(4, mono8.get(), true), 0);
+    ASSERT_EQ(song.ReplaceChannel(4, mono8.get(), true), SongResult::Ok);
     const audio::WAVEFORMATEX device = Pcm(8000, 16, 2);  // the fixture device's format
     for (int ch = 0; ch < 5; ++ch) {
         SCOPED_TRACE(ch);
@@ -196,15 +196,15 @@ TEST_F(Mixdown, PreparedLoopsAreTheLoopsConvertedFromTheirSources) {
 }
 
 TEST_F(Mixdown, NoMixNoRender) {
-    int result = -1;
+    SongResult result = SongResult::Count_;
     EXPECT_FALSE(Render(nullptr, &result));
-    EXPECT_EQ(result, 6);
+    EXPECT_EQ(result, SongResult::NoMix);
 }
 
 TEST_F(Mixdown, AMixStartingLaterIsSilentUntilItsFirstEventAndLoudAfter) {
-    ASSERT_EQ(Load(0, Bar()), 0);
+    ASSERT_EQ(Load(0, Bar()), SongResult::Ok);
     (*song.Events(0)) = {{500, kChannelOn, 0, 0, 0}, {1000, kChannelOff, 0, 0, 0}};
-    int result = -1;
+    SongResult result = SongResult::Count_;
     const audio::WAVEFORMATEX format = Pcm(8000, 16, 2);
     auto rendered = Render(&format, &result);
     ASSERT_TRUE(rendered);
@@ -216,9 +216,9 @@ TEST_F(Mixdown, AMixStartingLaterIsSilentUntilItsFirstEventAndLoudAfter) {
 }
 
 TEST_F(Mixdown, DefaultFormatIsCdQualityAndCompressedFormatsAreWritten) {
-    ASSERT_EQ(Load(0, Bar()), 0);
+    ASSERT_EQ(Load(0, Bar()), SongResult::Ok);
     (*song.Events(0)) = {{0, kChannelOn, 0, 0, 0}, {250, kChannelOff, 0, 0, 0}};
-    int result = -1;
+    SongResult result = SongResult::Count_;
     auto cd = Render(nullptr, &result);
     ASSERT_TRUE(cd);
     EXPECT_EQ(*cd->Format(), Pcm(44100, 16, 2));
@@ -234,7 +234,7 @@ TEST_F(Mixdown, DefaultFormatIsCdQualityAndCompressedFormatsAreWritten) {
     ima.cbSize = 2;
     ima.extra = {0xF9, 0x03};  // 1017 frames a block
     const std::string path = out.File("ima.wav");
-    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixdown, &ima), 0);
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixdown, &ima), SongResult::Ok);
     audio::Wave back;
     ASSERT_EQ(audio::LoadWave(back, path, audio::kLoadCopy), audio::SoundResult::Ok);
     EXPECT_EQ(back.Format()->wFormatTag, 0x11);

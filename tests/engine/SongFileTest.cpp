@@ -27,8 +27,8 @@ class SongFile : public SongFixture {
     }
     // A song with two loops, events, notes and properties.
     void Compose() {
-        ASSERT_EQ(Load(2, Bar() + 100, false, 7), 0);
-        ASSERT_EQ(Load(11, Bar() / 2, true, 3), 0);
+        ASSERT_EQ(Load(2, Bar() + 100, false, 7), SongResult::Ok);
+        ASSERT_EQ(Load(11, Bar() / 2, true, 3), SongResult::Ok);
         song.SetChannelName(11, "effetto già");
         song.SetTitle("Brano di prova");
         song.SetAuthor("Autore");
@@ -48,7 +48,7 @@ class SongFile : public SongFixture {
 
 TEST_F(SongFile, AnEmptySongIsHeaderAndOneIndexEntry) {
     const std::string path = Path("empty.tbo");
-    ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
     const auto bytes = tamboro::test::ReadAll(path);
     ASSERT_EQ(bytes.size(), 16u + 1664 + 8);
     EXPECT_EQ(std::memcmp(bytes.data(), "UNFM", 4), 0);
@@ -64,7 +64,7 @@ TEST_F(SongFile, RecordsFollowTheDocumentedOrder) {
     (*song.Events(7)) = {{1, kPan, 7, 5, 0}, {2, kPan, 7, 6, 0}, {3, kPan, 7, 7, 0}};
     song.SetNotes("abc");
     const std::string path = Path("song.tbo");
-    ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
     const auto sizes = RecordSizes(path);
     // header, two loops, events of channels 0, 2 and 7, notes
     ASSERT_EQ(sizes.size(), 7u);
@@ -98,7 +98,7 @@ TEST_F(SongFile, RecordsFollowTheDocumentedOrder) {
 TEST_F(SongFile, FullRoundTripGivesTheSameSong) {
     Compose();
     const std::string path = Path("song.tbo");
-    ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
     const auto prepared2 = device.loaded[Slot(2)].bytes;
     const auto prepared11 = device.loaded[Slot(11)].bytes;
     const auto events2 = (*song.GetEvents(2));
@@ -110,7 +110,7 @@ TEST_F(SongFile, FullRoundTripGivesTheSameSong) {
                                 EXPECT_EQ(phase, 1);
                                 progress.push_back(percent);
                             }),
-              0);
+              SongResult::Ok);
     EXPECT_EQ(progress.size(), 20u);
     EXPECT_EQ(song.GetMixMode(), MixMode::Ready);
     EXPECT_EQ(song.GetTempo(), 120.0);
@@ -135,11 +135,12 @@ TEST_F(SongFile, FullRoundTripGivesTheSameSong) {
 TEST_F(SongFile, SavingOverItsOwnFileKeepsEverything) {
     Compose();
     const std::string path = Path("song.tbo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     const auto first = tamboro::test::ReadAll(path);
     EXPECT_EQ(song.GetChannelFlags(2), kLoaded | kInArchive);  // reloaded from the file
     song.SetTitle("nuovo titolo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);  // loops read from the file it replaces
+    ASSERT_EQ(song.SaveSongFile(path, nullptr),
+              SongResult::Ok);  // loops read from the file it replaces
     EXPECT_EQ(song.GetTitle(), "nuovo titolo");
     const auto second = tamboro::test::ReadAll(path);
     EXPECT_EQ(first.size(), second.size());
@@ -153,11 +154,11 @@ TEST_F(SongFile, SavingOverItsOwnFileKeepsEverything) {
 TEST_F(SongFile, APlainSaveOverItsOwnFileDoesNotCutTheLoopsAway) {
     Compose();
     const std::string path = Path("song.tbo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);  // the loops now lie in the file
-    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);  // the loops now lie in the file
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), SongResult::Ok);
     ASSERT_NE(song.OpenChannelSource(2), nullptr);  // still readable
-    ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
-    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    ASSERT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
+    ASSERT_EQ(song.LoadSong(path, 0), SongResult::Ok);
     auto loop = song.OpenChannelSource(2);
     ASSERT_TRUE(loop);
     EXPECT_EQ(loop->FrameCount(), static_cast<std::int32_t>(Bar() + 100));
@@ -167,17 +168,17 @@ TEST_F(SongFile, APlainSaveOverItsOwnFileDoesNotCutTheLoopsAway) {
 TEST_F(SongFile, AFailedSaveLeavesTheOldFileAndTheSong) {
     Compose();
     const std::string path = Path("song.tbo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     const auto before = tamboro::test::ReadAll(path);
     // No temporary file can be made in a folder that does not exist.
-    EXPECT_EQ(song.SaveSongFile(files.File("gone/song.tbo"), nullptr), 7);
+    EXPECT_EQ(song.SaveSongFile(files.File("gone/song.tbo"), nullptr), SongResult::CreateFailed);
     // A loop that cannot be read back fails the save before anything is
     // replaced.
     tamboro::test::WriteAll(path + ".copy", before);
-    ASSERT_EQ(Load(5, Bar()), 0);
+    ASSERT_EQ(Load(5, Bar()), SongResult::Ok);
     platform::DeleteFile(song.GetSourceFile(5));
-    EXPECT_EQ(song.SaveSongFile(path, nullptr), 9);
-    EXPECT_EQ(song.IsChannelEmpty(5), 0);
+    EXPECT_EQ(song.SaveSongFile(path, nullptr), SongResult::TempFileFailed);
+    EXPECT_FALSE(song.IsChannelEmpty(5));
     EXPECT_EQ(files.List(), (std::vector<std::string>{"song.tbo", "song.tbo.copy"}));
     EXPECT_EQ(song.GetTitle(), "Brano di prova");
     EXPECT_EQ(tamboro::test::ReadAll(path), before);
@@ -186,7 +187,7 @@ TEST_F(SongFile, AFailedSaveLeavesTheOldFileAndTheSong) {
 TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
     Compose();
     const std::string path = Path("mix.tbo");
-    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), SongResult::Ok);
     const auto sizes = RecordSizes(path);
     ASSERT_EQ(sizes.size(), 4u);  // header, two event records, notes
     EXPECT_EQ(sizes[1], 20u);
@@ -196,12 +197,12 @@ TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
     song.Events(2)->clear();
     song.SetTitle("altro");
     song.NewSong(60.0);
-    ASSERT_EQ(Load(2, Bar()), 0);
-    ASSERT_EQ(song.LoadSong(path, Song::kLoadMixOnly), 0);
+    ASSERT_EQ(Load(2, Bar()), SongResult::Ok);
+    ASSERT_EQ(song.LoadSong(path, Song::kLoadMixOnly), SongResult::Ok);
     EXPECT_EQ(song.GetTempo(), 60.0);
     EXPECT_EQ(song.GetTitle(), "Brano di prova");
-    EXPECT_EQ(song.IsEffect(11), 1);        // the stored bit is copied...
-    EXPECT_EQ(song.IsChannelEmpty(11), 1);  // ...onto a channel that stays empty
+    EXPECT_TRUE(song.IsEffect(11));        // the stored bit is copied...
+    EXPECT_TRUE(song.IsChannelEmpty(11));  // ...onto a channel that stays empty
     ASSERT_EQ(song.GetEvents(2)->size(), 3u);
     EXPECT_EQ(std::next(song.GetEvents(2)->begin())->time, 3000u);  // 1500 ms at 120 -> 3000 at 60
     EXPECT_EQ(song.GetEvents(2)->back().time, 8000u);
@@ -213,21 +214,21 @@ TEST_F(SongFile, MixOnlyFilesCarryNoLoopsAndLoadOntoTheCurrentSong) {
 TEST_F(SongFile, AMixOnlyFileOpenedInFullGivesEmptyChannelsWithTheirMix) {
     Compose();
     const std::string path = Path("mix.tbo");
-    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(path, Song::kSaveMixOnly, nullptr), SongResult::Ok);
     song.Reset();
-    ASSERT_EQ(song.LoadSong(path, 0), 0);
-    EXPECT_EQ(song.IsChannelEmpty(2), 1);  // no loop behind the stored bits
-    EXPECT_EQ(song.IsEffect(11), 1);
+    ASSERT_EQ(song.LoadSong(path, 0), SongResult::Ok);
+    EXPECT_TRUE(song.IsChannelEmpty(2));  // no loop behind the stored bits
+    EXPECT_TRUE(song.IsEffect(11));
     EXPECT_EQ(song.GetChannelName(11), "effetto già");
     EXPECT_EQ(song.GetEvents(2)->size(), 3u);
     // Such a song saves again like any other.
-    EXPECT_EQ(song.SaveSong(Path("again.tbo"), 0, nullptr), 0);
+    EXPECT_EQ(song.SaveSong(Path("again.tbo"), 0, nullptr), SongResult::Ok);
 }
 
 TEST_F(SongFile, DamagedSongsAreRefused) {
     Compose();
     const std::string good = Path("good.tbo");
-    ASSERT_EQ(song.SaveSong(good, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(good, 0, nullptr), SongResult::Ok);
     const auto bytes = tamboro::test::ReadAll(good);
 
     // Rewrites the archive with record `index` replaced by `record`.
@@ -279,12 +280,11 @@ TEST_F(SongFile, DamagedSongsAreRefused) {
 
     for (const auto& c : cases) {
         Compose();
-        const int result = song.LoadSong(c.path, 0);
-        EXPECT_EQ(result, 8) << c.what;
+        EXPECT_EQ(song.LoadSong(c.path, 0), SongResult::BadSongFile) << c.what;
         EXPECT_EQ(song.GetTempo(), 120.0) << c.what;
         EXPECT_EQ(song.GetTitle(), "") << c.what;
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            EXPECT_EQ(song.IsChannelEmpty(ch), 1) << c.what << " " << ch;
+            EXPECT_TRUE(song.IsChannelEmpty(ch)) << c.what << " " << ch;
             EXPECT_TRUE(song.GetEvents(ch)->empty()) << c.what << " " << ch;
         }
     }
@@ -293,12 +293,12 @@ TEST_F(SongFile, DamagedSongsAreRefused) {
     auto cut = bytes;
     cut.resize(bytes.size() - 9);
     tamboro::test::WriteAll(Path("cut.tbo"), cut);
-    EXPECT_EQ(song.LoadSong(Path("cut.tbo"), 0), 8);
+    EXPECT_EQ(song.LoadSong(Path("cut.tbo"), 0), SongResult::BadSongFile);
     EXPECT_EQ(song.GetTitle(), "Brano di prova");
-    EXPECT_EQ(song.IsChannelEmpty(2), 0);
-    EXPECT_EQ(song.LoadSong(Path("missing.tbo"), 0), 10);
+    EXPECT_FALSE(song.IsChannelEmpty(2));
+    EXPECT_EQ(song.LoadSong(Path("missing.tbo"), 0), SongResult::OpenFailed);
     tamboro::test::WriteAll(Path("text.tbo"), {'h', 'e', 'l', 'l', 'o'});
-    EXPECT_EQ(song.LoadSong(Path("text.tbo"), 0), 8);
+    EXPECT_EQ(song.LoadSong(Path("text.tbo"), 0), SongResult::BadSongFile);
 }
 
 }  // namespace

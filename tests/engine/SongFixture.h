@@ -38,7 +38,7 @@ class SongFixture : public ::testing::Test {
     void SetUp() override {
         ::setenv("TMPDIR", temp.Path().c_str(), 1);
         device.format = Pcm(8000, 16, 2);  // small rate: small files, same rules
-        ASSERT_EQ(song.AttachDevice(&device), 0);
+        ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
         song.NewSong(120.0);
     }
     void TearDown() override {
@@ -50,7 +50,7 @@ class SongFixture : public ::testing::Test {
     std::uint32_t Bar() const {
         return static_cast<std::uint32_t>(device.format.nSamplesPerSec * 240.0 / song.GetTempo());
     }
-    int Load(int ch, std::uint32_t frames, bool effect = false, int seed = 0) {
+    SongResult Load(int ch, std::uint32_t frames, bool effect = false, int seed = 0) {
         auto wave = RampLoop(frames, device.format, seed, ("loop" + std::to_string(ch)).c_str());
         return song.ReplaceChannel(ch, wave.get(), effect);
     }

@@ -38,7 +38,7 @@ TEST_F(SongLoops, LoopsAreFittedToTheNearestWholeBars) {
     };
     int ch = 0;
     for (const auto& c : cases) {
-        ASSERT_EQ(Load(ch, c.frames, c.effect), 0) << c.what;
+        ASSERT_EQ(Load(ch, c.frames, c.effect), SongResult::Ok) << c.what;
         EXPECT_EQ(DeviceFrames(ch), c.expected) << c.what;
         EXPECT_EQ(song.GetPreparedLength(ch), c.expected * 1000ull / 8000) << c.what;
         EXPECT_EQ(song.GetSourceLength(ch), c.frames * 1000ull / 8000) << c.what;
@@ -56,8 +56,8 @@ TEST_F(SongLoops, LoopsAreFittedToTheNearestWholeBars) {
 }
 
 TEST_F(SongLoops, ChannelKeepsNameFilesAndFlags) {
-    ASSERT_EQ(Load(3, Bar()), 0);
-    EXPECT_EQ(song.IsChannelEmpty(3), 0);
+    ASSERT_EQ(Load(3, Bar()), SongResult::Ok);
+    EXPECT_FALSE(song.IsChannelEmpty(3));
     EXPECT_EQ(song.GetChannelName(3), "loop3");
     EXPECT_EQ(song.GetChannelFlags(3), kLoaded);
     // The source and the prepared loop are unnamed temporary files held
@@ -74,24 +74,24 @@ TEST_F(SongLoops, ChannelKeepsNameFilesAndFlags) {
 
     // Replacing lets the old files go and drops the channel's events.
     song.Events(3)->push_back({5, kVolume, 3, 0, 0});
-    ASSERT_EQ(Load(3, 2 * Bar()), 0);
+    ASSERT_EQ(Load(3, 2 * Bar()), SongResult::Ok);
     EXPECT_EQ(platform::OpenTemporaryCount(), held);
     EXPECT_TRUE(song.GetEvents(3)->empty());
 
     // Emptying lets go of everything the channel had.
-    ASSERT_EQ(song.ReplaceChannel(3, nullptr, false), 0);
-    EXPECT_EQ(song.IsChannelEmpty(3), 1);
+    ASSERT_EQ(song.ReplaceChannel(3, nullptr, false), SongResult::Ok);
+    EXPECT_TRUE(song.IsChannelEmpty(3));
     EXPECT_EQ(song.GetChannelName(3), "");
     EXPECT_EQ(platform::OpenTemporaryCount(), held - 2);
     EXPECT_EQ(device.IsLoaded(Slot(3)), 0);
-    EXPECT_EQ(song.ReplaceChannel(20, nullptr, false), 1);
-    EXPECT_EQ(song.PrepareChannel(-1, nullptr), 1);
+    EXPECT_EQ(song.ReplaceChannel(20, nullptr, false), SongResult::BadArgument);
+    EXPECT_EQ(song.PrepareChannel(-1, nullptr), SongResult::BadArgument);
 }
 
 TEST_F(SongLoops, ResetDeletesEveryTemporaryFile) {
     const int before = platform::OpenTemporaryCount();
-    ASSERT_EQ(Load(0, Bar()), 0);
-    ASSERT_EQ(Load(19, Bar(), true), 0);
+    ASSERT_EQ(Load(0, Bar()), SongResult::Ok);
+    ASSERT_EQ(Load(19, Bar(), true), SongResult::Ok);
     EXPECT_EQ(platform::OpenTemporaryCount(), before + 4);
     EXPECT_TRUE(temp.List().empty());  // unnamed files
     song.Reset();
@@ -100,42 +100,42 @@ TEST_F(SongLoops, ResetDeletesEveryTemporaryFile) {
 
 TEST_F(SongLoops, ForeignFormatsAreConvertedAndMonoSourcesHonoured) {
     auto wave = RampLoop(4000, Pcm(4000, 8, 1), 0, "low");  // one bar at 4000 Hz
-    ASSERT_EQ(song.ReplaceChannel(0, wave.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(0, wave.get(), false), SongResult::Ok);
     EXPECT_EQ(device.loaded[Slot(0)].format, Pcm(8000, 16, 2));
     EXPECT_EQ(DeviceFrames(0), Bar());
     // The caller's wave is untouched.
     EXPECT_EQ(wave->Format()->nSamplesPerSec, 4000u);
     EXPECT_EQ(wave->FrameCount(), 4000);
 
-    ASSERT_EQ(song.SetOutputFormat(0, Pcm(8000, 16, 2), true, true), 0);
+    ASSERT_EQ(song.SetOutputFormat(0, Pcm(8000, 16, 2), true, true), SongResult::Ok);
     EXPECT_EQ(device.loaded[Slot(0)].format.nChannels, 1);
     EXPECT_EQ(device.loaded[Slot(0)].flags, 5u);  // software mixing
 }
 
 TEST_F(SongLoops, OutputFormatChangePreparesEveryLoadedChannelWithProgress) {
-    ASSERT_EQ(Load(2, Bar()), 0);
-    ASSERT_EQ(Load(7, 2 * Bar()), 0);
+    ASSERT_EQ(Load(2, Bar()), SongResult::Ok);
+    ASSERT_EQ(Load(7, 2 * Bar()), SongResult::Ok);
     std::vector<std::tuple<int, int, int>> calls;
     ASSERT_EQ(song.SetOutputFormat(
                   1, Pcm(22050, 8, 2), false, false,
                   [&](int phase, int ch, int percent) { calls.emplace_back(phase, ch, percent); }),
-              0);
+              SongResult::Ok);
     EXPECT_EQ(calls, (std::vector<std::tuple<int, int, int>>{{2, 2, 10}, {2, 7, 35}}));
     EXPECT_EQ(device.loaded[Slot(7)].format, Pcm(22050, 8, 2));
     EXPECT_EQ(device.GetDataBytes(Slot(7)), 2 * 44100u * 2);  // two bars, 2 bytes a frame
 }
 
 TEST_F(SongLoops, EffectSwitchPreparesTheLoopAgain) {
-    ASSERT_EQ(Load(4, Bar() + Bar() / 4), 0);
+    ASSERT_EQ(Load(4, Bar() + Bar() / 4), SongResult::Ok);
     EXPECT_EQ(DeviceFrames(4), Bar());
-    ASSERT_EQ(song.SetEffect(4, true), 0);
+    ASSERT_EQ(song.SetEffect(4, true), SongResult::Ok);
     EXPECT_EQ(DeviceFrames(4), Bar() + Bar() / 4);
-    ASSERT_EQ(song.SetEffect(4, false), 0);
+    ASSERT_EQ(song.SetEffect(4, false), SongResult::Ok);
     EXPECT_EQ(DeviceFrames(4), Bar());
 }
 
 TEST_F(SongLoops, OpenedLoopsCarryTheChannelName) {
-    ASSERT_EQ(Load(5, Bar() / 2), 0);
+    ASSERT_EQ(Load(5, Bar() / 2), SongResult::Ok);
     song.SetChannelName(5, "rinominato");
     auto prepared = song.OpenChannelPrepared(5);
     ASSERT_TRUE(prepared);
@@ -151,10 +151,10 @@ TEST_F(SongLoops, OpenedLoopsCarryTheChannelName) {
 
 TEST_F(SongLoops, WithoutADeviceALoopIsKeptButNotPrepared) {
     song.DetachDevice();
-    ASSERT_EQ(Load(0, Bar()), 0);
-    EXPECT_EQ(song.IsChannelEmpty(0), 0);
+    ASSERT_EQ(Load(0, Bar()), SongResult::Ok);
+    EXPECT_FALSE(song.IsChannelEmpty(0));
     EXPECT_TRUE(song.GetPreparedFile(0).empty());
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     EXPECT_EQ(device.IsLoaded(Slot(0)), 1);  // attaching prepares it
 }
 

@@ -29,7 +29,7 @@ TEST_F(SongTest, FreshSongHasNoSongAndNoTempoUntilNewSong) {
 }
 
 TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     song.NewSong(100.0);
     song.SetMasterVolume(-700);
     song.SetInitialMasterVolume(-600);
@@ -66,11 +66,11 @@ TEST_F(SongTest, ResetGivesTheDocumentedStartingLevels) {
 
 TEST_F(SongTest, BadChannelIndexesAreRejectedByEveryOperation) {
     for (int ch : {-1, 20, 1000, -2147483647 - 1}) {
-        EXPECT_EQ(song.IsChannelEmpty(ch), 1) << ch;
+        EXPECT_TRUE(song.IsChannelEmpty(ch)) << ch;
         EXPECT_EQ(song.GetChannelName(ch), "") << ch;
-        EXPECT_EQ(song.SetChannelName(ch, "x"), 1) << ch;
-        EXPECT_EQ(song.IsEffect(ch), 0) << ch;
-        EXPECT_EQ(song.SetEffect(ch, true), 1) << ch;
+        EXPECT_EQ(song.SetChannelName(ch, "x"), SongResult::BadArgument) << ch;
+        EXPECT_FALSE(song.IsEffect(ch)) << ch;
+        EXPECT_EQ(song.SetEffect(ch, true), SongResult::BadArgument) << ch;
         EXPECT_EQ(song.GetPreparedLength(ch), 0u) << ch;
         EXPECT_EQ(song.GetSourceLength(ch), 0u) << ch;
         EXPECT_EQ(song.GetVoice(ch), kNoVoice) << ch;
@@ -82,11 +82,11 @@ TEST_F(SongTest, BadChannelIndexesAreRejectedByEveryOperation) {
 }
 
 TEST_F(SongTest, EmptyChannelsCanBeNamedButNotFlaggedAsEffects) {
-    EXPECT_EQ(song.IsChannelEmpty(0), 1);
-    EXPECT_EQ(song.SetChannelName(0, "nuovo"), 0);
+    EXPECT_TRUE(song.IsChannelEmpty(0));
+    EXPECT_EQ(song.SetChannelName(0, "nuovo"), SongResult::Ok);
     EXPECT_EQ(song.GetChannelName(0), "nuovo");
-    EXPECT_EQ(song.SetEffect(0, true), 1);
-    EXPECT_EQ(song.IsEffect(0), 0);
+    EXPECT_EQ(song.SetEffect(0, true), SongResult::BadArgument);
+    EXPECT_FALSE(song.IsEffect(0));
 }
 
 TEST(EventList, InsertionIsSortedAndStableWithinAMillisecond) {
@@ -119,8 +119,9 @@ TEST(SongResults, EveryResultHasItsMessage) {
 }
 
 TEST_F(SongTest, AttachTakesASlotPerChannel) {
-    EXPECT_EQ(song.AttachDevice(static_cast<audio::OutputDeviceInterface*>(nullptr)), 1);
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    EXPECT_EQ(song.AttachDevice(static_cast<audio::OutputDeviceInterface*>(nullptr)),
+              SongResult::BadArgument);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     // The tempo clock counts frames; it needs no slot of its own.
     EXPECT_EQ(device.SlotsInUse(), 20);
     std::vector<std::uint32_t> voices;
@@ -151,10 +152,10 @@ TEST_F(SongTest, TempoClockRunsEightWholeBarsOfFrames) {
     for (const auto& c : cases) {
         FakeDevice fresh;
         Song s(loop);
-        ASSERT_EQ(s.AttachDevice(&fresh), 0);
+        ASSERT_EQ(s.AttachDevice(&fresh), SongResult::Ok);
         audio::WAVEFORMATEX f;
         audio::MakePcmFormat(f, c.rate, c.bits, c.channels);
-        ASSERT_EQ(s.SetOutputFormat(-1, f, c.mono, false), 0);
+        ASSERT_EQ(s.SetOutputFormat(-1, f, c.mono, false), SongResult::Ok);
         s.NewSong(c.tempo);
         // A bar holds trunc(rate x 240 / tempo) frames, whatever the sample
         // size (a clock sized in bytes would lose up to a frame per bar).
@@ -165,13 +166,14 @@ TEST_F(SongTest, TempoClockRunsEightWholeBarsOfFrames) {
 }
 
 TEST_F(SongTest, SetOutputFormatSwitchesWithTheDeviceOffAndRestoresIt) {
-    EXPECT_EQ(song.SetOutputFormat(2, device.format, false, false), 0);  // no device: nothing
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    EXPECT_EQ(song.SetOutputFormat(2, device.format, false, false),
+              SongResult::Ok);  // no device: nothing
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     device.Activate(1);
     device.log.clear();
     audio::WAVEFORMATEX f;
     audio::MakePcmFormat(f, 22050, 8, 2);
-    ASSERT_EQ(song.SetOutputFormat(3, f, true, true), 0);
+    ASSERT_EQ(song.SetOutputFormat(3, f, true, true), SongResult::Ok);
     EXPECT_EQ(device.log, (std::vector<std::string>{"deactivate", "select", "format", "activate"}));
     EXPECT_EQ(device.selected, 3);
     EXPECT_EQ(device.format, f);
@@ -181,17 +183,17 @@ TEST_F(SongTest, SetOutputFormatSwitchesWithTheDeviceOffAndRestoresIt) {
 
     device.Activate(0);
     device.log.clear();
-    ASSERT_EQ(song.SetOutputFormat(0, f, false, false), 0);
+    ASSERT_EQ(song.SetOutputFormat(0, f, false, false), SongResult::Ok);
     EXPECT_EQ(std::count(device.log.begin(), device.log.end(), "activate"), 0);
 
     audio::WAVEFORMATEX broken = f;
     broken.nBlockAlign = 0;
-    EXPECT_EQ(song.SetOutputFormat(0, broken, false, false), 1);
+    EXPECT_EQ(song.SetOutputFormat(0, broken, false, false), SongResult::BadArgument);
     EXPECT_EQ(device.format, f);
 }
 
 TEST_F(SongTest, NewSongRebuildsTheClockForTheNewTempo) {
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     song.NewSong(120.0);
     const Frames at120 = song.ClockPeriod();
     ASSERT_GT(at120.count, 0u);
@@ -205,7 +207,7 @@ TEST(SongDevice, DetachingAnOwnedDeviceDestroysIt) {
     bool destroyed = false;
     {
         Song song(loop);
-        ASSERT_EQ(song.AttachDevice(std::make_unique<FakeDevice>(&destroyed)), 0);
+        ASSERT_EQ(song.AttachDevice(std::make_unique<FakeDevice>(&destroyed)), SongResult::Ok);
         EXPECT_EQ(song.DetachDevice(), nullptr);
         EXPECT_TRUE(destroyed);
         EXPECT_EQ(song.Device(), nullptr);
@@ -213,7 +215,7 @@ TEST(SongDevice, DetachingAnOwnedDeviceDestroysIt) {
     destroyed = false;
     {
         Song song(loop);
-        ASSERT_EQ(song.AttachDevice(std::make_unique<FakeDevice>(&destroyed)), 0);
+        ASSERT_EQ(song.AttachDevice(std::make_unique<FakeDevice>(&destroyed)), SongResult::Ok);
         song.NewSong(120.0);
     }
     EXPECT_TRUE(destroyed);  // the song let it go with itself
@@ -224,7 +226,7 @@ TEST(SongDevice, BorrowedDeviceOutlivesTheSongWithEverySlotFreed) {
     FakeDevice device;
     {
         Song song(loop);
-        ASSERT_EQ(song.AttachDevice(&device), 0);
+        ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
         song.NewSong(120.0);
     }
     EXPECT_EQ(device.SlotsInUse(), 0);

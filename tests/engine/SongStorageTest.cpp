@@ -17,8 +17,8 @@ class SongStorageTest : public SongFixture {
   protected:
     // A mix of two channels lasting `ms`.
     void WriteMix(std::uint32_t ms) {
-        ASSERT_EQ(Load(0, Bar(), false, 3), 0);
-        ASSERT_EQ(Load(1, 2 * Bar(), false, 900), 0);
+        ASSERT_EQ(Load(0, Bar(), false, 3), SongResult::Ok);
+        ASSERT_EQ(Load(1, 2 * Bar(), false, 900), SongResult::Ok);
         *song.Events(0) = {{0, kMasterVolume, 0, static_cast<std::uint32_t>(-300), 0},
                            {0, kChannelOn, 0, 0, 0},
                            {ms, kChannelOff, 0, 0, 0}};
@@ -35,7 +35,7 @@ class SongStorageTest : public SongFixture {
 TEST_F(SongStorageTest, AMixdownOnTheWorkerReportsOnTheCallersThreadAndWritesTheRender) {
     WriteMix(20000);
     const audio::WAVEFORMATEX format = Pcm(8000, 16, 2);
-    ASSERT_EQ(song.SaveSong(out.File("direct.wav"), Song::kSaveMixdown, &format), 0);
+    ASSERT_EQ(song.SaveSong(out.File("direct.wav"), Song::kSaveMixdown, &format), SongResult::Ok);
 
     SongStorage storage(loop);
     std::vector<int> percents;
@@ -120,7 +120,7 @@ class SongFileStorageTest : public SongStorageTest {
     void Compose(int seed = 0) {
         for (const int ch : kLoops)
             ASSERT_EQ(Load(ch, Bar() + 50 * static_cast<std::uint32_t>(ch), ch == 12, seed + ch),
-                      0);
+                      SongResult::Ok);
         song.SetTitle("Brano " + std::to_string(seed));
         song.SetNotes("note");
         song.SetInitialVolume(3, -700);
@@ -162,10 +162,11 @@ class SongFileStorageTest : public SongStorageTest {
 
 TEST_F(SongFileStorageTest, ASaveOnTheWorkerWritesWhatADirectSaveWrites) {
     Compose();
-    ASSERT_EQ(song.SaveSong(out.File("direct.tbo"), 0, nullptr), 0);
-    ASSERT_EQ(song.SaveSong(out.File("direct-mix.tbo"), Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("direct.tbo"), 0, nullptr), SongResult::Ok);
+    ASSERT_EQ(song.SaveSong(out.File("direct-mix.tbo"), Song::kSaveMixOnly, nullptr),
+              SongResult::Ok);
     const audio::WAVEFORMATEX format = Pcm(11025, 8, 1);
-    ASSERT_EQ(song.SaveSong(out.File("direct-8.tbo"), 0, &format), 0);
+    ASSERT_EQ(song.SaveSong(out.File("direct-8.tbo"), 0, &format), SongResult::Ok);
 
     SongStorage storage(loop);
     std::vector<std::array<int, 3>> seen;
@@ -211,7 +212,7 @@ TEST_F(SongFileStorageTest, ASaveOnTheWorkerWritesWhatADirectSaveWrites) {
 
 TEST_F(SongFileStorageTest, ASaveCancelledHalfWayLeavesTheOldFileAndNoTemporaryFile) {
     Compose(1);
-    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), SongResult::Ok);
     const auto old = tamboro::test::ReadAll(out.File("song.tbo"));
     ASSERT_FALSE(old.empty());
     song.SetTitle("a new title");
@@ -242,15 +243,15 @@ TEST_F(SongFileStorageTest, ASaveCancelledHalfWayLeavesTheOldFileAndNoTemporaryF
         EXPECT_EQ(out.List(), std::vector<std::string>{"song.tbo"});
     }
     // The song file loads as the song it was.
-    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), SongResult::Ok);
     EXPECT_EQ(song.GetTitle(), "Brano 1");
     EXPECT_TRUE(song.IsChannelEmpty(5));
 }
 
 TEST_F(SongFileStorageTest, ALoadOnTheWorkerGivesTheSongADirectLoadGives) {
     Compose(2);
-    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
-    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), SongResult::Ok);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), SongResult::Ok);
     const SongDocument direct = song.Document();
     const auto directSlots = SlotBytes();
 
@@ -281,7 +282,7 @@ TEST_F(SongFileStorageTest, ALoadOnTheWorkerGivesTheSongADirectLoadGives) {
         EXPECT_EQ(device.loaded[static_cast<std::size_t>(Slot(ch))].path, song.GetPreparedFile(ch));
     }
     // A mix-only load onto it as well.
-    ASSERT_EQ(song.SaveSong(out.File("mix.tbo"), Song::kSaveMixOnly, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("mix.tbo"), Song::kSaveMixOnly, nullptr), SongResult::Ok);
     song.Events(3)->clear();
     ASSERT_EQ(Run(storage,
                   [&](ProgressFn p, SongStorage::DoneFn d) {
@@ -294,7 +295,7 @@ TEST_F(SongFileStorageTest, ALoadOnTheWorkerGivesTheSongADirectLoadGives) {
 
 TEST_F(SongFileStorageTest, ACancelledLoadLeavesTheSongUntouchedAndNoPreparedFiles) {
     Compose(3);
-    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), SongResult::Ok);
     song.NewSong(130.0);
     Load(1, Bar(), false, 5);
     Load(3, 2 * Bar(), true, 6);
@@ -347,8 +348,8 @@ TEST_F(SongFileStorageTest, FilesThatCannotBeLoadedAnswerAsADirectLoadDoes) {
 
 TEST_F(SongFileStorageTest, SavingTheSongFileOnTheWorkerReplacesItAndReloadsTheSong) {
     Compose(5);
-    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
-    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), SongResult::Ok);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), SongResult::Ok);
     song.SetTitle("saved again");
     Load(5, Bar(), false, 8);  // a loop of its own source file
     ASSERT_FALSE(song.GetSourceFile(5).empty());
@@ -365,7 +366,7 @@ TEST_F(SongFileStorageTest, SavingTheSongFileOnTheWorkerReplacesItAndReloadsTheS
     EXPECT_TRUE(song.GetSourceFile(5).empty());
     EXPECT_EQ(song.GetChannelFlags(5), kLoaded | kInArchive);
     const SongDocument reloaded = song.Document();
-    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), 0);
+    ASSERT_EQ(song.LoadSong(out.File("song.tbo"), 0), SongResult::Ok);
     EXPECT_EQ(song.Document(), reloaded);
 }
 
@@ -387,7 +388,7 @@ TEST_F(SongFileStorageTest, OneJobAtATime) {
 
 TEST_F(SongFileStorageTest, AStorageDestroyedWhileItLoadsLeavesTheSongAndNoFiles) {
     Compose(7);
-    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(out.File("song.tbo"), 0, nullptr), SongResult::Ok);
     const SongDocument before = song.Document();
     const auto tempFiles = temp.List();
     {

@@ -49,7 +49,7 @@ class Perform : public ::testing::TestWithParam<PerformCase> {
         const std::uint32_t frames[] = {bar, 2 * bar, bar, bar * 3 / 5};
         for (int ch = 0; ch < 4; ++ch) {
             auto wave = PatternLoop(format, frames[ch], 97 * ch + 5);
-            ASSERT_EQ(song.ReplaceChannel(ch, wave.get(), ch == 3), 0);
+            ASSERT_EQ(song.ReplaceChannel(ch, wave.get(), ch == 3), SongResult::Ok);
             song.SetInitialVolume(ch, 0);
         }
         if (withMix) {
@@ -74,7 +74,7 @@ class Perform : public ::testing::TestWithParam<PerformCase> {
             put(2200, kChannelOff, 2, 0);
             put(2200, kChannelOff, 3, 0);
         }
-        ASSERT_EQ(song.SaveSong(path, 0, nullptr), 0);
+        ASSERT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
     }
     std::vector<std::uint8_t> Samples(const std::string& path) {
         audio::Wave wave;
@@ -89,7 +89,7 @@ class Perform : public ::testing::TestWithParam<PerformCase> {
     SongDocument Document(const std::string& path) {
         platform::EventLoop loop;
         Song song(loop);
-        EXPECT_EQ(song.LoadSong(path, 0), 0);
+        EXPECT_EQ(song.LoadSong(path, 0), SongResult::Ok);
         return song.Document();
     }
     int Cli(const std::string& args) {

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
         const auto report = song.LoadLoop(ch, loops + "/" + p.file, p.effect);
         if (!report.Ok()) {
             std::fprintf(stderr, "tamboro-demosong: cannot load %s (file %d, song %d)\n", p.file,
-                         report.fileResult, report.songResult);
+                         audio::ToInt(report.fileResult), engine::ToInt(report.songResult));
             return 1;
         }
         song.SetInitialVolume(ch, p.volume + kLift);
@@ -145,10 +145,10 @@ int main(int argc, char** argv) {
         engine::InsertEvent(
             (*song.Events(e.kind == engine::kMasterVolume ? 0 : static_cast<int>(e.channel))), e);
     }
-    const int result = song.SaveSong(argv[2], 0, nullptr);
-    if (result != 0) {
+    const engine::SongResult result = song.SaveSong(argv[2], 0, nullptr);
+    if (result != engine::SongResult::Ok) {
         std::fprintf(stderr, "tamboro-demosong: %s (code %d)\n",
-                     engine::SongResultMessage(result).c_str(), result);
+                     engine::SongResultMessage(result).c_str(), engine::ToInt(result));
         return 1;
     }
     return 0;

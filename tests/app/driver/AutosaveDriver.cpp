@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
         tamboro::app::Autosave* autosave = frame.AutosaveWriter();
         if (autosave == nullptr || autosave->Written() < 1) return;
         poll.stop();
-        if (s.SaveSong(expected, 0, nullptr) != 0) QCoreApplication::exit(5);
+        if (s.SaveSong(expected, 0, nullptr) != tamboro::engine::SongResult::Ok)
+            QCoreApplication::exit(5);
         std::printf("ready\n");
         std::fflush(stdout);
         if (mode == "clean") QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
