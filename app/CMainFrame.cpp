@@ -601,8 +601,7 @@ void CMainFrame::HistoryChanged() {
 }
 
 console::HistoryResult CMainFrame::StepHistory(bool redo) {
-    const bool busy =
-        m_song->IsRecording() || m_song->IsPlayingBack() || (m_console && m_console->Editing());
+    const bool busy = m_song->TakeRunning() || (m_console && m_console->Editing());
     engine::SongDocument restored;
     const console::HistoryResult r = redo ? m_history.Redo(m_song->Document(), busy, restored)
                                           : m_history.Undo(m_song->Document(), busy, restored);

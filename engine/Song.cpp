@@ -129,7 +129,7 @@ void Song::Reset() {
         if (m_device != nullptr && m_voice[ch] != kNoVoice) {
             m_device->Unload(static_cast<int>(m_voice[ch]));
         }
-        ClearFile(m_sourceFile[ch]);
+        m_doc.channels[ch].loop.reset();
         ClearFile(m_preparedFile[ch]);
         m_doc.channels[ch].name.clear();
         m_doc.channels[ch].events.clear();
@@ -215,7 +215,8 @@ const std::string& Song::GetPreparedFile(int ch) const {
 
 const std::string& Song::GetSourceFile(int ch) const {
     static const std::string empty;
-    return ValidChannel(ch) ? m_sourceFile[ch] : empty;
+    return ValidChannel(ch) && m_doc.channels[ch].loop ? m_doc.channels[ch].loop->SourceFile()
+                                                       : empty;
 }
 
 }  // namespace tamboro::engine

@@ -100,14 +100,30 @@ class Song {
     // The device slot of a channel, kNoVoice when none.
     std::uint32_t GetVoice(int ch) const;
     const std::string& GetPreparedFile(int ch) const;
+    // The temporary file holding the loop as loaded; empty when the loop
+    // still lies in the song file or the channel is empty.
     const std::string& GetSourceFile(int ch) const;
 
-    // The document: texts, tempo, channels and their recorded mix.
+    // The document: texts, tempo, channels with their loops, and the
+    // recorded mix. A copy is cheap (loops are shared) and can be restored.
     const SongDocument& Document() const { return m_doc; }
-    // Takes the texts, levels at rest and events of `snapshot` (an earlier
-    // copy of Document(): the mix editor's undo); loops stay as they are.
-    // WrongMode while a take runs.
-    SongResult RestoreMix(const SongDocument& snapshot);
+    // Brings the song back to `snapshot`, an earlier copy of Document() (the
+    // undo history's): texts, tempo, levels at rest, events, and each
+    // channel's loop, name and flags. A channel whose loop or effect flag
+    // changes is switched off and its loop is prepared again into its
+    // slot; a new tempo prepares every loop again. The live levels of
+    // channels whose levels at rest change (and of the master) follow them.
+    // WrongMode while TakeRunning() (nothing changes then). Otherwise the
+    // whole document is taken even when a preparation fails: the first
+    // failure is returned (as PrepareChannel's) and that channel stays
+    // silent. Owner thread.
+    SongResult RestoreDocument(const SongDocument& snapshot);
+    // The same as RestoreDocument (the name the mix editor first used).
+    SongResult RestoreMix(const SongDocument& snapshot) { return RestoreDocument(snapshot); }
+    // A recording or a playback runs, or one that was stopped has not yet
+    // reached the document in full (the audio thread has not carried out
+    // the stop). Restoring the document is refused then.
+    bool TakeRunning() const;
     // The recorded mix of a channel (channel 0 also carries master events);
     // null for an index outside 0..19.
     const EventList* GetEvents(int ch) const { return m_doc.Events(ch); }
@@ -389,6 +405,10 @@ class Song {
     SongResult StartPlayback(Millis from);
     // Stops recording or playback and every channel. Ok.
     SongResult StopMix();
+    // StopMix, then every channel's live volume and pan and the master go
+    // back to their levels at rest (the consoles' Stop): the next play or
+    // take starts from them. Ok.
+    SongResult StopMixAtRest();
     // Owner thread, often (the console's tick): delivers what the audio
     // thread did since the last call to the document and to the listener.
     void PollLive();
@@ -442,15 +462,18 @@ class Song {
     std::array<std::string, kChannelCount> m_preparedFile;
     // The song file the song was loaded from, kept open for the loops that
     // still lie in it.
-    std::unique_ptr<base::UnfmArchive> m_archive;
+    // Shared with the loops that lie in it (ChannelLoop).
+    std::shared_ptr<base::UnfmArchive> m_archive;
     std::string m_archivePath;
-    std::array<std::string, kChannelCount> m_sourceFile;
     std::array<std::uint32_t, kChannelCount> m_voice{};
     // The live levels as the owner last set them or playback reported them.
     std::array<int, kChannelCount> m_volume{};
     std::array<int, kChannelCount> m_pan{};
     int m_masterVolume = 0;
     bool m_masterHeld = false;
+    // A take was started and the live mix has not been seen idle since its
+    // stop (see TakeRunning).
+    bool m_takeToSettle = false;
     std::array<bool, kChannelCount> m_volumeHeld{};
     std::array<bool, kChannelCount> m_panHeld{};
 

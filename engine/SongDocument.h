@@ -1,14 +1,16 @@
 #pragma once
-// The song as a document: tempo, texts, the twenty channels and their
-// recorded mix. A plain value: copying one keeps a snapshot (the mix
-// editor's undo does). What sounds and where files lie is not part of it
-// (see Song and LiveMix).
+// The song as a document: tempo, texts, the twenty channels with their
+// loops and their recorded mix. A plain value: copying one keeps a snapshot
+// (the undo history does); the loops are shared, not copied. What sounds
+// and the prepared files are not part of it (see Song and LiveMix).
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/ChannelLoop.h"
 #include "engine/SongTypes.h"
 #include "engine/Units.h"
 
@@ -25,10 +27,19 @@ struct ChannelDoc {
     // The channel's recorded mix; channel 0's list also holds the master
     // events.
     EventList events;
+    // The loop as loaded, null for an empty channel. Documents compare it
+    // as ChannelLoop::Same does: the same loop or the same record of one
+    // song file, never by reading samples.
+    std::shared_ptr<const ChannelLoop> loop;
 
     bool IsLoaded() const { return (flags & kLoaded) != 0; }
     bool IsEffect() const { return (flags & kEffect) != 0; }
-    friend bool operator==(const ChannelDoc&, const ChannelDoc&) = default;
+    friend bool operator==(const ChannelDoc& a, const ChannelDoc& b) {
+        return a.name == b.name && a.flags == b.flags && a.sourceLength == b.sourceLength &&
+               a.preparedLength == b.preparedLength && a.initialVolume == b.initialVolume &&
+               a.initialPan == b.initialPan && a.events == b.events &&
+               ChannelLoop::Same(a.loop.get(), b.loop.get());
+    }
 };
 
 struct SongDocument {

@@ -370,6 +370,8 @@ SongResult Song::CommitLoad(LoadJob& job) {
             std::clamp(header.initialPan[ch], -10000, 10000);
         if (header.sampleRecord[ch] != -1) {
             m_doc.channels[ch].flags |= kLoaded | kInArchive;
+            m_doc.channels[ch].loop =
+                ChannelLoop::InArchive(m_archive, header.sampleRecord[ch], job.path);
             PreparedLoop& loop = job.loops[ch];
             SongResult result = loop.result;
             if (result == SongResult::Ok) {

@@ -6,7 +6,6 @@
 #include "engine/LoopStretch.h"
 #include "engine/PreparedLoop.h"
 #include "engine/Song.h"
-#include "engine/SongHeader.h"
 #include "platform/TempFiles.h"
 
 namespace tamboro::engine {
@@ -125,7 +124,7 @@ SongResult Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
     if (m_device != nullptr && m_voice[ch] != kNoVoice) {
         m_device->Unload(static_cast<int>(m_voice[ch]));
     }
-    ClearFile(m_sourceFile[ch]);
+    m_doc.channels[ch].loop.reset();
     ClearFile(m_preparedFile[ch]);
     m_doc.channels[ch].flags = 0;
     m_doc.channels[ch].name.clear();
@@ -149,7 +148,7 @@ SongResult Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
         platform::DeleteFile(path);
         return SongResult::TempFileFailed;
     }
-    m_sourceFile[ch] = path;
+    m_doc.channels[ch].loop = ChannelLoop::InFile(path);
     const std::string* name = wave->GetInfo("INAM");
     m_doc.channels[ch].name = name != nullptr ? *name : std::string();
     m_doc.channels[ch].sourceLength = WaveLengthMs(*wave);
@@ -171,16 +170,17 @@ SongResult Song::ReplaceChannel(int ch, const audio::Wave* wave, bool effect) {
 }
 
 std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
-    if (IsChannelEmpty(ch)) return nullptr;
+    if (IsChannelEmpty(ch) || !m_doc.channels[ch].loop) return nullptr;
+    const ChannelLoop& source = *m_doc.channels[ch].loop;
     auto wave = std::make_unique<audio::Wave>();
-    if ((m_doc.channels[ch].flags & kInArchive) == 0) {
+    if (!source.IsInArchive()) {
         const std::uint32_t flags = mapped ? audio::kTypeWav | audio::kLoadMapped : kReadFlags;
-        if (audio::LoadWave(*wave, m_sourceFile[ch], flags) != audio::SoundResult::Ok) {
+        if (audio::LoadWave(*wave, source.SourceFile(), flags) != audio::SoundResult::Ok) {
             return nullptr;
         }
         wave->SetInfo("INAM", m_doc.channels[ch].name);
     } else {
-        auto image = ChannelSourceImage(ch);
+        auto image = source.Image();
         if (!image || !WaveFromImage(std::move(image), *wave)) return nullptr;
     }
     m_doc.channels[ch].sourceLength = WaveLengthMs(*wave);
@@ -188,21 +188,8 @@ std::unique_ptr<audio::Wave> Song::OpenChannelSource(int ch, bool mapped) {
 }
 
 std::unique_ptr<base::GlobalStorage> Song::ChannelSourceImage(int ch) {
-    if (IsChannelEmpty(ch)) return nullptr;
-    std::unique_ptr<base::GlobalStorage> image;
-    if ((m_doc.channels[ch].flags & kInArchive) == 0) {
-        image = std::make_unique<base::GlobalStorage>(m_sourceFile[ch]);
-    } else {
-        if (!m_archive) return nullptr;
-        std::vector<std::uint8_t> record;
-        if (m_archive->ReadRecord(0, record) != 0) return nullptr;
-        auto header = ParseSongHeader(record, m_archive->Count());
-        if (!header || header->sampleRecord[ch] < 0) return nullptr;
-        int result = 0;
-        image = m_archive->ReadRecordStorage(header->sampleRecord[ch], &result);
-    }
-    if (!image || image->Data() == nullptr) return nullptr;
-    return image;
+    if (IsChannelEmpty(ch) || !m_doc.channels[ch].loop) return nullptr;
+    return m_doc.channels[ch].loop->Image();
 }
 
 std::unique_ptr<audio::Wave> Song::OpenChannelPrepared(int ch) {

@@ -197,6 +197,7 @@ SongResult Song::StartRecording() {
     }
     if (!m_live->StartRecording(levels)) return SongResult::NoDevice;
     m_mixMode = MixMode::Recording;
+    m_takeToSettle = true;
     return SongResult::Ok;
 }
 
@@ -210,6 +211,7 @@ SongResult Song::StartPlayback(Millis from) {
     m_panHeld.fill(false);
     if (!m_live->StartPlayback(m_doc, from)) return SongResult::NoDevice;
     m_mixMode = MixMode::Playing;
+    m_takeToSettle = true;
     return SongResult::Ok;
 }
 
@@ -226,14 +228,19 @@ void Song::PollLive() {
         explicit Relay(Song& s) : song(s) {}
         void OnLiveNotice(LiveNotice notice) override { song.OnLiveNotice(notice); }
     } relay(*this);
+    // Seen idle before the poll: the poll delivers the last of the take.
+    const bool settled = m_takeToSettle && !TakeRunning();
     m_live->Poll(&relay);
+    if (settled) m_takeToSettle = false;
 }
 
 void Song::OnLiveNotice(const LiveNotice& notice) {
     const MixEvent& e = notice.event;
-    if (notice.kind == LiveNotice::kPlayed &&
+    // The controls follow what playback applies; what a stopped playback
+    // applied before the stop reached the audio thread is left behind (the
+    // levels set after the stop are the ones that sound).
+    if (notice.kind == LiveNotice::kPlayed && m_mixMode == MixMode::Playing &&
         e.channel < static_cast<std::uint32_t>(kChannelCount)) {
-        // The controls follow what playback applies.
         if (e.kind == kVolume) m_volume[e.channel] = static_cast<int>(e.value);
         if (e.kind == kPan) m_pan[e.channel] = static_cast<int>(e.value);
         if (e.kind == kMasterVolume) m_masterVolume = static_cast<int>(e.value);
@@ -257,23 +264,6 @@ SongResult Song::ClearEvents(int ch, std::uint32_t kindMask) {
     if (!ValidChannel(ch)) return SongResult::BadArgument;
     std::erase_if(m_doc.channels[ch].events,
                   [&](const MixEvent& e) { return (e.kind & kindMask) != 0; });
-    return SongResult::Ok;
-}
-
-SongResult Song::RestoreMix(const SongDocument& snapshot) {
-    if (m_mixMode == MixMode::Playing || m_mixMode == MixMode::Recording) {
-        return SongResult::WrongMode;
-    }
-    m_doc.author = snapshot.author;
-    m_doc.title = snapshot.title;
-    m_doc.mixedBy = snapshot.mixedBy;
-    m_doc.notes = snapshot.notes;
-    m_doc.initialMasterVolume = snapshot.initialMasterVolume;
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        m_doc.channels[ch].initialVolume = snapshot.channels[ch].initialVolume;
-        m_doc.channels[ch].initialPan = snapshot.channels[ch].initialPan;
-        m_doc.channels[ch].events = snapshot.channels[ch].events;
-    }
     return SongResult::Ok;
 }
 

@@ -6,8 +6,9 @@
 // UI thread only.
 //
 // Use:  history.Record(song.Document()); ...change the song...
-//       if (history.Undo(song.Document(), busy, back) == HistoryResult::Ok)
-//           song.RestoreMix(back);
+//       if (history.Undo(song.Document(), song.TakeRunning(), back) == HistoryResult::Ok)
+//           song.RestoreDocument(back);
+// SongUndo (SongUndo.h) does this for a song, with the channel commands.
 #include <cstdint>
 #include <deque>
 

@@ -21,6 +21,7 @@
 #include "gfx/Palette.h"
 #include "resources/SkinResources.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/console_panel/PanelTestSupport.h"
 
 namespace tamboro::console {
 namespace {
@@ -335,6 +336,17 @@ TEST_P(ProTest, ADragEndsBeforeAnotherSongComesAndTakesNoMenu) {
     EXPECT_EQ(panel->PadAtPoint(At(name.x(), name.y())), 0);
     EXPECT_EQ(panel->PadAtPoint(At(XOf(500), LaneY(13))), 13);
     EXPECT_EQ(panel->PadAtPoint(At(300, 470)), -1);
+}
+
+TEST_P(ProTest, ALoopDroppedOnALaneLoadsIntoItsChannel) {
+    const std::string loop = std::string(TAMBORO_LOOPS_DIR) + "/kick_four.wav";
+    const test::Drag d = test::DropFiles(panel, At(XOf(500), LaneY(13)), {loop});
+    EXPECT_TRUE(d.dropped);
+    // The load runs once the drop is over.
+    ASSERT_TRUE(SpinUntil([&] { return Song().IsChannelEmpty(13) == 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
+    EXPECT_NE(panel->Thumbnail(13), nullptr);
+    EXPECT_EQ(test::DropFiles(panel, At(300, 470), {loop}).dropped, false);
 }
 
 TEST_P(ProTest, TheChannelMenuHasUndoAndRedo) {

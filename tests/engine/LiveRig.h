@@ -174,7 +174,7 @@ class LiveRig {
                 if (captured.empty()) captureStart = first;
                 captured.insert(captured.end(), bytes.begin(), bytes.end());
             }
-            song->PollLive();
+            if (polling) song->PollLive();
         }
     }
     // Renders up to (not including) device frame `frame` in one call.
@@ -187,7 +187,7 @@ class LiveRig {
             if (captured.empty()) captureStart = first;
             captured.insert(captured.end(), bytes.begin(), bytes.end());
         }
-        song->PollLive();
+        if (polling) song->PollLive();
     }
     std::uint64_t Now() const { return device->FramesRendered(); }
 
@@ -221,6 +221,9 @@ class LiveRig {
     std::unique_ptr<Song> song;
     std::uint32_t block = 0;
     bool capturing = false;
+    // Off: what the audio thread reports waits in its queue (as it does
+    // between two ticks of the console).
+    bool polling = true;
     std::vector<std::uint8_t> captured;
     std::uint64_t captureStart = 0;
 
