@@ -99,6 +99,7 @@ CMainFrame::CMainFrame(FrameSetup setup)
             return OnMessage(m, w, l);
         });
     m_song = std::make_unique<engine::Song>(*m_setup.loop, m_target.get());
+    m_undo = std::make_unique<console::SongUndo>(*m_song);
     m_song->AttachDevice(m_device.get());
     m_song->NewSong(120.0);
     m_song->SetOutputFormat(m_settings.outputDevice, format, m_settings.monoSource != 0,
@@ -258,7 +259,7 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
         [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
     const bool loaded = r == engine::SongResult::Ok;
     // Another song (or another mix on this one): the old steps lead nowhere.
-    m_history.Clear();
+    History().Clear();
     if (!mixOnly) m_songPath = loaded ? path : std::string();
     m_modified = mixOnly && loaded;
     if (!m_modified) m_cleanDoc = m_song->Document();
@@ -385,17 +386,17 @@ QMenu* CMainFrame::CreateChannelMenu(QWidget* parent) {
     }
     // Undo and redo of the song's changes.
     menu->addSeparator();
-    const bool busy = m_song->IsRecording() || m_song->IsPlayingBack();
+    const bool busy = m_undo->Busy();
     QAction* undo =
         menu->addAction(QString::fromUtf8(english ? "&Undo\tCtrl+Z" : "&Annulla\tCtrl+Z"), this,
                         [this] { Undo(); });
     undo->setData(kCmdUndo);
-    undo->setEnabled(m_history.CanUndo() && !busy);
+    undo->setEnabled(m_undo->CanUndo() && !busy);
     QAction* redo = menu->addAction(
         QString::fromUtf8(english ? "Re&do\tCtrl+Shift+Z" : "Ri&peti\tCtrl+Shift+Z"), this,
         [this] { Redo(); });
     redo->setData(kCmdRedo);
-    redo->setEnabled(m_history.CanRedo() && !busy);
+    redo->setEnabled(m_undo->CanRedo() && !busy);
     return menu;
 }
 
@@ -470,7 +471,7 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     engine::Song::LoadChoice choice;
     choice.effect = effect;
     choice.stretch = stretch;
-    const auto report = m_song->LoadLoop(
+    const auto report = m_undo->LoadLoop(
         ch, path, choice,
         [this](unsigned id) {
             return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
@@ -487,7 +488,7 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
         ShowError(engine::SongResultMessage(report.songResult));
     }
     if (!report.Ok()) return false;
-    MarkModified();
+    HistoryChanged();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(ch);
     return true;
@@ -548,10 +549,10 @@ void CMainFrame::SaveLoopCommand() {
 
 void CMainFrame::RemoveLoopCommand() {
     const int ch = m_currentChannel;
-    m_song->ReplaceChannel(ch, nullptr, false);
+    m_undo->RemoveLoop(ch);
     m_previews[static_cast<std::size_t>(ch)].reset();
     ++m_previewGeneration[static_cast<std::size_t>(ch)];
-    MarkModified();
+    HistoryChanged();
     if (m_console) m_console->ReloadChannels(ch);
 }
 
@@ -567,20 +568,20 @@ void CMainFrame::RenameLoopCommand() {
         name = text.toStdString();
     }
     if (ok) {
-        m_song->SetChannelName(ch, name);
-        MarkModified();
+        m_undo->RenameChannel(ch, name);
+        HistoryChanged();
     }
     if (m_console) m_console->UpdateChannels(ch);
 }
 
 void CMainFrame::EffectCommand() {
     const int ch = m_currentChannel;
-    const engine::SongResult r = m_song->SetEffect(ch, !m_song->IsEffect(ch));
+    const engine::SongResult r = m_undo->SwitchEffect(ch);
     if (r != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(r));
         return;
     }
-    MarkModified();
+    HistoryChanged();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(-1);
 }
@@ -589,27 +590,37 @@ void CMainFrame::EffectCommand() {
 
 void CMainFrame::MarkModified() {
     ++m_changeSerial;
-    m_history.Forget();
+    History().Forget();
     if (m_modified) return;
     m_modified = true;
     RefreshTitle();
 }
 
 void CMainFrame::HistoryChanged() {
-    m_modified = m_history.IsModified();
+    // Clean exactly when the song is the one last saved or opened again (an
+    // undo back to it; the documents compare loops by identity).
+    m_modified = !(m_song->Document() == m_cleanDoc);
+    ++m_changeSerial;
     RefreshTitle();
 }
 
 console::HistoryResult CMainFrame::StepHistory(bool redo) {
-    const bool busy = m_song->TakeRunning() || (m_console && m_console->Editing());
-    engine::SongDocument restored;
-    const console::HistoryResult r = redo ? m_history.Redo(m_song->Document(), busy, restored)
-                                          : m_history.Undo(m_song->Document(), busy, restored);
-    if (r != console::HistoryResult::Ok) return r;
-    m_song->RestoreMix(restored);
+    // A lane drag holds places in an event list: not under it.
+    if (m_console && m_console->Editing()) return console::HistoryResult::Busy;
+    const console::UndoOutcome o = redo ? m_undo->Redo() : m_undo->Undo();
+    if (o.history != console::HistoryResult::Ok) return o.history;
+    if (o.song != engine::SongResult::Ok) ShowError(engine::SongResultMessage(o.song));
     HistoryChanged();
-    if (m_console) m_console->UpdateChannels(-1);
-    return r;
+    for (int ch = 0; ch < engine::kChannelCount; ++ch)
+        if ((o.reloaded >> ch & 1u) != 0) RebuildPreview(ch);
+    if (m_console) {
+        if (o.reloaded != 0 || o.tempoChanged) {
+            m_console->ReloadChannels(-1);
+        } else {
+            m_console->UpdateChannels(-1);
+        }
+    }
+    return o.history;
 }
 
 console::HistoryResult CMainFrame::Undo() {
@@ -623,7 +634,7 @@ console::HistoryResult CMainFrame::Redo() {
 void CMainFrame::Saved() {
     m_modified = false;
     m_cleanDoc = m_song->Document();
-    m_history.MarkSaved();
+    History().MarkSaved();
     RefreshTitle();
 }
 

@@ -24,7 +24,7 @@
 #include "audio/output/OutputBackend.h"
 #include "audio/output/OutputDevice.h"
 #include "audio/wave/Wave.h"
-#include "console/logic/MixHistory.h"
+#include "console/logic/SongUndo.h"
 #include "engine/Song.h"
 #include "gfx/DibSurface.h"
 #include "gfx/GfxSystem.h"
@@ -156,9 +156,11 @@ class CMainFrame final : public QWidget {
     // the frame's end removes them.
     void StartAutosave();
     Autosave* AutosaveWriter() const { return m_autosave.get(); }
-    // The undo and redo steps of the song (the mix editor's edits). Cleared
-    // when another song is opened; the saved state follows Saved().
-    console::MixHistory& History() { return m_history; }
+    // The song's undo and redo steps: lane edits (the mix editor records
+    // them), the channel commands and whole recordings (made through it).
+    // Cleared when another song is opened; the saved state follows Saved().
+    console::SongUndo& Steps() { return *m_undo; }
+    console::MixHistory& History() { return m_undo->History(); }
     // Asks the question before the song goes away; false when the user
     // cancels. Saving is offered through the Files dialog's save.
     bool ConfirmDiscard(bool quitting);
@@ -255,7 +257,6 @@ class CMainFrame final : public QWidget {
     std::uint64_t m_changeSerial = 0;
     // The document as last saved or opened.
     engine::SongDocument m_cleanDoc;
-    console::MixHistory m_history;
     bool m_fitConnected = false;
     std::string m_songPath;
     std::array<std::uint32_t, engine::kChannelCount> m_previewGeneration{};
@@ -275,6 +276,8 @@ class CMainFrame final : public QWidget {
     std::unique_ptr<gfx::GfxSystem> m_gfx;
     std::unique_ptr<audio::OutputDevice> m_device;
     std::unique_ptr<engine::Song> m_song;
+    // Holds the song: goes before it.
+    std::unique_ptr<console::SongUndo> m_undo;
     std::unique_ptr<gfx::DibSurface> m_backTexture;
     std::unique_ptr<platform::MessageTarget> m_target;
     std::unique_ptr<DeviceSharing> m_sharing;

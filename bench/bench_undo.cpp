@@ -176,7 +176,8 @@ void BM_UndoStep_LoopLoad(benchmark::State& state) {
     BenchSong& s = SharedSong();
     s.SetMix(5000);
     for (auto _ : state) {
-        if (s.song.ReplaceChannel(7, s.loops[7].get(), false) != 0) state.SkipWithError("load");
+        if (s.song.ReplaceChannel(7, s.loops[7].get(), false) != engine::SongResult::Ok)
+            state.SkipWithError("load");
     }
 }
 BENCHMARK(BM_UndoStep_LoopLoad)->Unit(benchmark::kMillisecond);

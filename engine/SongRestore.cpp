@@ -60,8 +60,8 @@ SongResult Song::RestoreDocument(const SongDocument& snapshot) {
         // Without a device the loop waits, as after a load: attaching one
         // prepares it.
         if (!prepare[ch] || m_device == nullptr) continue;
-        const int prepared = PrepareChannel(ch, nullptr);
-        if (prepared != 0 && result == SongResult::Ok) result = static_cast<SongResult>(prepared);
+        const SongResult prepared = PrepareChannel(ch, nullptr);
+        if (result == SongResult::Ok) result = prepared;
     }
     // The live levels follow the levels at rest that change, as the
     // consoles set both while nothing runs.

@@ -1,6 +1,7 @@
 #include "console/logic/ConsoleController.h"
 
 #include "console/logic/BeatIndicator.h"
+#include "console/logic/SongUndo.h"
 #include "engine/Song.h"
 
 namespace tamboro::console {
@@ -250,7 +251,12 @@ void ConsoleController::Record() {
     m_song.StopMix();
     m_pending.ClearAll();
     MarkAllDirty();
-    m_song.StartRecording();
+    // A take is one undo step: undone whole, the mix before it comes back.
+    if (m_undo != nullptr) {
+        m_undo->StartRecording();
+    } else {
+        m_song.StartRecording();
+    }
 }
 
 void ConsoleController::Tick() {

@@ -29,6 +29,8 @@ class Song;
 
 namespace tamboro::console {
 
+class SongUndo;
+
 // The frame's settings the console reads.
 struct ConsoleSettings {
     bool tooltips = true;
@@ -109,6 +111,8 @@ class ConsoleController final : public engine::LiveListener {
     // forgets pending switches.
     void Stop();
     void Record();
+    // The undo steps a recording is kept in (borrowed; null: none).
+    void SetUndo(SongUndo* undo) { m_undo = undo; }
 
     // --- The 125 ms tick ------------------------------------------------------
     // Takes the live mix's news (PollLive), moves the blink on and marks
@@ -154,6 +158,7 @@ class ConsoleController final : public engine::LiveListener {
     bool MixRuns() const;
 
     engine::Song& m_song;
+    SongUndo* m_undo = nullptr;
     ConsoleSettings m_settings;
     PendingSwitches m_pending;
     int m_current = 0;

@@ -28,23 +28,23 @@ engine::Song::LoadLoopReport SongUndo::LoadLoop(int ch, const std::string& path,
     return report;
 }
 
-int SongUndo::RemoveLoop(int ch) {
+engine::SongResult SongUndo::RemoveLoop(int ch) {
     const engine::SongDocument before = Begin();
-    const int result = m_song.ReplaceChannel(ch, nullptr, false);
+    const engine::SongResult result = m_song.ReplaceChannel(ch, nullptr, false);
     Commit(before);
     return result;
 }
 
-int SongUndo::RenameChannel(int ch, std::string name) {
+engine::SongResult SongUndo::RenameChannel(int ch, std::string name) {
     const engine::SongDocument before = Begin();
-    const int result = m_song.SetChannelName(ch, std::move(name));
+    const engine::SongResult result = m_song.SetChannelName(ch, std::move(name));
     Commit(before);
     return result;
 }
 
-int SongUndo::SwitchEffect(int ch) {
+engine::SongResult SongUndo::SwitchEffect(int ch) {
     const engine::SongDocument before = Begin();
-    const int result = m_song.SetEffect(ch, m_song.IsEffect(ch) == 0);
+    const engine::SongResult result = m_song.SetEffect(ch, m_song.IsEffect(ch) == 0);
     Commit(before);
     return result;
 }

@@ -59,11 +59,11 @@ class SongUndo {
                                           const std::function<bool(unsigned messageId)>& ask = {},
                                           const std::function<void(unsigned messageId)>& tell = {});
     // Empties the channel (Song::ReplaceChannel with no loop). As its result.
-    int RemoveLoop(int ch);
+    engine::SongResult RemoveLoop(int ch);
     // As Song::SetChannelName.
-    int RenameChannel(int ch, std::string name);
+    engine::SongResult RenameChannel(int ch, std::string name);
     // Switches the effect flag (Song::SetEffect with the other value).
-    int SwitchEffect(int ch);
+    engine::SongResult SwitchEffect(int ch);
     // Song::StartRecording; the take that follows is one step, undone
     // whole (the mix from before the take comes back).
     engine::SongResult StartRecording();

@@ -52,6 +52,7 @@ ConsolePanel::ConsolePanel(app::CMainFrame& frame, QWidget* parent)
     OpenDisplay(layout::kConsoleWidth, layout::kConsoleHeight, gfx::PixelFormat::Indexed8);
     SetScale(frame.Scale());
     m_controller = std::make_unique<ConsoleController>(frame.Song());
+    m_controller->SetUndo(&frame.Steps());
     LoadSkin();
     for (int ch = 0; ch < kChannels; ++ch) {
         m_knobs[static_cast<std::size_t>(ch)] = new KnobWidget(*this, ch);
@@ -344,6 +345,7 @@ void ConsolePanel::OnButton(ConsoleButton button) {
             break;
         case ConsoleButton::Record:
             m_controller->Record();
+            Frame().HistoryChanged();
             break;
     }
     Flush();

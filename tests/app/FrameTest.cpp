@@ -214,14 +214,14 @@ TEST_F(FrameTest, ChannelCommandsChangeTheSongAndMarkItModified) {
     EXPECT_TRUE(frame.Song().IsChannelEmpty(1));
 }
 
-TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
+TEST_F(FrameTest, UndoTakesBackMixEditsAndChannelCommandsToTheSavedState) {
     MakeSong(Path("song.tbo"), "Storia");
     CMainFrame& frame = Start({"--no-splash", Path("song.tbo")});
     engine::Song& song = frame.Song();
     const engine::SongDocument opened = song.Document();
     // A mix edit as the mix editor records it.
     auto edit = [&](std::uint32_t ms) {
-        frame.History().Record(song.Document());
+        frame.Steps().Record();
         engine::InsertEvent(*song.Events(0), {ms, engine::kChannelOn, 0, 0, 0});
         frame.HistoryChanged();
     };
@@ -236,11 +236,43 @@ TEST_F(FrameTest, UndoComesBackToTheSavedStateButNotPastAChannelCommand) {
     EXPECT_TRUE(frame.OnCommand(kCmdRedo));
     EXPECT_TRUE(frame.IsModified());
     EXPECT_EQ(song.GetEvents(0)->size(), opened.Events(0)->size() + 1);
+    const engine::SongDocument edited = song.Document();
 
-    // Removing a loop cannot be taken back: the steps go, and undoing a
-    // later edit leaves the song modified.
+    // Rename, effect switch and removal of channel 3, each a step.
+    frame.renameDialog = [](CMainFrame&, std::string& name) {
+        name = "Rullante";
+        return true;
+    };
     frame.SetCurrentChannel(3);
+    frame.ExecuteChannelCommand(32776);
+    frame.ExecuteChannelCommand(32837);
+    ASSERT_TRUE(SpinUntil([&] { return frame.PreviewsPending() == 0; }));
     frame.ExecuteChannelCommand(32775);
+    ASSERT_EQ(song.IsChannelEmpty(3), 1);
+    ASSERT_EQ(frame.History().UndoSteps(), 4u);
+    // Undone: the loop comes back with its name, flag and events, and its
+    // preview is made again.
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_EQ(song.IsChannelEmpty(3), 0);
+    EXPECT_EQ(song.GetChannelName(3), "Rullante");
+    EXPECT_EQ(song.IsEffect(3), 1);
+    ASSERT_TRUE(SpinUntil([&] { return frame.PreviewsPending() == 0; }));
+    EXPECT_NE(frame.Preview(3), nullptr);
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_EQ(song.IsEffect(3), 0);
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_EQ(song.Document(), edited);
+    EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);
+    EXPECT_EQ(song.Document(), opened);
+    EXPECT_FALSE(frame.IsModified());
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(frame.Redo(), console::HistoryResult::Ok);
+    EXPECT_EQ(song.IsChannelEmpty(3), 1);
+    EXPECT_TRUE(frame.IsModified());
+
+    // A change the steps do not cover (the Files dialog's) ends them: an
+    // edit after it, undone, leaves the song modified.
+    frame.SongChanged(false);
     EXPECT_FALSE(frame.History().CanUndo());
     edit(2000);
     EXPECT_EQ(frame.Undo(), console::HistoryResult::Ok);

@@ -39,7 +39,7 @@ class SongUndoTest : public engine::test::SongFixture {
 
     Bytes SavedSong(const std::string& name) {
         const std::string path = files.File(name);
-        EXPECT_EQ(song.SaveSong(path, 0, nullptr), 0);
+        EXPECT_EQ(song.SaveSong(path, 0, nullptr), SongResult::Ok);
         return tamboro::test::ReadAll(path);
     }
     std::array<Bytes, engine::kChannelCount> Slots() const {
@@ -92,7 +92,7 @@ class SongUndoTest : public engine::test::SongFixture {
             default:
                 // A save: the song is loaded again from the file; the steps
                 // stay.
-                ASSERT_EQ(song.SaveSongFile(files.File("brano.tbo"), nullptr), 0);
+                ASSERT_EQ(song.SaveSongFile(files.File("brano.tbo"), nullptr), SongResult::Ok);
                 undo.History().MarkSaved();
                 savedSince = true;
                 break;
@@ -106,11 +106,11 @@ class SongUndoTest : public engine::test::SongFixture {
 };
 
 TEST_F(SongUndoTest, CommandsUndoneToTheStartGiveTheOriginalSongFileAndSlots) {
-    ASSERT_EQ(Load(0, Bar(), false, 1), 0);
-    ASSERT_EQ(Load(4, Bar() * 2, true, 2), 0);
+    ASSERT_EQ(Load(0, Bar(), false, 1), SongResult::Ok);
+    ASSERT_EQ(Load(4, Bar() * 2, true, 2), SongResult::Ok);
     *song.Events(0) = {{0, engine::kChannelOn, 0, 0, 0}, {6000, engine::kChannelOff, 0, 0, 0}};
     // The song as opened from a file: its loops lie in the file.
-    ASSERT_EQ(song.SaveSongFile(files.File("brano.tbo"), nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(files.File("brano.tbo"), nullptr), SongResult::Ok);
     undo.History().Clear();
     const Bytes original = SavedSong("original.tbo");
     const auto originalSlots = Slots();
@@ -152,13 +152,13 @@ TEST_F(SongUndoTest, CommandsUndoneToTheStartGiveTheOriginalSongFileAndSlots) {
 TEST_F(SongUndoTest, EachCommandIsOneStepAndAFailedOneIsNone) {
     ASSERT_EQ(undo.LoadLoop(2, loopFiles[0], Choice(false)).Ok(), true);
     EXPECT_EQ(undo.History().UndoSteps(), 1u);
-    EXPECT_EQ(undo.RenameChannel(2, "Rullante"), 0);
-    EXPECT_EQ(undo.SwitchEffect(2), 0);
+    EXPECT_EQ(undo.RenameChannel(2, "Rullante"), SongResult::Ok);
+    EXPECT_EQ(undo.SwitchEffect(2), SongResult::Ok);
     EXPECT_EQ(undo.History().UndoSteps(), 3u);
     // Nothing changes: no step.
-    EXPECT_NE(undo.SwitchEffect(7), 0);  // an empty channel
+    EXPECT_NE(undo.SwitchEffect(7), SongResult::Ok);  // an empty channel
     EXPECT_FALSE(undo.LoadLoop(3, files.File("missing.wav"), Choice(false)).Ok());
-    EXPECT_EQ(undo.RenameChannel(2, "Rullante"), 0);
+    EXPECT_EQ(undo.RenameChannel(2, "Rullante"), SongResult::Ok);
     EXPECT_EQ(undo.History().UndoSteps(), 3u);
 
     UndoOutcome o = undo.Undo();  // the effect switch
@@ -222,7 +222,7 @@ TEST(SongUndoRecording, ATakeIsUndoneWholeAndRedone) {
     *song.Events(3) = {{0, engine::kChannelOn, 3, 0, 0}, {1500, engine::kChannelOff, 3, 0, 0}};
     const auto mixFile = [&](const char* name) {
         const std::string path = rig.temp.File(name);
-        EXPECT_EQ(song.SaveSong(path, engine::Song::kSaveMixOnly, nullptr), 0);
+        EXPECT_EQ(song.SaveSong(path, engine::Song::kSaveMixOnly, nullptr), SongResult::Ok);
         return tamboro::test::ReadAll(path);
     };
     const Bytes before = mixFile("before.tbo");

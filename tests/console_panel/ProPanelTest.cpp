@@ -15,6 +15,7 @@
 #include "app/CMainFrame.h"
 #include "app/core/Accelerators.h"
 #include "console/layout/ProLayout.h"
+#include "console/panel/ConsolePanel.h"
 #include "console/panel/ProPanel.h"
 #include "console/widgets/SkinButton.h"
 #include "engine/LoopFitting.h"
@@ -347,6 +348,57 @@ TEST_P(ProTest, ALoopDroppedOnALaneLoadsIntoItsChannel) {
     ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
     EXPECT_NE(panel->Thumbnail(13), nullptr);
     EXPECT_EQ(test::DropFiles(panel, At(300, 470), {loop}).dropped, false);
+}
+
+TEST_P(ProTest, CtrlZBringsBackARemovedLoopWithItsThumbnailAndPeriods) {
+    Load(2);
+    Drag(2, 1000, 3000);
+    const engine::SongDocument before = Song().Document();
+    frame->SetCurrentChannel(2);
+    frame->ExecuteChannelCommand(app::kCmdRemoveLoop);
+    ASSERT_EQ(Song().IsChannelEmpty(2), 1);
+    EXPECT_EQ(panel->Thumbnail(2), nullptr);
+    EXPECT_TRUE(Periods(2).empty());
+    CtrlZ(false);
+    EXPECT_EQ(Song().Document(), before);
+    ASSERT_TRUE(SpinUntil([&] { return frame->PreviewsPending() == 0; }));
+    ASSERT_NE(panel->Thumbnail(2), nullptr);
+    EXPECT_EQ(Pixel(XOf(2000), layout::ProLaneRect(2).y),
+              panel->Canvas().Nearest(kProThumbnailBack));
+    CtrlZ(true);
+    EXPECT_EQ(Song().IsChannelEmpty(2), 1);
+}
+
+TEST_P(ProTest, AWholeTakeIsOneStep) {
+    Load(0);
+    Drag(0, 1000, 3000);
+    const engine::SongDocument before = Song().Document();
+    Click(Button::Back);
+    ASSERT_TRUE(SpinUntil([&] { return frame->Console() && !frame->Console()->IsPro(); }));
+    auto* console = qobject_cast<ConsolePanel*>(frame->Console());
+    ASSERT_NE(console, nullptr);
+    QTest::mouseClick(console->Button(ConsoleButton::Record), Qt::LeftButton);
+    ASSERT_TRUE(Song().IsRecording());
+    QTest::keyClick(frame, Qt::Key_1);
+    for (int i = 0; i < 10; ++i) {
+        backend->Render(block);
+        console->Tick();
+    }
+    QTest::mouseClick(console->Button(ConsoleButton::Stop), Qt::LeftButton);
+    ASSERT_TRUE(SpinUntil([&] {
+        backend->Render(block);
+        console->Tick();
+        return !Song().IsRecording() && frame->Steps().CanUndo() && !frame->Steps().Busy();
+    }));
+    const engine::SongDocument take = Song().Document();
+    ASSERT_NE(take, before);
+    EXPECT_TRUE(frame->IsModified());
+    app::test::PressKey(console, app::ScanCodeOfChannel(15), Qt::Key_Z, Qt::ControlModifier,
+                        QString(QChar(0x1a)));
+    EXPECT_EQ(Song().Document(), before);
+    app::test::PressKey(console, app::ScanCodeOfChannel(15), Qt::Key_Z,
+                        Qt::ControlModifier | Qt::ShiftModifier, QString(QChar(0x1a)));
+    EXPECT_EQ(Song().Document(), take);
 }
 
 TEST_P(ProTest, TheChannelMenuHasUndoAndRedo) {

@@ -19,8 +19,8 @@ class SongRestore : public SongFixture {
 };
 
 TEST_F(SongRestore, ARemovedLoopComesBackWithItsNameFlagsEventsAndSlot) {
-    ASSERT_EQ(Load(3, Bar() * 2, false, 7), 0);
-    ASSERT_EQ(song.SetChannelName(3, "Cassa dritta"), 0);
+    ASSERT_EQ(Load(3, Bar() * 2, false, 7), SongResult::Ok);
+    ASSERT_EQ(song.SetChannelName(3, "Cassa dritta"), SongResult::Ok);
     *song.Events(3) = {{0, kChannelOn, 3, 0, 0}, {2500, kChannelOff, 3, 0, 0}};
     song.SetInitialVolume(3, -1500);
     song.SetChannelVolume(3, -1500);
@@ -29,7 +29,7 @@ TEST_F(SongRestore, ARemovedLoopComesBackWithItsNameFlagsEventsAndSlot) {
     const std::string source = song.GetSourceFile(3);
     ASSERT_FALSE(slot.empty());
 
-    ASSERT_EQ(song.ReplaceChannel(3, nullptr, false), 0);
+    ASSERT_EQ(song.ReplaceChannel(3, nullptr, false), SongResult::Ok);
     song.SetInitialVolume(3, -3000);
     song.SetChannelVolume(3, -3000);
     ASSERT_EQ(device.IsLoaded(Slot(3)), 0);
@@ -49,10 +49,10 @@ TEST_F(SongRestore, ARemovedLoopComesBackWithItsNameFlagsEventsAndSlot) {
 }
 
 TEST_F(SongRestore, ALoadIsUndoneToTheLoopBeforeItAndToAnEmptyChannel) {
-    ASSERT_EQ(Load(1, Bar(), false, 1), 0);
+    ASSERT_EQ(Load(1, Bar(), false, 1), SongResult::Ok);
     const SongDocument first = song.Document();
     const std::vector<std::uint8_t> firstSlot = SlotBytes(1);
-    ASSERT_EQ(Load(1, Bar() * 4, false, 99), 0);
+    ASSERT_EQ(Load(1, Bar() * 4, false, 99), SongResult::Ok);
     ASSERT_NE(SlotBytes(1), firstSlot);
     const SongDocument second = song.Document();
     const std::vector<std::uint8_t> secondSlot = SlotBytes(1);
@@ -74,10 +74,10 @@ TEST_F(SongRestore, ALoadIsUndoneToTheLoopBeforeItAndToAnEmptyChannel) {
 
 TEST_F(SongRestore, AnEffectSwitchIsUndoneWithTheFittedLoopBackInTheSlot) {
     // 1.75 bars: fitted to 2 bars as a loop, kept as it is as an effect.
-    ASSERT_EQ(Load(5, Bar() * 7 / 4, false, 3), 0);
+    ASSERT_EQ(Load(5, Bar() * 7 / 4, false, 3), SongResult::Ok);
     const SongDocument loop = song.Document();
     const std::vector<std::uint8_t> fitted = SlotBytes(5);
-    ASSERT_EQ(song.SetEffect(5, true), 0);
+    ASSERT_EQ(song.SetEffect(5, true), SongResult::Ok);
     const std::vector<std::uint8_t> asEffect = SlotBytes(5);
     ASSERT_NE(asEffect.size(), fitted.size());
 
@@ -88,8 +88,8 @@ TEST_F(SongRestore, AnEffectSwitchIsUndoneWithTheFittedLoopBackInTheSlot) {
 }
 
 TEST_F(SongRestore, AnotherTempoFitsEveryLoopAgain) {
-    ASSERT_EQ(Load(0, Bar() * 2 - 100, false, 1), 0);
-    ASSERT_EQ(Load(8, Bar() * 3 / 2 + 50, false, 2), 0);
+    ASSERT_EQ(Load(0, Bar() * 2 - 100, false, 1), SongResult::Ok);
+    ASSERT_EQ(Load(8, Bar() * 3 / 2 + 50, false, 2), SongResult::Ok);
     const SongDocument at120 = song.Document();
     const std::vector<std::uint8_t> slot0 = SlotBytes(0);
     const std::vector<std::uint8_t> slot8 = SlotBytes(8);
@@ -110,7 +110,7 @@ TEST_F(SongRestore, AnotherTempoFitsEveryLoopAgain) {
 
 TEST_F(SongRestore, ACopyOfTheDocumentSharesTheLoopsInsteadOfCopyingThem) {
     for (int ch : {0, 4, 9})
-        ASSERT_EQ(Load(ch, Bar() * 2, false, ch), 0);
+        ASSERT_EQ(Load(ch, Bar() * 2, false, ch), SongResult::Ok);
     const int files = platform::OpenTemporaryCount();
     const std::vector<std::uint8_t> image = [&] {
         auto storage = song.Document().channels[4].loop->Image();
@@ -130,7 +130,7 @@ TEST_F(SongRestore, ACopyOfTheDocumentSharesTheLoopsInsteadOfCopyingThem) {
 
     // The source of a removed loop lives as long as a copy holds it; its
     // prepared file goes at once.
-    ASSERT_EQ(song.ReplaceChannel(4, nullptr, false), 0);
+    ASSERT_EQ(song.ReplaceChannel(4, nullptr, false), SongResult::Ok);
     EXPECT_EQ(platform::OpenTemporaryCount(), files - 1);
     auto storage = copies.front().channels[4].loop->Image();
     ASSERT_TRUE(storage);
@@ -141,50 +141,50 @@ TEST_F(SongRestore, ACopyOfTheDocumentSharesTheLoopsInsteadOfCopyingThem) {
 }
 
 TEST_F(SongRestore, ALoopInTheSongFileStaysReadableAfterTheFileWasSavedOver) {
-    ASSERT_EQ(Load(2, Bar(), false, 5), 0);
-    ASSERT_EQ(Load(6, Bar() * 2, true, 6), 0);
+    ASSERT_EQ(Load(2, Bar(), false, 5), SongResult::Ok);
+    ASSERT_EQ(Load(6, Bar() * 2, true, 6), SongResult::Ok);
     const std::string path = temp.File("brano.tbo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);  // reloaded: loops in the file
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);  // reloaded: loops in the file
     ASSERT_EQ(song.GetChannelFlags(2), kLoaded | kInArchive);
     const SongDocument saved = song.Document();
     const std::vector<std::uint8_t> slot2 = SlotBytes(2);
     const std::string first = temp.File("first.tbo");
-    ASSERT_EQ(song.SaveSong(first, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(first, 0, nullptr), SongResult::Ok);
 
     // Channel 2 goes and the file is saved again: its record is gone from
     // the new file and channel 6 moved to another record.
-    ASSERT_EQ(song.ReplaceChannel(2, nullptr, false), 0);
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.ReplaceChannel(2, nullptr, false), SongResult::Ok);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     ASSERT_NE(song.Document().channels[6].loop, saved.channels[6].loop);
 
     ASSERT_EQ(song.RestoreDocument(saved), SongResult::Ok);
     EXPECT_EQ(SlotBytes(2), slot2);
     const std::string again = temp.File("again.tbo");
-    ASSERT_EQ(song.SaveSong(again, 0, nullptr), 0);
+    ASSERT_EQ(song.SaveSong(again, 0, nullptr), SongResult::Ok);
     EXPECT_EQ(tamboro::test::ReadAll(again), tamboro::test::ReadAll(first));
     // And over the open file itself.
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     EXPECT_EQ(tamboro::test::ReadAll(path), tamboro::test::ReadAll(first));
 }
 
 TEST_F(SongRestore, TwoLoadsOfOneFileHoldTheSameLoopsAndAFileSavedOverOthers) {
-    ASSERT_EQ(Load(2, Bar(), false, 5), 0);
+    ASSERT_EQ(Load(2, Bar(), false, 5), SongResult::Ok);
     const std::string path = temp.File("brano.tbo");
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     const SongDocument first = song.Document();
-    ASSERT_EQ(song.LoadSong(path, 0), 0);
+    ASSERT_EQ(song.LoadSong(path, 0), SongResult::Ok);
     EXPECT_NE(song.Document().channels[2].loop, first.channels[2].loop);
     EXPECT_EQ(song.Document(), first);
 
     // The same content written again is another file.
-    ASSERT_EQ(song.SaveSongFile(path, nullptr), 0);
+    ASSERT_EQ(song.SaveSongFile(path, nullptr), SongResult::Ok);
     EXPECT_FALSE(
         ChannelLoop::Same(song.Document().channels[2].loop.get(), first.channels[2].loop.get()));
     EXPECT_NE(song.Document(), first);
     // A loop of its own temporary file is only ever the same as itself.
-    ASSERT_EQ(Load(3, Bar(), false, 5), 0);
+    ASSERT_EQ(Load(3, Bar(), false, 5), SongResult::Ok);
     const SongDocument loaded = song.Document();
-    ASSERT_EQ(Load(3, Bar(), false, 5), 0);
+    ASSERT_EQ(Load(3, Bar(), false, 5), SongResult::Ok);
     EXPECT_NE(song.Document(), loaded);
 }
 
@@ -195,19 +195,19 @@ TEST(SongRestoreDetached, WithoutADeviceTheLoopsWaitUntilOneIsAttached) {
     FakeDevice device;
     device.format = Pcm(8000, 16, 2);
     Song song(loop);
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     song.NewSong(120.0);
     auto wave = RampLoop(4000, device.format, 2, "basso");
-    ASSERT_EQ(song.ReplaceChannel(7, wave.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(7, wave.get(), false), SongResult::Ok);
     const std::vector<std::uint8_t> prepared = device.loaded[song.GetVoice(7)].bytes;
     const SongDocument loaded = song.Document();
-    ASSERT_EQ(song.ReplaceChannel(7, nullptr, false), 0);
+    ASSERT_EQ(song.ReplaceChannel(7, nullptr, false), SongResult::Ok);
     ASSERT_EQ(song.DetachDevice(), &device);
 
     ASSERT_EQ(song.RestoreDocument(loaded), SongResult::Ok);
     EXPECT_EQ(song.IsChannelEmpty(7), 0);
     EXPECT_TRUE(song.GetPreparedFile(7).empty());
-    ASSERT_EQ(song.AttachDevice(&device), 0);
+    ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     EXPECT_EQ(device.loaded[song.GetVoice(7)].bytes, prepared);
     song.DetachDevice();
     ::unsetenv("TMPDIR");
@@ -263,7 +263,7 @@ TEST_F(SongRestoreLive, CommandsWaitingForTheAudioThreadOutsideATakeHoldNothingU
     rig.Load(1, rig.Bar(), false, 3);
     const SongDocument loaded = song.Document();
     song.SetChannelVolume(1, -800);
-    ASSERT_EQ(song.ReplaceChannel(1, nullptr, false), 0);
+    ASSERT_EQ(song.ReplaceChannel(1, nullptr, false), SongResult::Ok);
     EXPECT_FALSE(song.TakeRunning());
     ASSERT_EQ(song.RestoreDocument(loaded), SongResult::Ok);
     EXPECT_EQ(song.IsChannelEmpty(1), 0);
@@ -275,7 +275,7 @@ TEST_F(SongRestoreLive, ARestoredLoopIsSwitchedOffAndSoundsAgainFromItsSlot) {
     ASSERT_EQ(song.SwitchChannelOn(2), SongResult::Ok);
     rig.Render(2);
     auto other = PatternLoop(rig.format, rig.Bar() * 2, 9);
-    ASSERT_EQ(song.ReplaceChannel(2, other.get(), false), 0);
+    ASSERT_EQ(song.ReplaceChannel(2, other.get(), false), SongResult::Ok);
     ASSERT_EQ(song.SwitchChannelOn(2), SongResult::Ok);
     rig.Render(2);
     ASSERT_TRUE(song.IsChannelPlaying(2));
