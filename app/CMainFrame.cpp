@@ -36,6 +36,7 @@
 #include "dialogs/DialogSkin.h"
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
+#include "dialogs/StorageJob.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
 #include "platform/DebugLog.h"
@@ -254,9 +255,20 @@ bool CMainFrame::OpenSongFile(const std::string& path, bool ask, bool mixOnly) {
     m_song->StopMix();
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();
-    const engine::SongResult r = m_song->LoadSong(
-        path, mixOnly ? engine::Song::kLoadMixOnly : 0,
-        [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+    // Read and prepared on the storage worker; the song changes only when
+    // the load ends. A cancelled load leaves it exactly as it was.
+    const engine::SongResult r = dialogs::RunStorageJob(
+        progress, *m_setup.loop,
+        [&](engine::SongStorage& storage, engine::ProgressFn report,
+            engine::SongStorage::DoneFn done) {
+            return storage.StartLoad(*m_song, path, mixOnly ? engine::Song::kLoadMixOnly : 0,
+                                     std::move(report), std::move(done));
+        },
+        progressReported);
+    if (r == engine::SongResult::Cancelled) {
+        progress.Close();
+        return false;
+    }
     const bool loaded = r == engine::SongResult::Ok;
     // Another song (or another mix on this one): the old steps lead nowhere.
     History().Clear();
@@ -650,10 +662,18 @@ bool CMainFrame::SaveSongInteractive() {
     }
     dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
     progress.Show();
-    const engine::SongResult r = m_song->SaveSongFile(
-        path, nullptr,
-        [&](int phase, int channel, int percent) { progress.Report(phase, channel, percent); });
+    // Written beside the old file on the storage worker and put in its place
+    // in one step: a cancelled save leaves the old file as it was.
+    const engine::SongResult r = dialogs::RunStorageJob(
+        progress, *m_setup.loop,
+        [&](engine::SongStorage& storage, engine::ProgressFn report,
+            engine::SongStorage::DoneFn done) {
+            return storage.StartSaveFile(*m_song, path, nullptr, std::move(report),
+                                         std::move(done));
+        },
+        progressReported);
     progress.Close();
+    if (r == engine::SongResult::Cancelled) return false;
     if (r != engine::SongResult::Ok) {
         ShowError(engine::SongResultMessage(r));
         return false;

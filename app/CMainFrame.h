@@ -32,6 +32,10 @@
 
 class QMenu;
 
+namespace tamboro::dialogs {
+class ProgressDialog;
+}
+
 namespace tamboro::app {
 
 class Autosave;
@@ -205,6 +209,9 @@ class CMainFrame final : public QWidget {
     std::function<bool(CMainFrame&, const std::string& name, std::string& path)> waveSaveDialog;
     std::function<bool(CMainFrame&, std::string& name)> renameDialog;
     std::function<bool(CMainFrame&)> saveSongDialog;
+    // Called after each progress report of the frame's song loads and saves
+    // has been shown, before the work goes on (tests press Cancel here).
+    std::function<void(dialogs::ProgressDialog&)> progressReported;
 
     // The file the song was loaded from or saved to; empty for a new song.
     const std::string& SongPath() const { return m_songPath; }

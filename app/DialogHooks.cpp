@@ -29,6 +29,9 @@ dialogs::FilesContext FilesContextOf(CMainFrame& frame) {
     ctx.songChanged = [&frame](bool saved) { frame.SongChanged(saved); };
     ctx.reapplyOutput = [&frame] { frame.ReapplyOutputFormat(); };
     ctx.restartDevice = [&frame] { frame.RestartDevice(); };
+    ctx.progressReported = [&frame](dialogs::ProgressDialog& progress) {
+        if (frame.progressReported) frame.progressReported(progress);
+    };
     ctx.openSong = [&frame](const std::string& path, bool mixOnly) {
         return frame.OpenSongFile(path, true, mixOnly);
     };

@@ -9,6 +9,7 @@
 
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
+#include "dialogs/StorageJob.h"
 #include "dialogs/WaveFileDialogs.h"
 #include "engine/Song.h"
 #include "engine/SongStorage.h"
@@ -73,30 +74,15 @@ void FilesDialog::RebuildSummary() {
 
 template <typename Start>
 engine::SongResult FilesDialog::RunStorageJob(Start start) {
-    engine::SongStorage storage(*m_ctx.loop);
     ProgressDialog progress(139, m_ctx.background, this);
-    connect(&progress, &ProgressDialog::cancelRequested, this, [&storage] { storage.Cancel(); });
     progress.Show();
-    std::optional<engine::SongResult> result;
-    const engine::SongResult started = start(
-        storage,
-        [&progress](int phase, int channel, int percent) {
-            progress.Report(phase, channel, percent);
-        },
-        [&result](engine::SongResult r) { result = r; });
-    if (started != engine::SongResult::Ok) {
-        result = started;
-    } else if (progress.Cancelled()) {
-        // Pressed while the job was being prepared, before it could stop.
-        storage.Cancel();
-    }
-    while (!result)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const engine::SongResult result =
+        dialogs::RunStorageJob(progress, *m_ctx.loop, start, m_ctx.progressReported);
     progress.Close();
-    if (*result != engine::SongResult::Ok && *result != engine::SongResult::Cancelled &&
+    if (result != engine::SongResult::Ok && result != engine::SongResult::Cancelled &&
         m_ctx.showError)
-        m_ctx.showError(engine::SongResultMessage(static_cast<int>(*result)));
-    return *result;
+        m_ctx.showError(engine::SongResultMessage(result));
+    return result;
 }
 
 void FilesDialog::NewSong() {

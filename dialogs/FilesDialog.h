@@ -23,6 +23,8 @@ class MessageLoop;
 
 namespace tamboro::dialogs {
 
+class ProgressDialog;
+
 // What the dialog works on, lent by the main frame.
 struct FilesContext {
     engine::Song* song = nullptr;
@@ -48,6 +50,9 @@ struct FilesContext {
     std::function<bool(unsigned titleId, unsigned textId)> notice;
     // Opens a song as the frame does (progress, errors); true on success.
     std::function<bool(const std::string& path, bool mixOnly)> openSong;
+    // Called after each progress report of a save has been shown, before
+    // the work goes on (may be empty; tests press Cancel here).
+    std::function<void(ProgressDialog&)> progressReported;
 };
 
 // What a song save dialog answered.

@@ -405,7 +405,11 @@ void ProPanel::mousePressEvent(QMouseEvent* event) {
         }
         return;
     }
-    if (event->button() != Qt::LeftButton || m_drag.IsDragging() || m_rulerDragging) return;
+    if (event->button() != Qt::LeftButton) return;
+    // A press while a drag still runs: its release was lost (the window
+    // lost the mouse), as a lost capture the drag ends with its last shape.
+    if (m_drag.IsDragging()) EndDrag(false);
+    m_rulerDragging = false;
     if (layout::kProRuler.Contains(p.x(), p.y())) {
         m_rulerDragging = true;
         m_rulerScroll = m_timeline.Scroll();
@@ -490,6 +494,13 @@ void ProPanel::EndDrag(bool release) {
 
 void ProPanel::EndEdits() {
     if (m_drag.IsDragging()) EndDrag(false);
+    m_rulerDragging = false;
+}
+
+void ProPanel::changeEvent(QEvent* event) {
+    // Another window took over: the release will not come here.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) EndEdits();
+    PanelWnd::changeEvent(event);
 }
 
 int ProPanel::PadAtPoint(const QPoint& pos) const {

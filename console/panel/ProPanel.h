@@ -92,6 +92,7 @@ class ProPanel final : public app::PanelWnd {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     QPoint ToConsole(const QPointF& pos) const;

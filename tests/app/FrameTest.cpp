@@ -5,12 +5,14 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "app/PlainPanel.h"
 #include "app/Registry.h"
 #include "console/layout/ConsoleLayout.h"
+#include "dialogs/ProgressDialog.h"
 #include "tests/app/ShellTestSupport.h"
 
 namespace tamboro::app::test {
@@ -23,6 +25,7 @@ class FrameTest : public ShellTest {
         if (panel == nullptr) throw std::runtime_error("not the plain panel");
         return *panel;
     }
+    void ExpectCancelledSaveLeavesTheOldFile(bool filesDialog);
 };
 
 // --- Start-up ------------------------------------------------------------------------------
@@ -447,6 +450,90 @@ TEST_F(FrameTest, ModifiedSongAsksToSaveAndCancelKeepsEverything) {
     engine::Song reread(loop);
     ASSERT_EQ(reread.LoadSong(Path("song.tbo"), 0), engine::SongResult::Ok);
     EXPECT_TRUE(reread.IsEffect(0));
+}
+
+// Closing a modified song with Yes saves it under the progress dialog;
+// Cancel pressed there while the second channel is being saved (the first
+// loop is already written) must leave the old file and nothing else. With
+// the dialogs the save is the Files dialog's, else the frame's own.
+void FrameTest::ExpectCancelledSaveLeavesTheOldFile(bool filesDialog) {
+    const std::string path = Path("song.tbo");
+    MakeSong(path, "Vecchio");
+    const auto old = tamboro::test::ReadAll(path);
+    ASSERT_FALSE(old.empty());
+    CMainFrame& frame = Start({"--no-splash", path});
+    if (!filesDialog) frame.saveSongDialog = nullptr;
+    frame.Song().SetTitle("Nuovo");
+    frame.MarkModified();
+    const QDir folder(QString::fromStdString(Path("")));
+    const QStringList before = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    // Cancel is pressed in the progress dialog while the second channel
+    // is being saved: the first loop is already written.
+    std::vector<QString> shown;
+    frame.progressReported = [&](dialogs::ProgressDialog& progress) {
+        shown.push_back(progress.Text());
+        if (shown.size() == 2) QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+    };
+    asked.clear();
+    answers = {QMessageBox::Yes};
+    EXPECT_FALSE(frame.close());  // the save was cancelled: the program stays
+    EXPECT_EQ(asked, std::vector<unsigned>({2010}));
+    EXPECT_EQ(shown.size(), 2u);  // the work stopped at once
+    EXPECT_EQ(tamboro::test::ReadAll(path), old);
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    EXPECT_TRUE(frame.IsModified());
+    EXPECT_TRUE(frame.lastError.empty());  // a cancel is no failure
+    EXPECT_EQ(frame.Song().GetTitle(), "Nuovo");
+
+    // Left alone, the save runs to its end and the program closes.
+    shown.clear();
+    frame.progressReported = [&](dialogs::ProgressDialog& progress) {
+        shown.push_back(progress.Text());
+    };
+    answers = {QMessageBox::Yes};
+    EXPECT_TRUE(frame.close());
+    EXPECT_GE(shown.size(), 20u);
+    platform::EventLoop loop;
+    engine::Song reread(loop);
+    ASSERT_EQ(reread.LoadSong(path, 0), engine::SongResult::Ok);
+    EXPECT_EQ(reread.GetTitle(), "Nuovo");
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+TEST_F(FrameTest, CancelPressedDuringTheFilesDialogsSaveLeavesTheOldFileAndNoTemporary) {
+    ExpectCancelledSaveLeavesTheOldFile(true);
+}
+
+TEST_F(FrameTest, CancelPressedDuringTheFramesOwnSaveLeavesTheOldFileAndNoTemporary) {
+    ExpectCancelledSaveLeavesTheOldFile(false);
+}
+
+TEST_F(FrameTest, CancelPressedDuringALoadLeavesTheSongAsItWas) {
+    MakeSong(Path("a.tbo"), "A");
+    MakeSong(Path("b.tbo"), "B");
+    CMainFrame& frame = Start({"--no-splash", Path("a.tbo")});
+    const engine::SongDocument before = frame.Song().Document();
+    std::vector<std::string> prepared;
+    for (int ch = 0; ch < engine::kChannelCount; ++ch)
+        prepared.push_back(frame.Song().GetPreparedFile(ch));
+    int reports = 0;
+    frame.progressReported = [&](dialogs::ProgressDialog& progress) {
+        if (++reports == 3) QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+    };
+    EXPECT_FALSE(frame.OpenSong(Path("b.tbo"), false));
+    EXPECT_EQ(reports, 3);
+    EXPECT_EQ(frame.Song().Document(), before);
+    for (int ch = 0; ch < engine::kChannelCount; ++ch)
+        EXPECT_EQ(frame.Song().GetPreparedFile(ch), prepared[static_cast<std::size_t>(ch)]);
+    EXPECT_EQ(frame.SongPath(), Path("a.tbo"));
+    EXPECT_FALSE(frame.IsModified());
+    EXPECT_TRUE(frame.lastError.empty());
+    EXPECT_TRUE(frame.isEnabled());  // the progress dialog gave the window back
+
+    frame.progressReported = {};
+    EXPECT_TRUE(frame.OpenSong(Path("b.tbo"), false));
+    EXPECT_EQ(frame.Song().GetTitle(), "B");
+    EXPECT_EQ(frame.SongPath(), Path("b.tbo"));
 }
 
 TEST_F(FrameTest, OpeningAnotherSongWhileModifiedAsksAndNoDiscards) {

@@ -176,7 +176,7 @@ TEST_F(EndToEndDialogsTest, NewSongDroppedLoopsRecordSaveReopenGiveTheSameMixAnd
             [](dialogs::SongPropertiesDialog& d) { ButtonOf(&d, "OK", "OK")->click(); });
         ButtonOf(&files, "Nuovo Brano", "New Song")->click();
     });
-    ASSERT_NE(frame->Song().IsChannelEmpty(0), 0);
+    ASSERT_TRUE(frame->Song().IsChannelEmpty(0));
     ASSERT_TRUE(test::DropFiles(panel, QPoint(5, 5), {Path("fine.tbo")}).dropped);
     ASSERT_TRUE(SpinUntil([&] { return frame->SongPath() == Path("fine.tbo"); }));
     EXPECT_EQ(frame->Song().GetTitle(), "Da capo a fine");

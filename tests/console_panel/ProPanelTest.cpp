@@ -401,6 +401,24 @@ TEST_P(ProTest, AWholeTakeIsOneStep) {
     EXPECT_EQ(Song().Document(), take);
 }
 
+TEST_P(ProTest, ADragWhoseReleaseWasLostEndsAtTheNextPress) {
+    Press(5, XOf(1000));
+    MoveTo(5, XOf(2000));
+    // No release: the next press ends the drag with its last shape (one
+    // step) and starts its own.
+    Press(8, XOf(4000));
+    EXPECT_EQ(Periods(5), (std::vector<SoundingPeriod>{{1000, 2000}}));
+    MoveTo(8, XOf(5000));
+    Release(8, XOf(5000));
+    EXPECT_EQ(Periods(8), (std::vector<SoundingPeriod>{{4000, 5000}}));
+    EXPECT_FALSE(panel->Dragging());
+    EXPECT_EQ(frame->History().UndoSteps(), 2u);
+    CtrlZ(false);
+    CtrlZ(false);
+    EXPECT_TRUE(Periods(5).empty());
+    EXPECT_TRUE(Periods(8).empty());
+}
+
 TEST_P(ProTest, TheChannelMenuHasUndoAndRedo) {
     Load(4);
     const QPoint name(layout::ProNameRect(4).x + 20, layout::ProNameRect(4).y + 8);

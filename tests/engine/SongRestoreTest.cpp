@@ -33,7 +33,7 @@ TEST_F(SongRestore, ARemovedLoopComesBackWithItsNameFlagsEventsAndSlot) {
     song.SetInitialVolume(3, -3000);
     song.SetChannelVolume(3, -3000);
     ASSERT_EQ(device.IsLoaded(Slot(3)), 0);
-    ASSERT_EQ(song.IsChannelEmpty(3), 1);
+    ASSERT_TRUE(song.IsChannelEmpty(3));
 
     ASSERT_EQ(song.RestoreDocument(before), SongResult::Ok);
     EXPECT_EQ(song.Document(), before);
@@ -66,7 +66,7 @@ TEST_F(SongRestore, ALoadIsUndoneToTheLoopBeforeItAndToAnEmptyChannel) {
     SongDocument empty = first;
     empty.channels[1] = ChannelDoc{};
     ASSERT_EQ(song.RestoreDocument(empty), SongResult::Ok);
-    EXPECT_EQ(song.IsChannelEmpty(1), 1);
+    EXPECT_TRUE(song.IsChannelEmpty(1));
     EXPECT_EQ(device.IsLoaded(Slot(1)), 0);
     EXPECT_TRUE(song.GetPreparedFile(1).empty());
     EXPECT_TRUE(song.GetSourceFile(1).empty());
@@ -82,7 +82,7 @@ TEST_F(SongRestore, AnEffectSwitchIsUndoneWithTheFittedLoopBackInTheSlot) {
     ASSERT_NE(asEffect.size(), fitted.size());
 
     ASSERT_EQ(song.RestoreDocument(loop), SongResult::Ok);
-    EXPECT_EQ(song.IsEffect(5), 0);
+    EXPECT_FALSE(song.IsEffect(5));
     EXPECT_EQ(SlotBytes(5), fitted);
     EXPECT_EQ(song.GetPreparedLength(5), loop.channels[5].preparedLength);
 }
@@ -205,7 +205,7 @@ TEST(SongRestoreDetached, WithoutADeviceTheLoopsWaitUntilOneIsAttached) {
     ASSERT_EQ(song.DetachDevice(), &device);
 
     ASSERT_EQ(song.RestoreDocument(loaded), SongResult::Ok);
-    EXPECT_EQ(song.IsChannelEmpty(7), 0);
+    EXPECT_FALSE(song.IsChannelEmpty(7));
     EXPECT_TRUE(song.GetPreparedFile(7).empty());
     ASSERT_EQ(song.AttachDevice(&device), SongResult::Ok);
     EXPECT_EQ(device.loaded[song.GetVoice(7)].bytes, prepared);
@@ -266,7 +266,7 @@ TEST_F(SongRestoreLive, CommandsWaitingForTheAudioThreadOutsideATakeHoldNothingU
     ASSERT_EQ(song.ReplaceChannel(1, nullptr, false), SongResult::Ok);
     EXPECT_FALSE(song.TakeRunning());
     ASSERT_EQ(song.RestoreDocument(loaded), SongResult::Ok);
-    EXPECT_EQ(song.IsChannelEmpty(1), 0);
+    EXPECT_FALSE(song.IsChannelEmpty(1));
 }
 
 TEST_F(SongRestoreLive, ARestoredLoopIsSwitchedOffAndSoundsAgainFromItsSlot) {
