@@ -11,12 +11,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audio/output/OutputDevice.h"
+#include "bench/BenchSupport.h"
 #include "console/logic/SongUndo.h"
 #include "engine/Song.h"
 #include "platform/Messages.h"
@@ -27,21 +27,11 @@ using namespace tamboro;
 
 constexpr int kChannels = 20;
 
-std::string Folder() {
-    static const std::string folder = [] {
-        char templ[] = "/tmp/tamboro-bench-undo-XXXXXX";
-        const char* made = ::mkdtemp(templ);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
+const tamboro::bench::ScratchFolder& Folder() {
+    static const tamboro::bench::ScratchFolder folder("tamboro-bench-undo-" +
+                                                      std::to_string(::getpid()));
     return folder;
 }
-
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code ec;
-        std::filesystem::remove_all(Folder(), ec);
-    }
-} g_cleanup;
 
 // Two bars at 120 BPM, 44100 Hz stereo: a tone, different for every channel.
 std::unique_ptr<audio::Wave> MakeLoop(int ch) {
@@ -63,7 +53,7 @@ std::unique_ptr<audio::Wave> MakeLoop(int ch) {
 // A song of 20 loaded channels; its mix is set per benchmark.
 struct BenchSong {
     BenchSong() {
-        ::setenv("TMPDIR", Folder().c_str(), 1);
+        ::setenv("TMPDIR", Folder().Path().c_str(), 1);
         audio::WAVEFORMATEX f;
         audio::MakePcmFormat(f, 44100, 16, 2);
         device.SetWindowAndFormat(f, 0);

@@ -7,6 +7,7 @@
 #include "audio/files/ConvertWave.h"
 #include "audio/files/SoundFile.h"
 #include "audio/mixer/SoftMixer.h"
+#include "audio/wave/SampleStreams.h"
 #include "engine/LoopFitting.h"
 #include "engine/MixRules.h"
 #include "engine/Song.h"
@@ -31,12 +32,26 @@ audio::WAVEFORMATEX MixingFormatFor(const audio::WAVEFORMATEX* output) {
 std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     // The device plays every loop already converted to its format and
     // fitted, from a file of ours: in that format, the file is the loop.
-    if (!m_preparedFile[ch].empty() && PreparedFormat() == format) {
-        auto prepared = std::make_unique<audio::Wave>();
-        if (audio::LoadWave(*prepared, m_preparedFile[ch], audio::kTypeWav | audio::kLoadMapped) ==
+    // With mono sources the file holds one channel and the slot upmixes it
+    // through a sample stream; the render takes the same samples the same
+    // way (converting the source straight to stereo would differ).
+    const audio::WAVEFORMATEX prepared = PreparedFormat();
+    if (!m_preparedFile[ch].empty() && prepared.nSamplesPerSec == format.nSamplesPerSec &&
+        prepared.wBitsPerSample == format.wBitsPerSample &&
+        (prepared == format || (m_monoSources && prepared.nChannels == 1))) {
+        auto loop = std::make_unique<audio::Wave>();
+        if (audio::LoadWave(*loop, m_preparedFile[ch], audio::kTypeWav | audio::kLoadMapped) ==
                 audio::SoundResult::Ok &&
-            *prepared->Format() == format) {
-            return prepared;
+            *loop->Format() == prepared) {
+            if (prepared == format) return loop;
+            auto stream =
+                audio::MakeSampleStream(prepared, loop->Data(), loop->DataBytes(), format);
+            auto upmixed = std::make_unique<audio::Wave>();
+            const auto frames = static_cast<std::int32_t>(loop->FrameCount());
+            if (stream && upmixed->Create(format, frames)) {
+                const std::uint32_t bytes = upmixed->DataBytes();
+                if (stream->Read(upmixed->Data(), bytes) == bytes) return upmixed;
+            }
         }
     }
     return ConvertChannelLoop(ch, format);

@@ -231,12 +231,7 @@ void ConsoleController::Play() {
 }
 
 void ConsoleController::Stop() {
-    m_song.StopMix();
-    for (int ch = 0; ch < kChannels; ++ch) {
-        m_song.SetChannelVolume(ch, m_song.GetInitialVolume(ch));
-        m_song.SetChannelPan(ch, m_song.GetInitialPan(ch));
-    }
-    m_song.SetMasterVolume(m_song.GetInitialMasterVolume());
+    m_song.StopMixAtRest();
     // The live mix drops its pending switches and reports each one; those
     // reports then resolve requests whose generation has moved on.
     m_pending.ClearAll();

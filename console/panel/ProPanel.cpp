@@ -182,15 +182,9 @@ void ProPanel::Play() {
 }
 
 void ProPanel::Stop() {
-    engine::Song& song = Frame().Song();
-    song.StopMix();
     // Playback left the live levels where the mix had them: back to the
     // levels at rest, the master too, so the next play starts from them.
-    for (int ch = 0; ch < engine::kChannelCount; ++ch) {
-        song.SetChannelVolume(ch, song.GetInitialVolume(ch));
-        song.SetChannelPan(ch, song.GetInitialPan(ch));
-    }
-    song.SetMasterVolume(song.GetInitialMasterVolume());
+    Frame().Song().StopMixAtRest();
     m_wasPlaying = false;
     DrawStatus();
     DrawRuler();
