@@ -9,16 +9,24 @@
 //   BM_Stretch_WaveEqualChannels  the left channel on both sides (mono kept
 //                              as stereo: stretched once)
 //   BM_Stretch_WaveThreeCopies the same with three whole copies end to end
+//   BM_Stretch_WaveLeftRight   left and right by two stretchers on two
+//                              threads (not StretchWave's way: the phase
+//                              between the channels drifts)
+//   BM_Stretch_WaveMidSide     mid and side by two stretchers on two
+//                              threads (not StretchWave's way: sources
+//                              panned apart leak into each other)
 //   BM_Stretch_CliProcess      a tamboro-cli process: load, stretch by the
 //                              song's tempo, fit, save
 //   BM_Stretch_RubberbandProcess  the peer: the `rubberband` command with its
 //                              finer engine (--fine) on the same file
+//   BM_Stretch_RubberbandCentreFocus  the same command keeping the channels
+//                              together (--centre-focus), as StretchWave does
 //   BM_Stretch_SoxProcess      the peer: sox's `tempo` effect (faster, and it
 //                              smears the beats)
 //
-// Each reports cpu_ms, the CPU time of one stretch (the spawned process's
-// own for the commands): on a machine shared with other work it compares
-// better than the real time.
+// Each reports cpu_ms, the CPU time of one stretch, all its threads (the
+// spawned process's own for the commands): on a machine shared with other
+// work it compares better than the real time, which is what the user waits.
 //
 // 20 s are 8 bars at 96 BPM; at 80 BPM 8 bars last 24 s: the command-line
 // stretch by the song's tempo is also exactly 1.2.
@@ -90,14 +98,19 @@ Files& TheFiles() {
 
 // The loop stretched in memory with `context` frames of it before its start.
 void StretchInMemory(benchmark::State& state, std::uint32_t context,
-                     StretchPath path = StretchPath::Fast, bool equalChannels = false) {
+                     StretchPath path = StretchPath::Fast, bool equalChannels = false,
+                     StereoStretch stereo = StereoStretch::Together) {
     Files& files = TheFiles();
     const Wave& loop = equalChannels ? files.equal : files.wave;
     const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
+    StretchSettings settings;
+    settings.contextFrames = context;
+    settings.path = path;
+    settings.stereo = stereo;
     const std::clock_t cpuBefore = std::clock();
     for (auto _ : state) {
         Wave out;
-        if (StretchWaveWithContext(loop, target, context, out, {}, path) != StretchResult::Ok) {
+        if (StretchWaveWith(loop, target, settings, out) != StretchResult::Ok) {
             state.SkipWithError("stretch failed");
             break;
         }
@@ -147,6 +160,18 @@ void BM_Stretch_WaveThreeCopies(benchmark::State& state) {
 }
 BENCHMARK(BM_Stretch_WaveThreeCopies)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
+void BM_Stretch_WaveLeftRight(benchmark::State& state) {
+    StretchInMemory(state, kRate * kStretchContextMs / 1000, StretchPath::Fast, false,
+                    StereoStretch::LeftRight);
+}
+BENCHMARK(BM_Stretch_WaveLeftRight)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Stretch_WaveMidSide(benchmark::State& state) {
+    StretchInMemory(state, kRate * kStretchContextMs / 1000, StretchPath::Fast, false,
+                    StereoStretch::MidSide);
+}
+BENCHMARK(BM_Stretch_WaveMidSide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 void BM_Stretch_CliProcess(benchmark::State& state) {
     Files& files = TheFiles();
     if (access(files.cli.c_str(), X_OK) != 0) {
@@ -165,6 +190,16 @@ void BM_Stretch_RubberbandProcess(benchmark::State& state) {
                            files.folder + "/rubberband-out.wav"});
 }
 BENCHMARK(BM_Stretch_RubberbandProcess)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+void BM_Stretch_RubberbandCentreFocus(benchmark::State& state) {
+    Files& files = TheFiles();
+    StretchProcess(state, {"rubberband", "--fine", "--centre-focus", "-q", "-t", "1.2", files.loop,
+                           files.folder + "/rubberband-cf-out.wav"});
+}
+BENCHMARK(BM_Stretch_RubberbandCentreFocus)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);

@@ -84,6 +84,52 @@ enum class StretchPath : std::uint8_t {
     Plain = 1,
 };
 
+// How the two channels of a stereo loop are stretched (a loop whose channels
+// are equal is stretched once, whichever is chosen). StretchWave keeps them
+// together: of the three only that way keeps both the level of every
+// source in each channel and the phase between the channels (an
+// antiphase pair stays antiphase, the correlation of the channels stays
+// what it was); the tests hold each way to what it keeps.
+enum class StereoStretch : std::uint8_t {
+    // One stretcher for both, its channels phase-locked together.
+    Together = 0,
+    // Left and right each by a stretcher of its own, at once on two cores:
+    // each source keeps its level in each channel, but the phases of the
+    // two channels drift apart (an antiphase pair no longer cancels).
+    LeftRight = 1,
+    // The mid (L+R)/2 and the side (L-R)/2 each by a stretcher of its own,
+    // at once on two cores; left = mid + side, right = mid - side. (L+R)/2
+    // is the mid stretched alone, to one 16-bit step, but sources panned
+    // apart leak into each other's channel.
+    MidSide = 2,
+};
+
+// How many threads a stereo loop stretched by two stretchers may use. The
+// samples are the same either way. On two threads the calling thread alone
+// calls the progress (with the slower stretcher's percent); a cancel, or a
+// failure of either, stops both at their next block, and the second thread
+// has ended before the call returns, whatever the outcome.
+enum class StretchThreads : std::uint8_t {
+    One = 0,
+    // Two when the machine has two cores or more.
+    Machine = 1,
+};
+
+struct StretchSettings {
+    // Frames of the loop before its start (at most the loop's length:
+    // three whole copies).
+    std::uint32_t contextFrames = 0;
+    StretchPath path = StretchPath::Fast;
+    StereoStretch stereo = StereoStretch::Together;
+    StretchThreads threads = StretchThreads::Machine;
+};
+
+// StretchWave with everything chosen, for the tests and benchmarks that
+// compare the ways.
+StretchResult StretchWaveWith(const Wave& in, std::uint32_t targetFrames,
+                              const StretchSettings& settings, Wave& out,
+                              const StretchProgress& progress = {});
+
 // StretchWave with `contextFrames` of the loop before its start instead of
 // kStretchContextMs (at most the loop's length: three whole copies), for
 // the tests and benchmarks that compare the two, and the way to go.
