@@ -7,6 +7,7 @@
 #include "app/CMainFrame.h"
 #include "app/core/Preferences.h"
 #include "console/logic/DropTarget.h"
+#include "engine/Song.h"
 
 namespace tamboro::app {
 namespace {
@@ -19,6 +20,12 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
     for (const QUrl& url : data->urls())
         paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString() : std::string());
     return paths;
+}
+
+// A loop is loaded as the channel menu offers it: only while nothing sounds
+// and no mix records or plays back (loading stops the mix).
+bool LoopLoadOffered(const engine::Song& song) {
+    return song.PlayingCount() == 0 && !song.IsRecording() && !song.IsPlayingBack();
 }
 
 }  // namespace
@@ -48,10 +55,15 @@ void PanelWnd::dragEnterEvent(QDragEnterEvent* event) {
     if (LocalFiles(event->mimeData()).size() == 1) event->acceptProposedAction();
 }
 
+console::DropAction PanelWnd::DropAt(const QDropEvent& event) const {
+    console::DropAction action =
+        console::DropFor(LocalFiles(event.mimeData()), PadAtPoint(event.position().toPoint()));
+    if (action.kind == console::DropKind::LoadLoop && !LoopLoadOffered(m_frame.Song())) action = {};
+    return action;
+}
+
 void PanelWnd::dragMoveEvent(QDragMoveEvent* event) {
-    const QPoint pos = event->position().toPoint();
-    if (console::DropFor(LocalFiles(event->mimeData()), PadAtPoint(pos)).kind !=
-        console::DropKind::None) {
+    if (DropAt(*event).kind != console::DropKind::None) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -59,8 +71,7 @@ void PanelWnd::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void PanelWnd::dropEvent(QDropEvent* event) {
-    const console::DropAction action =
-        console::DropFor(LocalFiles(event->mimeData()), PadAtPoint(event->position().toPoint()));
+    const console::DropAction action = DropAt(*event);
     if (action.kind == console::DropKind::None) {
         event->ignore();
         return;

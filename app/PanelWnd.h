@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/DisplayWidget.h"
+#include "console/logic/DropTarget.h"
 
 namespace tamboro::app {
 
@@ -55,13 +56,18 @@ class PanelWnd : public DisplayWidget {
 
   protected:
     // Files from the file manager: a song file opens anywhere on the
-    // console, a sound file loads into the pad it is let go on. The work
-    // runs after the drop has returned to the window system.
+    // console, a sound file loads into the pad it is let go on while
+    // nothing sounds. The work runs after the drop has returned to the
+    // window system.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // What letting go at the event's point would do; a loop only while the
+    // channel menu would offer loading (nothing sounds, no mix runs).
+    console::DropAction DropAt(const QDropEvent& event) const;
+
     CMainFrame& m_frame;
 };
 

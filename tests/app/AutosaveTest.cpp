@@ -126,6 +126,14 @@ TEST_F(AutosaveTest, KilledAfterASnapshotTheNextStartOffersItAndOpensWhatWasSave
         EXPECT_NE(n.second, 2001u);
     EXPECT_EQ(tamboro::test::ReadAll(Path("mine.tbo")), mine);
 
+    // Working on, the next snapshot replaces the one the song was opened
+    // from (its loops still read from the old file) and both stay whole.
+    ASSERT_TRUE(frame.AutosaveWriter()->SaveNow());
+    ASSERT_TRUE(SpinUntil([&] { return frame.AutosaveWriter()->Written() == 1; }));
+    for (int ch = 0; ch < engine::kChannelCount; ++ch)
+        EXPECT_EQ(ReadSong(frame.Song()).loops[ch], expected.loops[ch]) << "channel " << ch;
+    EXPECT_EQ(ReadSongFile(Files().song).loops, expected.loops);
+
     // Ending now is a clean end: nothing is left for the next start.
     App().ExitInstance();
     EXPECT_EQ(StateFolder(), std::vector<std::string>{});

@@ -148,6 +148,31 @@ TEST_P(DropTest, ASongDroppedOnAModifiedSongAsksFirst) {
     EXPECT_EQ(frame->SongPath(), Path("other.tbo"));
 }
 
+TEST_P(DropTest, LoopsAreTakenOnlyWhileNothingSoundsAsTheChannelMenuOffersLoading) {
+    ASSERT_TRUE(test::DropFiles(panel, test::PadCentre(0, k), {Loop("kick_four.wav")}).dropped);
+    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(0) == 0; }));
+    const std::uint32_t block = frame->Device()->GetFormat().nSamplesPerSec / 50;
+    ASSERT_EQ(frame->Song().SwitchChannelOn(0), engine::SongResult::Ok);
+    backend->Render(block);
+    panel->Tick();
+    ASSERT_TRUE(frame->Song().IsChannelPlaying(0));
+    const Drag refused = test::DropFiles(panel, test::PadCentre(9, k), {Loop("hats_open.wav")});
+    EXPECT_TRUE(refused.entered);
+    EXPECT_FALSE(refused.moved);
+    EXPECT_FALSE(refused.dropped);
+    app::test::SpinUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_NE(frame->Song().IsChannelEmpty(9), 0);
+    backend->Render(block);
+    EXPECT_TRUE(frame->Song().IsChannelPlaying(0));  // the sound went on
+
+    frame->Song().SwitchChannelOff(0);
+    backend->Render(block);
+    panel->Tick();
+    ASSERT_FALSE(frame->Song().IsChannelPlaying(0));
+    EXPECT_TRUE(test::DropFiles(panel, test::PadCentre(9, k), {Loop("hats_open.wav")}).dropped);
+    ASSERT_TRUE(SpinUntil([&] { return frame->Song().IsChannelEmpty(9) == 0; }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, DropTest, ::testing::Values(1, 2),
                          [](const auto& info) { return "x" + std::to_string(info.param); });
 
