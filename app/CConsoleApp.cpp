@@ -12,7 +12,9 @@
 
 #include "app/DialogHooks.h"
 #include "app/Registry.h"
+#include "app/core/Accelerators.h"
 #include "app/core/XdgRegistration.h"
+#include "audio/output/OutputBackend.h"
 #include "audio/output/OutputDevice.h"
 #include "console/layout/SkinImages.h"
 #include "dialogs/GfxImage.h"
@@ -141,9 +143,15 @@ int CConsoleApp::InitInstance(const std::vector<std::string>& args, StartOptions
     setup.settings = m_store.get();
     setup.panels = m_options.panels;
     setup.backend = m_options.backend;
-    if (screenshot && !setup.backend) {
-        // A picture needs no sound: never touch the user's device.
-        setup.backend = [] { return std::make_unique<audio::ManualBackend>(); };
+    if (screenshot) {
+        // A picture needs no sound: never touch the user's device. The
+        // backend renders only when the picture's channels ask for it.
+        setup.backend = [this, given = setup.backend]() -> std::unique_ptr<audio::OutputBackend> {
+            std::unique_ptr<audio::OutputBackend> b =
+                given ? given() : std::make_unique<audio::ManualBackend>();
+            m_shotBackend = dynamic_cast<audio::ManualBackend*>(b.get());
+            return b;
+        };
     }
     setup.exePath = m_exePath;
     setup.scale = m_commandLine.scale;
@@ -185,12 +193,46 @@ int CConsoleApp::TakeScreenshot() {
     for (int i = 0; i < 50 && (m_frame->PreviewsPending() > 0 || i < 5); ++i) {
         m_loop->RunUntil([] { return false; }, std::chrono::milliseconds(20));
     }
+    if (!PlayForScreenshot()) return 1;
     const QImage picture = m_frame->Grab();
     if (!picture.save(QString::fromStdString(m_commandLine.screenshot), "PNG")) {
         std::fprintf(stderr, "tamboro: cannot write %s\n", m_commandLine.screenshot.c_str());
         return 1;
     }
     return 0;
+}
+
+bool CConsoleApp::PlayForScreenshot() {
+    const CommandLine& cl = m_commandLine;
+    if (cl.on.empty() && cl.inTime.empty()) return true;
+    PanelWnd* console = m_frame->Console();
+    if (m_shotBackend == nullptr || console == nullptr || m_frame->Device() == nullptr) {
+        std::fprintf(stderr, "tamboro: no console or sound backend to play the picture's pads\n");
+        return false;
+    }
+    const audio::WAVEFORMATEX format = m_frame->Device()->GetFormat();
+    const std::uint32_t block = std::max<std::uint32_t>(64, format.nSamplesPerSec / 50);
+    // Sound renders only here, by hand, so time stands still while the
+    // console's ticks run: a waiting pad keeps waiting (its loop's boundary
+    // is at least a bar away from the clock's start).
+    const auto play = [&](int blocks) {
+        for (int b = 0; b < blocks; ++b)
+            m_shotBackend->Render(block);
+        // Two console ticks take the live mix's news and draw them.
+        m_loop->RunUntil([] { return false; }, std::chrono::milliseconds(300));
+    };
+    for (const int ch : cl.on)
+        console->OnCommand(kCmdChannelNow + ch);
+    play(15);  // 300 ms: the meter shows the last 60 of them
+    for (const int ch : cl.inTime)
+        console->OnCommand(kCmdChannelInTime + ch);
+    play(1);
+    // The waiting pads on their second picture, so the four pad pictures
+    // can all be seen at once.
+    if (!cl.inTime.empty())
+        m_loop->RunUntil([console] { return console->BlinkShowsSecond(); },
+                         std::chrono::milliseconds(1000));
+    return true;
 }
 
 void CConsoleApp::RegisterDesktop() {

@@ -62,6 +62,8 @@ class CConsoleApp final : public QApplication {
   private:
     void RegisterDesktop();
     int TakeScreenshot();
+    // --on and --in-time of a screenshot: channels sounding and waiting.
+    bool PlayForScreenshot();
     bool Notice(unsigned titleId, unsigned textId);
     void onOpenRequested(const QString& path);
     void onReleaseRequested();
@@ -74,6 +76,9 @@ class CConsoleApp final : public QApplication {
     std::unique_ptr<QtSettingsStore> m_store;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<CMainFrame> m_frame;
+    // A screenshot's sound backend, rendered by hand (owned by the frame's
+    // device), or null.
+    audio::ManualBackend* m_shotBackend = nullptr;
 };
 
 // Where the program's data is installed: <prefix>/share/tamboro/ beside

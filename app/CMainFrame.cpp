@@ -31,6 +31,7 @@
 #include "audio/wave/SoundResult.h"
 #include "console/layout/ConsoleLayout.h"
 #include "console/layout/SkinImages.h"
+#include "console/logic/Scale.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/DialogSkin.h"
 #include "dialogs/InfoNotice.h"
@@ -59,15 +60,14 @@ std::uint32_t Modifiers(Qt::KeyboardModifiers m) {
     return bits;
 }
 
-// The largest whole factor at which the console still fits in about 85 %
-// of the screen.
+// The automatic factor for this window's screen. The display widget
+// magnifies in logical pixels and Qt applies the device pixel ratio after
+// it, so the rule gets the screen in those same units (a ratio of 1).
 int AutomaticScale(const QWidget* w) {
     const QScreen* screen = w->screen() != nullptr ? w->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return 1;
     const QSize avail = screen->availableSize();
-    const int k = std::min(avail.width() * 85 / 100 / layout::kConsoleWidth,
-                           avail.height() * 85 / 100 / layout::kConsoleHeight);
-    return std::clamp(k, 1, kMaxScale);
+    return console::AutomaticScale(avail.width(), avail.height(), 1.0);
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ class PanelWnd : public DisplayWidget {
     virtual void ShowNotice(const std::string& text);
     // Whether this is the mix editor.
     virtual bool IsPro() const { return false; }
+    // Whether pads waiting for an in-time switch show their second picture
+    // now (DX for a stop, U for a start) rather than their state's own.
+    virtual bool BlinkShowsSecond() const { return false; }
     // Whether an edit of the song's events is under way (a lane drag holds
     // places in them): undo and redo wait for it.
     virtual bool Editing() const { return false; }

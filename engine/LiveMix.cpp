@@ -77,6 +77,11 @@ std::uint16_t Rms(double sumSquares, std::uint32_t frames) {
         std::min(32768.0, std::sqrt(sumSquares / static_cast<double>(frames))));
 }
 
+// Frames of the master meter's window at `rate`.
+std::uint32_t MeterFrames(std::uint32_t rate) {
+    return std::max<std::uint32_t>(1, rate * LiveMix::kMeterWindowMs / 1000);
+}
+
 }  // namespace
 
 LiveMix::LiveMix(SongDocument& document)
@@ -107,6 +112,7 @@ bool LiveMix::Attach(audio::OutputDeviceInterface& device,
     m_play = nullptr;
     m_actionCount = 0;
     m_cmdHead.store(m_cmdTail.load());
+    m_masterWindow.Reset(MeterWindowFrames());
     std::uint64_t metered = 0;
     for (const int slot : slots) {
         if (slot >= 0 && slot < 64) metered |= std::uint64_t{1} << slot;
@@ -361,6 +367,10 @@ Millis LiveMix::MixTime() const {
     return frame <= 0 ? Millis(0) : MillisOf(Frames(static_cast<std::uint64_t>(frame)), m_rate);
 }
 
+std::uint32_t LiveMix::MeterWindowFrames() const {
+    return MeterFrames(m_rate);
+}
+
 std::uint32_t LiveMix::RampFrames() const {
     return std::max<std::uint32_t>(1, m_rate * kRampMs / 1000);
 }
@@ -507,14 +517,20 @@ void LiveMix::Take(const Command& c, std::uint64_t first, audio::VoiceControl& v
     a.channel = c.channel;
     a.value = c.value;
     switch (c.kind) {
-        case Command::kConfigure:
+        case Command::kConfigure: {
+            // A new rate or layout starts the meter afresh; a new tempo does not.
+            const bool restart = m_rateA != static_cast<std::uint32_t>(c.value) ||
+                                 m_outEightBit != c.flag || m_outChannels != c.outChannels ||
+                                 m_outFrameBytes != c.outFrameBytes;
             m_rateA = static_cast<std::uint32_t>(c.value);
             m_blockFramesA = static_cast<std::uint32_t>(c.channel);
             m_period = c.frames;
             m_outEightBit = c.flag;
             m_outChannels = c.outChannels;
             m_outFrameBytes = c.outFrameBytes;
+            if (restart) m_masterWindow.Reset(MeterFrames(m_rateA));
             return;
+        }
         case Command::kEffect:
             chan.effect = c.flag;
             return;
@@ -934,31 +950,27 @@ void LiveMix::Rendered(std::uint64_t frame, const std::uint8_t* out, std::uint32
         m_pubRms[at].store(std::uint32_t{m.rmsLeft} | std::uint32_t{m.rmsRight} << 16,
                            std::memory_order_release);
     }
-    // The master from the output itself.
-    LevelMeter master;
-    if (frames > 0 && out != nullptr && m_outFrameBytes != 0) {
-        int lo[2] = {32767, 32767};
-        int hi[2] = {-32768, -32768};
-        double sq[2] = {0, 0};
+    // The master from the output itself, over the sliding window.
+    if (out != nullptr && m_outFrameBytes != 0) {
         for (std::uint32_t k = 0; k < frames; ++k) {
+            const std::uint8_t* f = out + std::size_t{k} * m_outFrameBytes;
+            int v[2];
             for (std::uint32_t c = 0; c < 2; ++c) {
                 const std::uint32_t src = m_outChannels == 2 ? c : 0;
-                int v;
                 if (m_outEightBit) {
-                    v = (static_cast<int>(out[std::size_t{k} * m_outFrameBytes + src]) - 128) * 256;
+                    v[c] = (static_cast<int>(f[src]) - 128) * 256;
                 } else {
                     std::int16_t s;
-                    std::memcpy(&s, out + std::size_t{k} * m_outFrameBytes + src * 2, 2);
-                    v = s;
+                    std::memcpy(&s, f + src * 2, 2);
+                    v[c] = s;
                 }
-                lo[c] = std::min(lo[c], v);
-                hi[c] = std::max(hi[c], v);
-                sq[c] += static_cast<double>(v) * v;
             }
+            m_masterWindow.Add(v[0], v[1]);
         }
-        master = {Clamp16(lo[0]), Clamp16(hi[0]),     Clamp16(lo[1]),
-                  Clamp16(hi[1]), Rms(sq[0], frames), Rms(sq[1], frames)};
     }
+    const MeterWindow& w = m_masterWindow;
+    const LevelMeter master = {Clamp16(w.Min(0)), Clamp16(w.Max(0)), Clamp16(w.Min(1)),
+                               Clamp16(w.Max(1)), w.Rms(0),          w.Rms(1)};
     m_pubMinMax[kChannelCount].store(PackMinMax(master), std::memory_order_release);
     m_pubRms[kChannelCount].store(
         std::uint32_t{master.rmsLeft} | std::uint32_t{master.rmsRight} << 16,

@@ -36,15 +36,16 @@
 #include "audio/output/BlockSequencer.h"
 #include "audio/output/OutputDeviceInterface.h"
 #include "audio/wave/WaveFormat.h"
+#include "engine/MeterWindow.h"
 #include "engine/MixRules.h"
 #include "engine/SongDocument.h"
 #include "engine/Units.h"
 
 namespace tamboro::engine {
 
-// The level of one channel, or of the master output, over the last render
-// call: smallest and largest sample of each side (16-bit scale; a mono
-// output repeats the left side) and the RMS of each side.
+// The level of one channel or of the master output: smallest and largest
+// sample of each side (16-bit scale; a mono output repeats the left side)
+// and the RMS of each side.
 struct LevelMeter {
     std::int16_t minLeft = 0;
     std::int16_t maxLeft = 0;
@@ -56,7 +57,11 @@ struct LevelMeter {
 };
 
 struct MeterSnapshot {
+    // Each channel over the last render call (the output engine measures
+    // a slot per call).
     std::array<LevelMeter, kChannelCount> channels;
+    // The device's output over its last kMeterWindowMs, frame-exact: what
+    // the console's meter shows, whatever size the render calls have.
     LevelMeter master;
     std::uint64_t blocks = 0;  // render calls measured so far
 };
@@ -94,6 +99,7 @@ class LiveMix final : public audio::BlockSequencer {
     static constexpr std::uint32_t kCommandCapacity = 1024;
     static constexpr std::uint32_t kNoticeCapacity = 8192;
     static constexpr std::uint32_t kRampMs = 4;
+    static constexpr std::uint32_t kMeterWindowMs = 60;
 
     // `document` receives what a recording records; it must outlive the
     // live mix.
@@ -167,8 +173,10 @@ class LiveMix final : public audio::BlockSequencer {
     Millis MixTime() const;
     std::uint32_t Rate() const { return m_rate; }
     std::uint32_t RampFrames() const;
-    // The meters of the last render call; lock-free.
+    // The meters as of the last render call; lock-free.
     MeterSnapshot Meters() const;
+    // Frames of the master meter's window at the configured rate.
+    std::uint32_t MeterWindowFrames() const;
     // E(t) on the device's axis, and the inverse rules.
     std::uint64_t EventFrame(std::uint32_t ms) const;
 
@@ -328,7 +336,8 @@ class LiveMix final : public audio::BlockSequencer {
     bool m_outEightBit = false;
     std::uint32_t m_outChannels = 0;
     std::uint32_t m_outFrameBytes = 0;
-    bool m_quiet = false;  // switches of recorded events are reported in their order
+    bool m_quiet = false;        // switches of recorded events are reported in their order
+    MeterWindow m_masterWindow;  // written: owner before Attach installs, then audio
 
     // Published by the audio thread; read by the owner.
     std::atomic<std::uint32_t> m_pubApplied{0};

@@ -15,6 +15,20 @@ bool ParseInt(const std::string& text, int lo, int hi, int* out) {
     return true;
 }
 
+// Pad letters A..T (either case), each once, as channels 0..19.
+bool ParseChannels(const std::string& text, std::vector<int>* out) {
+    out->clear();
+    if (text.empty()) return false;
+    for (const char c : text) {
+        const int ch = (c >= 'a' && c <= 't') ? c - 'a' : (c >= 'A' && c <= 'T') ? c - 'A' : -1;
+        if (ch < 0) return false;
+        for (const int seen : *out)
+            if (seen == ch) return false;
+        out->push_back(ch);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string AbsolutePath(const std::string& path, const std::string& cwd) {
@@ -43,6 +57,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
         } else if (a == "--scale") {
             if (!hasValue || !ParseInt(args[++i], 1, 4, &cl.scale))
                 return fail("--scale needs a number from 1 to 4");
+        } else if (a == "--on") {
+            if (!hasValue || !ParseChannels(args[++i], &cl.on))
+                return fail("--on needs pad letters from A to T, each once");
+        } else if (a == "--in-time") {
+            if (!hasValue || !ParseChannels(args[++i], &cl.inTime))
+                return fail("--in-time needs pad letters from A to T, each once");
         } else if (a == "--pro") {
             cl.pro = true;
         } else if (a == "--no-splash") {
@@ -55,6 +75,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             return fail("only one song can be opened");
         }
     }
+    if ((!cl.on.empty() || !cl.inTime.empty()) && cl.screenshot.empty())
+        return fail("--on and --in-time go with --screenshot");
     if (!cl.screenshot.empty()) cl.splash = false;
     return cl;
 }

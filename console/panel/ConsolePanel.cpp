@@ -245,6 +245,10 @@ void ConsolePanel::DrawBeat() {
     m_canvas->DrawBeat(beat);
 }
 
+bool ConsolePanel::BlinkShowsSecond() const {
+    return (m_controller->BlinkCounter() & 1u) != 0;
+}
+
 void ConsolePanel::Tick() {
     SyncCurrentFromFrame();
     m_controller->Tick();  // polls the live mix first

@@ -46,6 +46,7 @@ class ConsolePanel final : public app::PanelWnd {
     void UpdateChannels(int channel) override;
     void Redraw() override;
     bool OnCommand(int command) override;
+    bool BlinkShowsSecond() const override;
     bool IsControlAt(const QPoint& pos) const override;
     int PadAtPoint(const QPoint& pos) const override;
     void ShowNotice(const std::string& text) override;

@@ -267,6 +267,26 @@ TEST(CommandLine, SongPathIsMadeAbsoluteAgainstTheStartFolder) {
     EXPECT_FALSE(ParseCommandLine({"--bogus"}, "/").ok);
 }
 
+TEST(CommandLine, ScreenshotChannelsArePadLetters) {
+    auto cl = ParseCommandLine({"--screenshot", "s.png", "--on", "aCt", "--in-time", "Cb"}, "/");
+    ASSERT_TRUE(cl.ok) << cl.error;
+    EXPECT_EQ(cl.on, (std::vector<int>{0, 2, 19}));
+    EXPECT_EQ(cl.inTime, (std::vector<int>{2, 1}));
+    // Beyond T, twice, empty, missing, or without a picture to make.
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--screenshot", "s.png", "--on", "AU"},
+          {"--screenshot", "s.png", "--on", "ABA"},
+          {"--screenshot", "s.png", "--in-time", ""},
+          {"--screenshot", "s.png", "--in-time", "1"},
+          {"--screenshot", "s.png", "--on"},
+          {"--on", "A"},
+          {"--in-time", "B", "song.tbo"}}) {
+        cl = ParseCommandLine(bad, "/");
+        EXPECT_FALSE(cl.ok) << bad.back();
+        EXPECT_FALSE(cl.error.empty());
+    }
+}
+
 // --- Device sharing -----------------------------------------------------------------------------
 
 struct FakeDeviceState {

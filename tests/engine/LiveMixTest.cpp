@@ -461,6 +461,69 @@ TEST_P(LiveMixTest, ARecordingWithoutASwitchOnRendersNothing) {
               SongResult::NoMix);
 }
 
+// The master meter as the console reads it: the extremes of the output over
+// its last 60 ms, whatever the sizes of the render calls, against a scan of
+// the captured output.
+TEST_P(LiveMixTest, TheMasterMeterCoversTheLastSixtyMillisecondsOfOutput) {
+    LiveRig& r = *rig;
+    Song& song = *r.song;
+    const std::uint32_t fb = r.FrameBytes();
+    const bool eightBit = r.format.wBitsPerSample == 8;
+    const bool stereo = r.format.nChannels == 2;
+    const std::uint32_t window = r.format.nSamplesPerSec * 60 / 1000;
+    const auto sample = [&](std::size_t frame, int side) {
+        const std::uint8_t* f = r.captured.data() + frame * fb;
+        const int c = stereo ? side : 0;
+        if (eightBit) return (static_cast<int>(f[c]) - 128) * 256;
+        std::int16_t v;
+        std::memcpy(&v, f + c * 2, 2);
+        return static_cast<int>(v);
+    };
+    const auto check = [&](const char* when) {
+        const std::size_t frames = r.captured.size() / fb;
+        ASSERT_GE(frames, window) << when;
+        int lo[2] = {32767, 32767};
+        int hi[2] = {-32768, -32768};
+        for (std::size_t k = frames - window; k < frames; ++k) {
+            for (int c = 0; c < 2; ++c) {
+                lo[c] = std::min(lo[c], sample(k, c));
+                hi[c] = std::max(hi[c], sample(k, c));
+            }
+        }
+        const LevelMeter m = song.Meters().master;
+        EXPECT_EQ(m.minLeft, lo[0]) << when << " after " << frames;
+        EXPECT_EQ(m.maxLeft, hi[0]) << when << " after " << frames;
+        EXPECT_EQ(m.minRight, lo[1]) << when << " after " << frames;
+        EXPECT_EQ(m.maxRight, hi[1]) << when << " after " << frames;
+    };
+    r.Load(0, r.Bar(), false, 11);
+    r.Load(1, r.Bar() / 2, true, 523);
+    r.capturing = true;
+    r.RenderTo(r.Now() + window + 3);
+    check("silence");
+    EXPECT_EQ(song.Meters().master, LevelMeter{});
+    ASSERT_EQ(song.SwitchChannelOn(0), SongResult::Ok);
+    ASSERT_EQ(song.SwitchChannelOn(1), SongResult::Ok);
+    // Calls far shorter and far longer than the window, and just around it.
+    for (const std::uint32_t n :
+         {1u, 7u, 64u, window - 1, window, window + 1, 3 * window, 5u, r.block, window / 2, 2u}) {
+        r.RenderTo(r.Now() + n);
+        check("sounding");
+    }
+    song.SetChannelVolume(0, -2500);
+    r.RenderTo(r.Now() + window / 3);
+    check("a quieter channel entering the window");
+    r.RenderTo(r.Now() + window);
+    check("the louder frames gone");
+    ASSERT_EQ(song.SwitchChannelOff(0), SongResult::Ok);
+    song.SwitchChannelOff(1);  // the effect may have stopped itself already
+    r.RenderTo(r.Now() + window - 1);
+    check("the last sounding frame about to leave");
+    r.RenderTo(r.Now() + 1);
+    check("silence again");
+    EXPECT_EQ(song.Meters().master.maxLeft, 0);
+}
+
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Rates, LiveMixTest,

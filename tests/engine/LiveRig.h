@@ -127,6 +127,17 @@ inline std::uint64_t CompareOutsideRamps(const SongDocument& doc, std::uint32_t 
     return compared;
 }
 
+// `song`'s mix rendered to the WAV file `path` in `format`: its samples.
+inline std::vector<std::uint8_t> MixdownSamples(Song& song, const std::string& path,
+                                                const audio::WAVEFORMATEX& format) {
+    EXPECT_EQ(song.SaveSong(path, Song::kSaveMixdown, &format), SongResult::Ok);
+    audio::Wave wave;
+    if (audio::LoadWave(wave, path, audio::kTypeWav | audio::kLoadCopy) != audio::SoundResult::Ok)
+        return {};
+    EXPECT_EQ(*wave.Format(), format);
+    return {wave.Data(), wave.Data() + wave.DataBytes()};
+}
+
 class LiveRig {
   public:
     explicit LiveRig(const LiveCase& c) : m_case(c) {
@@ -193,15 +204,7 @@ class LiveRig {
 
     // The song's mix rendered to a WAV file in the device format: its samples.
     std::vector<std::uint8_t> Mixdown() {
-        const std::string path = temp.File("render.wav");
-        EXPECT_EQ(song->SaveSong(path, Song::kSaveMixdown, &format), SongResult::Ok);
-        audio::Wave wave;
-        if (audio::LoadWave(wave, path, audio::kTypeWav | audio::kLoadCopy) !=
-            audio::SoundResult::Ok) {
-            return {};
-        }
-        EXPECT_EQ(*wave.Format(), format);
-        return {wave.Data(), wave.Data() + wave.DataBytes()};
+        return MixdownSamples(*song, temp.File("render.wav"), format);
     }
 
     std::vector<bool> RampWindows(const SongDocument& doc, std::uint64_t to) const {
