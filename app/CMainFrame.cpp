@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <cstdlib>
+#include <optional>
 
 #include "app/Autosave.h"
 #include "app/PlainPanel.h"
@@ -38,6 +40,7 @@
 #include "dialogs/ProgressDialog.h"
 #include "dialogs/StorageJob.h"
 #include "engine/LoopStretch.h"
+#include "engine/SongStorage.h"
 #include "engine/SongTypes.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
@@ -483,23 +486,54 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     engine::Song::LoadChoice choice;
     choice.effect = effect;
     choice.stretch = stretch;
-    const auto report = m_undo->LoadLoop(
-        ch, path, choice,
+    // One undo step from the read to the loop put in (none when the load
+    // fails or is cancelled).
+    const engine::SongDocument before = m_undo->Begin();
+    // The loop is read and the tempo question asked here; a stretch then
+    // runs on the storage worker under the progress dialog, shown with its
+    // first report (a load without a stretch has none).
+    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+    bool shown = false;
+    engine::SongStorage storage(*m_setup.loop);
+    connect(&progress, &dialogs::ProgressDialog::cancelRequested, this,
+            [&storage] { storage.Cancel(); });
+    std::optional<engine::Song::LoadLoopReport> report;
+    const engine::SongResult started = storage.StartLoadLoop(
+        *m_song, ch, path, std::move(choice),
         [this](unsigned id) {
             return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
                    QMessageBox::Yes;
         },
-        [this](unsigned id) { ShowError(platform::LoadString(id)); });
-    if (report.fileResult != audio::SoundResult::Ok) {
-        ShowError(audio::ErrorTextB(report.fileResult));
-    } else if (report.tooLong) {
-        ShowError(platform::LoadString(1014));
-    } else if (report.stretchRefused) {
-        ShowError(platform::LoadString(engine::kStretchRefusedText));
-    } else if (report.songResult != engine::SongResult::Ok) {
-        ShowError(engine::SongResultMessage(report.songResult));
+        [this](unsigned id) { ShowError(platform::LoadString(id)); },
+        [&](int phase, int channel, int percent) {
+            if (!shown) {
+                progress.Show();
+                shown = true;
+            }
+            progress.Report(phase, channel, percent);
+            if (progressReported) progressReported(progress);
+        },
+        [&report](const engine::Song::LoadLoopReport& r) { report = r; });
+    if (started != engine::SongResult::Ok) {
+        m_undo->Commit(before);
+        ShowError(engine::SongResultMessage(started));
+        return false;
     }
-    if (!report.Ok()) return false;
+    while (!report)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (shown) progress.Close();
+    m_undo->Commit(before);
+    if (report->fileResult != audio::SoundResult::Ok) {
+        ShowError(audio::ErrorTextB(report->fileResult));
+    } else if (report->tooLong) {
+        ShowError(platform::LoadString(1014));
+    } else if (report->stretchRefused) {
+        ShowError(platform::LoadString(engine::kStretchRefusedText));
+    } else if (report->songResult != engine::SongResult::Ok) {
+        ShowError(engine::SongResultMessage(report->songResult));
+    }
+    // A cancelled stretch left the channel as it was; nothing to tell.
+    if (!report->Ok()) return false;
     HistoryChanged();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(ch);

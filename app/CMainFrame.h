@@ -36,6 +36,8 @@ namespace tamboro::dialogs {
 class ProgressDialog;
 }
 
+namespace tamboro::engine {}
+
 namespace tamboro::app {
 
 class Autosave;
@@ -92,7 +94,10 @@ class CMainFrame final : public QWidget {
     // onto the song and keeps the song path.
     bool OpenSongFile(const std::string& path, bool ask, bool mixOnly);
     // Loads a sound file into a channel as the load-loop command does (same
-    // checks, same messages; a loaded channel is replaced). True on success.
+    // checks, same messages; a loaded channel is replaced). With `stretch`
+    // (never for an effect) the loop is time-stretched to the song's tempo
+    // on a worker under a progress dialog whose Cancel leaves the channel as
+    // it was. True on success.
     bool LoadLoopFile(int channel, const std::string& path, bool effect, bool stretch);
     // After the dialogs replaced or saved the song: previews and pads
     // rebuilt; `saved` clears the modified mark, otherwise it is set.
@@ -238,6 +243,8 @@ class CMainFrame final : public QWidget {
     void LoadBackgroundTexture();
     void RebuildPreview(int channel);
     void RebuildAllPreviews();
+    // Shows the progress dialog (string 171) while `job` stretches the
+    // channel's loop on its worker; its Cancel stops the stretch.
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);

@@ -2,7 +2,12 @@
 // length, pitch kept, each with its peers in the same run:
 //
 //   BM_Stretch_Wave            StretchWave in memory (the loop played
-//                              round with 0.1 s of context)
+//                              round with 0.1 s of context; the stretcher
+//                              left once the kept pass is out)
+//   BM_Stretch_WavePlain       the same run to the end of the stretcher's
+//                              input (the plain way, same samples)
+//   BM_Stretch_WaveEqualChannels  the left channel on both sides (mono kept
+//                              as stereo: stretched once)
 //   BM_Stretch_WaveThreeCopies the same with three whole copies end to end
 //   BM_Stretch_CliProcess      a tamboro-cli process: load, stretch by the
 //                              song's tempo, fit, save
@@ -46,6 +51,7 @@ struct Files {
     std::string loop;
     std::string cli;
     Wave wave;
+    Wave equal;  // the left channel on both sides
 
     Files() {
         loop = folder + "/loop.wav";
@@ -68,6 +74,11 @@ struct Files {
             wave.SetFrame(static_cast<std::int32_t>(i), l | static_cast<std::uint32_t>(r) << 16);
         }
         SaveWave(wave, loop, 0);
+        equal.Create(format, kFrames);
+        for (std::uint32_t i = 0; i < kFrames; ++i) {
+            const std::uint32_t left = wave.GetFrame(static_cast<std::int32_t>(i)) & 0xFFFF;
+            equal.SetFrame(static_cast<std::int32_t>(i), left | left << 16);
+        }
         cli = tamboro::bench::CliPath();
     }
 };
@@ -77,14 +88,16 @@ Files& TheFiles() {
     return files;
 }
 
-// The loop stretched in memory with `context` frames of it on either side.
-void StretchInMemory(benchmark::State& state, std::uint32_t context) {
+// The loop stretched in memory with `context` frames of it before its start.
+void StretchInMemory(benchmark::State& state, std::uint32_t context,
+                     StretchPath path = StretchPath::Fast, bool equalChannels = false) {
     Files& files = TheFiles();
+    const Wave& loop = equalChannels ? files.equal : files.wave;
     const auto target = static_cast<std::uint32_t>(std::lround(kFrames * kRatio));
     const std::clock_t cpuBefore = std::clock();
     for (auto _ : state) {
         Wave out;
-        if (StretchWaveWithContext(files.wave, target, context, out) != StretchResult::Ok) {
+        if (StretchWaveWithContext(loop, target, context, out, {}, path) != StretchResult::Ok) {
             state.SkipWithError("stretch failed");
             break;
         }
@@ -115,6 +128,19 @@ void BM_Stretch_Wave(benchmark::State& state) {
     StretchInMemory(state, kRate * kStretchContextMs / 1000);
 }
 BENCHMARK(BM_Stretch_Wave)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Stretch_WavePlain(benchmark::State& state) {
+    StretchInMemory(state, kRate * kStretchContextMs / 1000, StretchPath::Plain);
+}
+BENCHMARK(BM_Stretch_WavePlain)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Stretch_WaveEqualChannels(benchmark::State& state) {
+    StretchInMemory(state, kRate * kStretchContextMs / 1000, StretchPath::Fast, true);
+}
+BENCHMARK(BM_Stretch_WaveEqualChannels)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 void BM_Stretch_WaveThreeCopies(benchmark::State& state) {
     StretchInMemory(state, kFrames);

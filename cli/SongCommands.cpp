@@ -49,10 +49,10 @@ constexpr unsigned kTooLongText = 1014;
 // count of channels) or saving.
 std::string ProgressText(int phase, int ch) {
     constexpr unsigned kLoading = 140, kConverting = 141, kSaving = 142;
-    const unsigned id = phase == 1   ? kLoading
-                        : phase == 2 ? kConverting
-                        : phase == 4 ? engine::kStretchingText
-                                     : kSaving;
+    const unsigned id = phase == 1                       ? kLoading
+                        : phase == 2                     ? kConverting
+                        : phase == engine::kStretchPhase ? engine::kStretchingText
+                                                         : kSaving;
     const std::string& format = platform::LoadString(id);
     char text[256];
     std::snprintf(text, sizeof text, format.c_str(), ch + 1, engine::kChannelCount);
@@ -163,7 +163,7 @@ Song::LoadChoice StretchChoice(bool effect, bool stretch, ProgressBar& bar,
     Song::LoadChoice choice{effect, stretch, {}};
     if (stretch) {
         choice.progress = [&bar, &interrupt](int percent) {
-            bar.Show(ProgressText(4, 0).c_str(), percent);
+            bar.Show(ProgressText(engine::kStretchPhase, 0).c_str(), percent);
             return !interrupt.Interrupted();
         };
     }

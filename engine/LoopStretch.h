@@ -15,6 +15,9 @@ namespace tamboro::engine {
 inline constexpr unsigned kStretchSwitchText = 170;
 inline constexpr unsigned kStretchingText = 171;
 inline constexpr unsigned kStretchRefusedText = 1050;
+// The progress phase of a stretch (after 1 loading, 2 converting, 3 saving):
+// shown as kStretchingText with the channel.
+inline constexpr int kStretchPhase = 4;
 
 // How a loop of `sourceFrames` frames at `rate` is stretched to the song's
 // `tempo`: the target is the nearest of 1, 2, 4 and 8 bars at the loop's

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/LoopStretch.h"
 #include "engine/SongTypes.h"
 #include "platform/StringTable.h"
 
@@ -30,6 +31,9 @@ std::string ProgressPhaseText(int phase, int channel) {
             break;
         case 3:
             return platform::LoadString(142);
+        case engine::kStretchPhase:
+            id = engine::kStretchingText;
+            break;
         default:
             return {};
     }

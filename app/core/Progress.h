@@ -12,7 +12,8 @@ int ProgressPercent(long long pos, long long lower, long long upper);
 // "<percent>%" as the dialog writes it.
 std::string ProgressPercentText(int percent);
 // The text of a progress report: phase 1 string 140 and phase 2 string 141,
-// each with channel + 1 and 20; phase 3 string 142; any other phase empty.
+// each with channel + 1 and 20; phase 3 string 142; phase 4 (a loop being
+// time-stretched) string 171 with channel + 1 and 20; any other phase empty.
 std::string ProgressPhaseText(int phase, int channel);
 
 }  // namespace tamboro::app

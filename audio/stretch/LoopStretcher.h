@@ -7,12 +7,13 @@
 // the loop before its start and the start again after its end, and only the
 // middle pass is kept, so the seam of the stretched loop is as clean as
 // every other point of it. A loop up to kStretchContextMs long is stretched
-// as three whole copies end to end; of a longer one, the stretcher sees that
-// much of it on either side: longer than half the stretcher's longest
-// analysis window (a few thousand frames), which is as far as a point of
-// its output looks around it, so the seam comes out as clean (the tests
-// compare the seam of three whole copies). Three whole copies of a 20 s
-// loop would take three times as long.
+// from three whole copies end to end; of a longer one, the stretcher sees
+// that much of it before its start: longer than half the stretcher's
+// longest analysis window (a few thousand frames), which is as far as a
+// point of its output looks around it, so the seam comes out as clean (the
+// tests compare the seam of three whole copies). After the loop's end it
+// reads on round only until the stretched loop is out. Three whole copies
+// of a 20 s loop would take three times as long.
 //
 // Any thread may stretch; one wave belongs to one thread at a time.
 #include <cstdint>
@@ -54,8 +55,9 @@ bool StretchRatioAllowed(double ratio);
 // Whether a ratio is further than kStretchTolerance from 1.
 bool StretchWorthwhile(double ratio);
 
-// Milliseconds of the loop the stretcher sees before its start and after its
-// end (a loop up to this long: three whole copies).
+// Milliseconds of the loop the stretcher sees before its start (a loop up to
+// this long: three whole copies before it is read round on); after its end
+// it reads on round until the stretched loop is out.
 inline constexpr std::uint32_t kStretchContextMs = 100;
 
 // Percent done, 0..100, called now and then on the stretching thread; the
@@ -71,11 +73,23 @@ using StretchProgress = std::function<bool(int percent)>;
 StretchResult StretchWave(const Wave& in, std::uint32_t targetFrames, Wave& out,
                           const StretchProgress& progress = {});
 
-// StretchWave with `contextFrames` of the loop on either side instead of
+// How StretchWaveWithContext goes about a stretch. Both give the same
+// samples (the tests hold them to it); the plain way is there to check the
+// fast one against.
+enum class StretchPath : std::uint8_t {
+    // A stereo loop whose channels are equal is stretched once and written
+    // to both; the stretcher is left as soon as the kept pass is out.
+    Fast = 0,
+    // Every channel stretched, and the stretcher run to the end of its input.
+    Plain = 1,
+};
+
+// StretchWave with `contextFrames` of the loop before its start instead of
 // kStretchContextMs (at most the loop's length: three whole copies), for
-// the tests and benchmarks that compare the two.
+// the tests and benchmarks that compare the two, and the way to go.
 StretchResult StretchWaveWithContext(const Wave& in, std::uint32_t targetFrames,
                                      std::uint32_t contextFrames, Wave& out,
-                                     const StretchProgress& progress = {});
+                                     const StretchProgress& progress = {},
+                                     StretchPath path = StretchPath::Fast);
 
 }  // namespace tamboro::audio

@@ -190,10 +190,12 @@ TEST(Progress, PhaseTextsCountChannelsFromOne) {
     EXPECT_EQ(ProgressPhaseText(1, 0), "Stò caricando il canale 1 di 20..");
     EXPECT_EQ(ProgressPhaseText(2, 19), "Stò convertendo il canale 20 di 20...");
     EXPECT_EQ(ProgressPhaseText(3, 4), "Stò salvando.......");
-    EXPECT_EQ(ProgressPhaseText(4, 4), "");
+    EXPECT_EQ(ProgressPhaseText(4, 4), "Stò adattando il tempo del canale 5 di 20...");
+    EXPECT_EQ(ProgressPhaseText(5, 4), "");
     EXPECT_EQ(ProgressPhaseText(0, 4), "");
     platform::SetLanguage(platform::Language::English);
     EXPECT_EQ(ProgressPhaseText(1, 2), "Loading channel 3 of 20..");
+    EXPECT_EQ(ProgressPhaseText(4, 0), "Stretching channel 1 of 20...");
     platform::SetLanguage(before);
 }
 

@@ -29,10 +29,10 @@ TEST_P(ProShotsTest, TheDemoMixPlayingInEachTheme) {
     o.panels = &CreateConsolePanel;
     o.registerDesktop = false;
     const std::string demo = std::string(TAMBORO_BINARY_DIR) + "/demo/demo.tbo";
-    ASSERT_EQ(app::test::App().InitInstance(
-                  {"--no-splash", "--pro", "--scale", "1", "--theme", std::to_string(theme), demo},
-                  o),
-              -1);
+    ASSERT_EQ(
+        app::test::App().InitInstance(
+            {"--no-splash", "--pro", "--scale", "1", "--theme", std::to_string(theme), demo}, o),
+        -1);
     app::CMainFrame* frame = app::test::App().Frame();
     ASSERT_TRUE(SpinUntil([&] {
         return frame->Console() && frame->Console()->IsPro() && frame->PreviewsPending() == 0;
@@ -74,8 +74,8 @@ TEST_P(ProShotsTest, TheDemoMixPlayingInEachTheme) {
     EXPECT_GT(colours.size(), 40u);
     const QByteArray folder = qgetenv("TAMBORO_PRO_SHOTS");
     if (!folder.isEmpty()) {
-        EXPECT_TRUE(picture.save(QString::fromUtf8(folder) + "/pro-" +
-                                 QString::number(theme + 1) + ".png"));
+        EXPECT_TRUE(picture.save(QString::fromUtf8(folder) + "/pro-" + QString::number(theme + 1) +
+                                 ".png"));
     }
     QTest::mouseClick(panel->ButtonOf(ProPanel::Button::Stop), Qt::LeftButton);
 }

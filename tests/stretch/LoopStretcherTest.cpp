@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "audio/files/SoundFile.h"
@@ -146,6 +147,68 @@ TEST_P(StretchSeam, LoopPlayedRoundHasNoStepAtTheSeam) {
 INSTANTIATE_TEST_SUITE_P(Contexts, StretchSeam,
                          ::testing::Values(FramesPerBar(100), kRate* kStretchContextMs / 1000,
                                            4096u));
+
+// The fast way (a stereo loop with equal channels stretched once, the
+// stretcher left once the kept pass is out) against the plain way (every
+// channel, the stretcher run to its end): the same samples.
+struct PathCase {
+    const char* name;
+    double from;
+    double to;
+    std::uint16_t channels;
+    std::uint16_t bits;
+    bool equalChannels;  // stereo only: the right channel a copy of the left
+    double bars;         // of the loop at `from`
+};
+
+class StretchPaths : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(StretchPaths, FastWayGivesThePlainWaysSamples) {
+    const PathCase& c = GetParam();
+    Wave in;
+    ASSERT_TRUE(MakeClickTrack(in, kRate, c.from, c.channels, c.bits, c.bars));
+    if (c.channels == 2 && !c.equalChannels) {
+        // A 660 Hz tone on the right only.
+        for (std::int32_t i = 0; i < in.FrameCount(); ++i) {
+            const std::uint32_t packed = in.GetFrame(i);
+            const double right = static_cast<std::int16_t>(packed >> 16) / 32768.0 * 0.7 +
+                                 0.25 * std::sin(2 * std::numbers::pi * 660.0 * i / kRate);
+            const auto r = static_cast<std::uint16_t>(std::lround(right * 32767));
+            in.SetFrame(i, (packed & 0xFFFF) | static_cast<std::uint32_t>(r) << 16);
+        }
+    }
+    const auto target = static_cast<std::uint32_t>(std::lround(in.FrameCount() * c.from / c.to));
+    const std::uint32_t context = kRate * kStretchContextMs / 1000;
+    Wave fast;
+    Wave plain;
+    ASSERT_EQ(StretchWaveWithContext(in, target, context, fast, {}, StretchPath::Fast),
+              StretchResult::Ok);
+    ASSERT_EQ(StretchWaveWithContext(in, target, context, plain, {}, StretchPath::Plain),
+              StretchResult::Ok);
+    ASSERT_EQ(fast.FrameCount(), static_cast<std::int32_t>(target));
+    ASSERT_EQ(plain.FrameCount(), static_cast<std::int32_t>(target));
+    ASSERT_EQ(fast.DataBytes(), plain.DataBytes());
+    std::int32_t firstDifference = -1;
+    for (std::int32_t i = 0; i < fast.FrameCount() && firstDifference < 0; ++i) {
+        if (fast.GetFrame(i) != plain.GetFrame(i)) firstDifference = i;
+    }
+    EXPECT_EQ(firstDifference, -1) << "of " << target << " frames";
+    if (c.channels == 2 && c.equalChannels) {
+        for (std::int32_t i = 0; i < fast.FrameCount(); i += 97) {
+            EXPECT_EQ(fast.GetFrame(i) & 0xFFFF, fast.GetFrame(i) >> 16) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loops, StretchPaths,
+    ::testing::Values(PathCase{"StereoApart100To120", 100, 120, 2, 16, false, 1},
+                      PathCase{"StereoEqual100To120", 100, 120, 2, 16, true, 1},
+                      PathCase{"StereoEqual8Bit120To100", 120, 100, 2, 8, true, 1},
+                      PathCase{"StereoApartSlowedToHalf", 120, 62, 2, 16, false, 1},
+                      PathCase{"MonoSpedUpToNearlyTwice", 60, 118, 1, 16, false, 1},
+                      PathCase{"StereoApartShorterThanTheContext", 100, 120, 2, 16, false, 0.025}),
+    [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
 
 // A vowel-like tone: harmonics of 150 Hz shaped by two formants, at 700 and
 // 1200 Hz. After the stretch every harmonic keeps its level relative to the
