@@ -489,39 +489,39 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     // One undo step from the read to the loop put in (none when the load
     // fails or is cancelled).
     const engine::SongDocument before = m_undo->Begin();
-    // The loop is read and the tempo question asked here; a stretch then
-    // runs on the storage worker under the progress dialog, shown with its
-    // first report (a load without a stretch has none).
-    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
-    bool shown = false;
-    engine::SongStorage storage(*m_setup.loop);
-    connect(&progress, &dialogs::ProgressDialog::cancelRequested, this,
-            [&storage] { storage.Cancel(); });
+    const auto ask = [this](unsigned id) {
+        return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    };
+    const auto tell = [this](unsigned id) { ShowError(platform::LoadString(id)); };
     std::optional<engine::Song::LoadLoopReport> report;
-    const engine::SongResult started = storage.StartLoadLoop(
-        *m_song, ch, path, std::move(choice),
-        [this](unsigned id) {
-            return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-                   QMessageBox::Yes;
-        },
-        [this](unsigned id) { ShowError(platform::LoadString(id)); },
-        [&](int phase, int channel, int percent) {
-            if (!shown) {
-                progress.Show();
-                shown = true;
-            }
-            progress.Report(phase, channel, percent);
-            if (progressReported) progressReported(progress);
-        },
-        [&report](const engine::Song::LoadLoopReport& r) { report = r; });
-    if (started != engine::SongResult::Ok) {
-        m_undo->Commit(before);
-        ShowError(engine::SongResultMessage(started));
-        return false;
+    if (!stretch || effect) {
+        // Read, fitted and put in at once.
+        report = m_song->LoadLoop(ch, path, choice, ask, tell);
+    } else {
+        // The loop is read and the tempo question asked here; the stretch
+        // runs on the storage worker under the progress dialog, which holds
+        // the frame's input until the loop is in (or the load has ended).
+        dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+        engine::SongStorage storage(*m_setup.loop);
+        connect(&progress, &dialogs::ProgressDialog::cancelRequested, this,
+                [&storage] { storage.Cancel(); });
+        const engine::SongResult started = storage.StartLoadLoop(
+            *m_song, ch, path, std::move(choice), ask, tell,
+            [&](int phase, int channel, int percent) {
+                progress.Report(phase, channel, percent);
+                if (progressReported) progressReported(progress);
+            },
+            [&report](const engine::Song::LoadLoopReport& r) { report = r; });
+        if (started != engine::SongResult::Ok) {
+            ShowError(engine::SongResultMessage(started));
+            return false;
+        }
+        progress.Show();
+        progress.Report(engine::kStretchPhase, ch, 0);
+        while (!report)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        progress.Close();
     }
-    while (!report)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (shown) progress.Close();
     m_undo->Commit(before);
     if (report->fileResult != audio::SoundResult::Ok) {
         ShowError(audio::ErrorTextB(report->fileResult));
