@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <cstdlib>
+#include <optional>
 
 #include "app/Autosave.h"
 #include "app/PlainPanel.h"
@@ -37,8 +39,8 @@
 #include "dialogs/InfoNotice.h"
 #include "dialogs/ProgressDialog.h"
 #include "dialogs/StorageJob.h"
-#include "engine/LoopLoadJob.h"
 #include "engine/LoopStretch.h"
+#include "engine/SongStorage.h"
 #include "engine/SongTypes.h"
 #include "platform/DebugLog.h"
 #include "platform/StringTable.h"
@@ -484,56 +486,58 @@ bool CMainFrame::LoadLoopFile(int ch, const std::string& path, bool effect, bool
     engine::Song::LoadChoice choice;
     choice.effect = effect;
     choice.stretch = stretch;
-    // The worker's reports only wake this thread's event loop; the dialog
-    // reads the percentage from the job. Declared before the job: the job
-    // joins its worker (the last to post) before the target goes.
-    const std::unique_ptr<platform::MessageTarget> wake =
-        Loop().CreateTarget([](std::uint32_t, platform::WParam, platform::LParam) { return 0; });
     // One undo step from the read to the loop put in (none when the load
     // fails or is cancelled).
     const engine::SongDocument before = m_undo->Begin();
-    // Reads the loop and asks the tempo question here; a stretch then runs
-    // on the job's worker.
-    engine::LoopLoadJob job(
-        *m_song, ch, path, std::move(choice), wake.get(), kMsgStretchProgress,
-        [this](unsigned id) {
-            return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-                   QMessageBox::Yes;
-        },
-        [this](unsigned id) { ShowError(platform::LoadString(id)); });
-    if (!job.Done()) WaitForStretch(job, ch);
-    const auto report = job.Finish();
+    const auto ask = [this](unsigned id) {
+        return Ask(id, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    };
+    const auto tell = [this](unsigned id) { ShowError(platform::LoadString(id)); };
+    std::optional<engine::Song::LoadLoopReport> report;
+    if (!stretch || effect) {
+        // Read, fitted and put in at once.
+        report = m_song->LoadLoop(ch, path, choice, ask, tell);
+    } else {
+        // The loop is read and the tempo question asked here; the stretch
+        // runs on the storage worker under the progress dialog, which holds
+        // the frame's input until the loop is in (or the load has ended).
+        dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
+        engine::SongStorage storage(*m_setup.loop);
+        connect(&progress, &dialogs::ProgressDialog::cancelRequested, this,
+                [&storage] { storage.Cancel(); });
+        const engine::SongResult started = storage.StartLoadLoop(
+            *m_song, ch, path, std::move(choice), ask, tell,
+            [&](int phase, int channel, int percent) {
+                progress.Report(phase, channel, percent);
+                if (progressReported) progressReported(progress);
+            },
+            [&report](const engine::Song::LoadLoopReport& r) { report = r; });
+        if (started != engine::SongResult::Ok) {
+            ShowError(engine::SongResultMessage(started));
+            return false;
+        }
+        progress.Show();
+        progress.Report(engine::kStretchPhase, ch, 0);
+        while (!report)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        progress.Close();
+    }
     m_undo->Commit(before);
-    if (report.fileResult != audio::SoundResult::Ok) {
-        ShowError(audio::ErrorTextB(report.fileResult));
-    } else if (report.tooLong) {
+    if (report->fileResult != audio::SoundResult::Ok) {
+        ShowError(audio::ErrorTextB(report->fileResult));
+    } else if (report->tooLong) {
         ShowError(platform::LoadString(1014));
-    } else if (report.stretchRefused) {
+    } else if (report->stretchRefused) {
         ShowError(platform::LoadString(engine::kStretchRefusedText));
-    } else if (report.songResult != engine::SongResult::Ok) {
-        ShowError(engine::SongResultMessage(report.songResult));
+    } else if (report->songResult != engine::SongResult::Ok) {
+        ShowError(engine::SongResultMessage(report->songResult));
     }
     // A cancelled stretch left the channel as it was; nothing to tell.
-    if (!report.Ok()) return false;
+    if (!report->Ok()) return false;
     HistoryChanged();
     RebuildPreview(ch);
     if (m_console) m_console->ReloadChannels(ch);
     return true;
-}
-
-void CMainFrame::WaitForStretch(engine::LoopLoadJob& job, int ch) {
-    dialogs::ProgressDialog progress(139, m_backTexture.get(), this);
-    connect(&progress, &dialogs::ProgressDialog::cancelRequested, this, [&job] { job.Cancel(); });
-    progress.Show();
-    // Every report of the worker is an event, and so is its last one (posted
-    // after Done holds), so the wait below never outlasts the stretch.
-    for (;;) {
-        if (progress.Cancelled()) job.Cancel();
-        progress.Report(engine::kStretchPhase, ch, job.Percent());
-        if (job.Done()) break;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    progress.Close();
 }
 
 void CMainFrame::SongChanged(bool saved) {

@@ -36,9 +36,7 @@ namespace tamboro::dialogs {
 class ProgressDialog;
 }
 
-namespace tamboro::engine {
-class LoopLoadJob;
-}
+namespace tamboro::engine {}
 
 namespace tamboro::app {
 
@@ -47,8 +45,6 @@ class ProgressDialog;
 
 // Frame messages.
 inline constexpr std::uint32_t kMsgSwapConsole = 1124;  // WM_USER+100: w 1 mix editor, 0 console
-// A loop's stretch reports (w percent, l 1 when done); it only wakes the wait.
-inline constexpr std::uint32_t kMsgStretchProgress = 1125;
 
 enum class Sibling { Drum = 0, Audio = 1 };  // buttons 110 and 111
 
@@ -249,7 +245,6 @@ class CMainFrame final : public QWidget {
     void RebuildAllPreviews();
     // Shows the progress dialog (string 171) while `job` stretches the
     // channel's loop on its worker; its Cancel stops the stretch.
-    void WaitForStretch(engine::LoopLoadJob& job, int channel);
     void OnPreviewMade(int channel, std::uint32_t generation, std::shared_ptr<audio::Wave> preview);
     void ApplyOutputSettings(const Preferences& next);
     bool HandleKey(QKeyEvent* key);

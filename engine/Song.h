@@ -118,8 +118,6 @@ class Song {
     // failure is returned (as PrepareChannel's) and that channel stays
     // silent. Owner thread.
     SongResult RestoreDocument(const SongDocument& snapshot);
-    // The same as RestoreDocument (the name the mix editor first used).
-    SongResult RestoreMix(const SongDocument& snapshot) { return RestoreDocument(snapshot); }
     // A recording or a playback runs, or one that was stopped has not yet
     // reached the document in full (the audio thread has not carried out
     // the stop). Restoring the document is refused then.

@@ -1,5 +1,7 @@
 #include "engine/SongStorage.h"
 
+#include "engine/LoopStretch.h"
+
 namespace tamboro::engine {
 
 SongStorage::SongStorage(platform::MessageLoop& loop)
@@ -135,6 +137,39 @@ SongResult SongStorage::StartLoad(Song& song, const std::string& path, std::uint
         },
         [&song, job](SongResult) { return song.CommitLoad(*job); }, std::move(progress),
         std::move(done));
+    return SongResult::Ok;
+}
+
+SongResult SongStorage::StartLoadLoop(Song& song, int ch, const std::string& path,
+                                      Song::LoadChoice choice,
+                                      const std::function<bool(unsigned)>& ask,
+                                      const std::function<void(unsigned)>& tell,
+                                      ProgressFn progress, LoopDoneFn done) {
+    if (m_busy) return SongResult::WrongMode;
+    auto load = std::make_shared<Song::LoopLoad>();
+    choice.progress = nullptr;
+    // A load that ends here still ends through `done`, like every other.
+    const bool read = song.ReadLoop(ch, path, std::move(choice), *load, ask, tell);
+    Launch(
+        [load, read](const ProgressFn& post, const std::atomic<bool>* cancel) {
+            if (!read) return SongResult::Ok;
+            load->choice.progress = [&post, cancel, ch = load->ch](int percent) {
+                post(kStretchPhase, ch, percent);
+                return !cancel->load(std::memory_order_acquire);
+            };
+            const bool stretched = Song::StretchLoop(*load);
+            load->choice.progress = nullptr;
+            return stretched || !load->report.stretchCancelled ? SongResult::Ok
+                                                               : SongResult::Cancelled;
+        },
+        [&song, load](SongResult result) {
+            song.PutLoop(*load);
+            return result;
+        },
+        std::move(progress),
+        [load, done = std::move(done)](SongResult) {
+            if (done) done(load->report);
+        });
     return SongResult::Ok;
 }
 

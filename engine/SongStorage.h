@@ -1,7 +1,7 @@
 #pragma once
-// Slow storage work of a song on a worker thread: saving, loading and the
-// mixdown to a WAV file. Progress and the end are delivered on the caller's
-// thread (posted to its message loop, so they arrive as the loop runs).
+// Slow storage work of a song on a worker thread: saving, loading, the
+// mixdown to a WAV file and loading a loop with its time-stretch. Progress and the end are
+// delivered on the caller's thread (posted to its message loop, so they arrive as the loop runs).
 // Cancel stops the work early and leaves no partial output: a file that was
 // at the path stays as it was, and a cancelled load leaves the song as it
 // was.
@@ -15,7 +15,8 @@
 // the owner thread; the song may change meanwhile (the work goes on with
 // what it took). A load touches the song only at its end, on the owner
 // thread: the worker reads the file and prepares the loops, the owner
-// thread hands them to the output device. The song must outlive a load.
+// thread hands them to the output device. The song must outlive a load
+// (of a song file or of a loop).
 // One job at a time.
 #include <atomic>
 #include <condition_variable>
@@ -34,6 +35,7 @@ namespace tamboro::engine {
 class SongStorage {
   public:
     using DoneFn = std::function<void(SongResult)>;
+    using LoopDoneFn = std::function<void(const Song::LoadLoopReport&)>;
 
     // Progress and the end are posted to `loop`, the owner thread's loop.
     explicit SongStorage(platform::MessageLoop& loop);
@@ -72,6 +74,22 @@ class SongStorage {
     // it as it was (a damaged file empties it, as LoadSong does).
     SongResult StartLoad(Song& song, const std::string& path, std::uint32_t flags,
                          ProgressFn progress, DoneFn done);
+
+    // The load-loop command (Song::LoadLoop) with its slow part on the
+    // worker. Here, on the owner thread, the loop is read and checked and
+    // the first-loop tempo question asked (`ask`, `tell` as LoadLoop's);
+    // the worker stretches it when `choice` asks for that, reporting
+    // `progress(kStretchPhase, ch, percent)` (`choice.progress` is not
+    // used); the loop goes into the channel on the owner thread just before
+    // `done` gets the report. The stretch aims at the tempo of the moment
+    // of the start. A load that ends while reading, or one without a
+    // stretch, also ends through `done` (with no progress). A Cancel stops
+    // the stretch at its next report and leaves the channel as it was
+    // (report.stretchCancelled). WrongMode at once while a job is busy.
+    SongResult StartLoadLoop(Song& song, int ch, const std::string& path, Song::LoadChoice choice,
+                             const std::function<bool(unsigned messageId)>& ask,
+                             const std::function<void(unsigned messageId)>& tell,
+                             ProgressFn progress, LoopDoneFn done);
 
     // Any thread; the job ends soon after (its `done` says Cancelled).
     void Cancel();

@@ -221,7 +221,7 @@ TEST_F(HistoryRoundTrip, EditsUndoneToTheStartGiveTheOriginalFile) {
         int undone = 0;
         while (history.Undo(song.Document(), song.IsRecording() || song.IsPlayingBack(), back) ==
                HistoryResult::Ok) {
-            ASSERT_EQ(song.RestoreMix(back), engine::SongResult::Ok);
+            ASSERT_EQ(song.RestoreDocument(back), engine::SongResult::Ok);
             ++undone;
         }
         EXPECT_EQ(undone, edits);
@@ -229,13 +229,13 @@ TEST_F(HistoryRoundTrip, EditsUndoneToTheStartGiveTheOriginalFile) {
         EXPECT_EQ(Saved("undone.tbo"), original) << seed;
 
         while (history.Redo(song.Document(), false, back) == HistoryResult::Ok)
-            ASSERT_EQ(song.RestoreMix(back), engine::SongResult::Ok);
+            ASSERT_EQ(song.RestoreDocument(back), engine::SongResult::Ok);
         EXPECT_EQ(song.Document(), editedDoc);
         EXPECT_EQ(Saved("redone.tbo"), edited) << seed;
 
         // Back to the start for the next sequence.
         while (history.Undo(song.Document(), false, back) == HistoryResult::Ok)
-            ASSERT_EQ(song.RestoreMix(back), engine::SongResult::Ok);
+            ASSERT_EQ(song.RestoreDocument(back), engine::SongResult::Ok);
     }
 }
 

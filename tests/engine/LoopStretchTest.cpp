@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "audio/convert/FormatTags.h"
@@ -15,9 +16,9 @@
 #include "audio/files/SoundFile.h"
 #include "base/UnfmArchive.h"
 #include "engine/LoopFitting.h"
-#include "engine/LoopLoadJob.h"
 #include "engine/LoopStretch.h"
 #include "engine/SongHeader.h"
+#include "engine/SongStorage.h"
 #include "platform/StringTable.h"
 #include "tests/engine/SongFixture.h"
 #include "tests/support/ClickTrack.h"
@@ -234,64 +235,113 @@ TEST_F(LoopStretch, AWorkerStretchesWhileTheOwnerWatchesAndCancels) {
     }
 }
 
-// The load-loop command as the desktop program runs it: the stretch on a
-// worker, its percentages posted to the owner's loop, Cancel at any time,
-// the loop put into the channel on the owner's thread.
-TEST_F(LoopStretch, AJobStretchesOnAWorkerAndPostsItsProgress) {
-    constexpr std::uint32_t kProgress = 0x8001;
+// The load-loop command as the desktop program runs it: the stretch as a
+// job of the storage worker, its percentages delivered on the owner's
+// thread, Cancel at any time, the loop put into the channel on the owner's
+// thread just before the job's end is told.
+TEST_F(LoopStretch, TheStorageWorkerStretchesAndTheOwnerPutsTheLoopIn) {
     const std::string path = ClickFile("clicks100", 100);
+    SongStorage storage(loop);
+    const std::thread::id owner = std::this_thread::get_id();
     std::vector<int> percents;
-    int doneMessages = 0;
-    auto target =
-        loop.CreateTarget([&](std::uint32_t message, platform::WParam w, platform::LParam l) {
-            EXPECT_EQ(message, kProgress);
-            if (l == 1) {
-                ++doneMessages;
-            } else {
-                percents.push_back(static_cast<int>(w));
-            }
-            return platform::LParam{0};
-        });
-    LoopLoadJob job(song, 9, path, Song::LoadChoice{false, true, {}}, target.get(), kProgress);
-    // The owner's loop runs while the worker stretches.
-    ASSERT_TRUE(loop.RunUntil([&] { return doneMessages > 0; }, std::chrono::seconds(120)));
-    EXPECT_TRUE(job.Done());
-    EXPECT_EQ(job.Percent(), 100);
+    std::optional<Song::LoadLoopReport> report;
+    bool emptyWhileRunning = true;
+    ASSERT_EQ(storage.StartLoadLoop(
+                  song, 9, path, Song::LoadChoice{false, true, {}}, {}, {},
+                  [&](int phase, int channel, int percent) {
+                      EXPECT_EQ(std::this_thread::get_id(), owner);
+                      EXPECT_EQ(phase, kStretchPhase);
+                      EXPECT_EQ(channel, 9);
+                      percents.push_back(percent);
+                      emptyWhileRunning = emptyWhileRunning && song.IsChannelEmpty(9);
+                  },
+                  [&](const Song::LoadLoopReport& r) {
+                      EXPECT_FALSE(song.IsChannelEmpty(9));  // put in before the end is told
+                      report = r;
+                  }),
+              SongResult::Ok);
+    EXPECT_TRUE(storage.Busy());
+    EXPECT_EQ(storage.StartLoadLoop(song, 10, path, Song::LoadChoice{}, {}, {}, {}, {}),
+              SongResult::WrongMode);
+    ASSERT_TRUE(loop.RunUntil([&] { return report.has_value(); }, std::chrono::seconds(120)));
+    EXPECT_FALSE(storage.Busy());
+    ASSERT_TRUE(report->Ok());
+    EXPECT_NEAR(report->stretchRatio, 100.0 / 120.0, 1e-3);
+    EXPECT_TRUE(emptyWhileRunning);
     ASSERT_GE(percents.size(), 2u);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_EQ(percents.back(), 100);
-    EXPECT_TRUE(song.IsChannelEmpty(9));  // nothing changes before Finish
-    const Song::LoadLoopReport report = job.Finish();
-    ASSERT_TRUE(report.Ok());
     auto source = song.OpenChannelSource(9);
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->FrameCount(), static_cast<std::int32_t>(SamplesPerBar(kLoopRate, 120)));
-    EXPECT_TRUE(job.Finish().Ok());  // once only: the same report again
-    EXPECT_EQ(doneMessages, 1);
+    EXPECT_TRUE(song.IsChannelEmpty(10));  // the refused second start did nothing
 }
 
-TEST_F(LoopStretch, ACancelledOrAbandonedJobLeavesTheChannelAsItWas) {
+TEST_F(LoopStretch, AWorkerLoadCancelledOrAbandonedLeavesTheChannelAsItWas) {
     ASSERT_EQ(Load(10, Bar()), SongResult::Ok);
     const std::vector<std::uint8_t> before = SourceSamples(10);
+    const std::string name = song.GetChannelName(10);
     const std::string path = ClickFile("clicks100", 100);
     {
-        LoopLoadJob job(song, 10, path, Song::LoadChoice{false, true, {}}, nullptr, 0);
-        job.Cancel();
-        const Song::LoadLoopReport report = job.Finish();
-        EXPECT_TRUE(report.stretchCancelled);
-        EXPECT_TRUE(job.Done());
+        // Cancel from the progress callback, part way.
+        SongStorage storage(loop);
+        int last = -1;
+        std::optional<Song::LoadLoopReport> report;
+        ASSERT_EQ(storage.StartLoadLoop(
+                      song, 10, path, Song::LoadChoice{false, true, {}}, {}, {},
+                      [&](int, int, int percent) {
+                          last = percent;
+                          if (percent >= 10) storage.Cancel();
+                      },
+                      [&](const Song::LoadLoopReport& r) { report = r; }),
+                  SongResult::Ok);
+        ASSERT_TRUE(loop.RunUntil([&] { return report.has_value(); }, std::chrono::seconds(120)));
+        EXPECT_TRUE(report->stretchCancelled);
+        EXPECT_FALSE(report->Ok());
+        EXPECT_GE(last, 10);
+        EXPECT_LT(last, 100);
     }
     EXPECT_EQ(SourceSamples(10), before);
+    EXPECT_EQ(song.GetChannelName(10), name);
     {
-        // Destroyed while the worker runs: it is stopped and joined.
-        LoopLoadJob job(song, 10, path, Song::LoadChoice{false, true, {}}, nullptr, 0);
+        // The storage destroyed while the worker stretches: it is stopped
+        // and joined, and the end is not told.
+        SongStorage storage(loop);
+        bool told = false;
+        int reports = 0;
+        ASSERT_EQ(storage.StartLoadLoop(
+                      song, 10, path, Song::LoadChoice{false, true, {}}, {}, {},
+                      [&](int, int, int) { ++reports; },
+                      [&](const Song::LoadLoopReport&) { told = true; }),
+                  SongResult::Ok);
+        ASSERT_TRUE(loop.RunUntil([&] { return reports > 0; }, std::chrono::seconds(120)));
+        EXPECT_FALSE(told);
     }
+    loop.RunUntil([] { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(SourceSamples(10), before);
-    // Without a stretch there is no worker: done at once.
-    LoopLoadJob plain(song, 10, path, Song::LoadChoice{}, nullptr, 0);
-    EXPECT_TRUE(plain.Done());
-    ASSERT_TRUE(plain.Finish().Ok());
-    EXPECT_EQ(SourceSamples(10).size(), SamplesPerBar(kLoopRate, 100) * 4u);
+}
+
+TEST_F(LoopStretch, AWorkerLoadWithoutAStretchOrThatFailsToReadEndsWithoutProgress) {
+    const std::string path = ClickFile("clicks100", 100);
+    SongStorage storage(loop);
+    for (const std::string& file : {path, files.File("missing.wav")}) {
+        int reports = 0;
+        std::optional<Song::LoadLoopReport> report;
+        ASSERT_EQ(storage.StartLoadLoop(
+                      song, 11, file, Song::LoadChoice{}, {}, {}, [&](int, int, int) { ++reports; },
+                      [&](const Song::LoadLoopReport& r) { report = r; }),
+                  SongResult::Ok);
+        ASSERT_TRUE(loop.RunUntil([&] { return report.has_value(); }, std::chrono::seconds(10)));
+        EXPECT_EQ(reports, 0);
+        if (file == path) {
+            ASSERT_TRUE(report->Ok());
+            // Fitting alone: the loop's own frames, four bytes each.
+            EXPECT_EQ(SourceSamples(11).size(), SamplesPerBar(kLoopRate, 100) * 4u);
+        } else {
+            EXPECT_NE(report->fileResult, audio::SoundResult::Ok);
+        }
+    }
+    EXPECT_EQ(SourceSamples(11).size(), SamplesPerBar(kLoopRate, 100) * 4u);
 }
 
 TEST_F(LoopStretch, EffectsAreNeverStretched) {
