@@ -111,6 +111,13 @@ std::int16_t ToSample(float value) {
     return static_cast<std::int16_t>((clamped + kRound) - kRound);
 }
 
+// Writes `value` as a little-endian 16-bit sample at `bytes` and moves past it.
+void PutSample(std::uint8_t*& bytes, float value) {
+    const auto sample = static_cast<std::uint16_t>(ToSample(value));
+    *bytes++ = static_cast<std::uint8_t>(sample & 0xFF);
+    *bytes++ = static_cast<std::uint8_t>(sample >> 8);
+}
+
 // What the stretchers of one loop share; read only once made.
 struct Plan {
     const Wave* in = nullptr;
@@ -130,17 +137,18 @@ struct Plan {
 // stretch.
 using Step = std::function<bool(int percent)>;
 
-// One stretcher, what it reads, and the kept pass of each of its channels
-// as floats (the frames it misses stay silent). Made on the calling thread;
-// run on any one thread. Rubber Band reports failures by throwing; so do
-// these.
+// One stretcher and what it reads. Its kept pass goes straight into the
+// 16-bit frames of the result when it is the loop's only stretcher
+// (WriteInto), or is kept as floats to be combined with the other's
+// (KeepFloats); the frames it misses stay silent. Made on the calling
+// thread; run on any one thread. Rubber Band reports failures by throwing;
+// so do these.
 class Unit {
   public:
     Unit(const Plan& plan, std::vector<Feed> feeds)
         : m_plan(plan),
           m_feeds(std::move(feeds)),
-          m_block(m_feeds.size(), std::vector<float>(kBlock)),
-          m_kept(m_feeds.size(), std::vector<float>(plan.target)) {
+          m_block(m_feeds.size(), std::vector<float>(kBlock)) {
         for (std::vector<float>& plane : m_block) {
             m_inputs.push_back(plane.data());
             m_outputs.push_back(plane.data());
@@ -196,6 +204,13 @@ class Unit {
         return true;
     }
 
+    // `bytes` holds the result's frames of `channels` 16-bit samples; a
+    // stretcher of one channel writes it to each of them.
+    void WriteInto(std::uint8_t* bytes, std::uint32_t channels) {
+        m_bytes = bytes;
+        m_outChannels = channels;
+    }
+    void KeepFloats() { m_kept.assign(m_feeds.size(), std::vector<float>(m_plan.target)); }
     float* Kept(std::size_t channel) { return m_kept[channel].data(); }
 
   private:
@@ -206,6 +221,15 @@ class Unit {
             if (got == 0) break;
             const std::size_t from = std::max(m_produced, m_plan.keptStart);
             const std::size_t to = std::min(m_produced + got, m_plan.wanted);
+            if (m_bytes != nullptr) {
+                const std::size_t last = m_block.size() - 1;
+                for (std::size_t i = from; i < to; ++i) {
+                    std::uint8_t* frame = m_bytes + (i - m_plan.keptStart) * m_outChannels * 2;
+                    for (std::uint32_t c = 0; c < m_outChannels; ++c) {
+                        PutSample(frame, m_block[std::min<std::size_t>(c, last)][i - m_produced]);
+                    }
+                }
+            }
             for (std::size_t c = 0; c < m_kept.size() && from < to; ++c) {
                 std::copy(m_block[c].begin() + static_cast<std::ptrdiff_t>(from - m_produced),
                           m_block[c].begin() + static_cast<std::ptrdiff_t>(to - m_produced),
@@ -218,7 +242,9 @@ class Unit {
     const Plan& m_plan;
     std::vector<Feed> m_feeds;
     std::vector<std::vector<float>> m_block;  // the block in, then the block out
-    std::vector<std::vector<float>> m_kept;
+    std::vector<std::vector<float>> m_kept;   // KeepFloats: the kept pass
+    std::uint8_t* m_bytes = nullptr;          // WriteInto: the result's frames
+    std::uint32_t m_outChannels = 0;          // WriteInto: samples per frame
     std::vector<const float*> m_inputs;
     std::vector<float*> m_outputs;
     std::unique_ptr<RubberBandStretcher> m_stretcher;
@@ -339,18 +365,13 @@ StretchResult RunTwoThreads(std::vector<std::unique_ptr<Unit>>& units,
     return finished ? StretchResult::Ok : StretchResult::Cancelled;
 }
 
-// Writes the kept frames as 16-bit samples into `out` (made with `target`
-// frames); `right` is null for a mono loop.
-void WriteSamples(Wave& out, std::uint32_t target, const float* left, const float* right) {
+// Writes the kept frames of two stretchers as 16-bit stereo frames into
+// `out` (made with `target` frames).
+void WriteStereo(Wave& out, std::uint32_t target, const float* left, const float* right) {
     std::uint8_t* bytes = out.Data();
-    const auto put = [&bytes](float value) {
-        const auto sample = static_cast<std::uint16_t>(ToSample(value));
-        *bytes++ = static_cast<std::uint8_t>(sample & 0xFF);
-        *bytes++ = static_cast<std::uint8_t>(sample >> 8);
-    };
     for (std::uint32_t i = 0; i < target; ++i) {
-        put(left[i]);
-        if (right != nullptr) put(right[i]);
+        PutSample(bytes, left[i]);
+        PutSample(bytes, right[i]);
     }
 }
 
@@ -436,6 +457,12 @@ StretchResult StretchWaveWith(const Wave& in, std::uint32_t targetFrames,
         WAVEFORMATEX target;
         MakePcmFormat(target, plan.rate, 16, static_cast<std::uint16_t>(channels));
         if (!out.Create(target, targetFrames)) return StretchResult::OutOfMemory;
+        if (units.size() == 1) {
+            units[0]->WriteInto(out.Data(), channels);
+        } else {
+            for (const std::unique_ptr<Unit>& unit : units)
+                unit->KeepFloats();
+        }
 
         const bool threads = units.size() == 2 && settings.threads == StretchThreads::Machine &&
                              std::thread::hardware_concurrency() >= 2;
@@ -446,21 +473,20 @@ StretchResult StretchWaveWith(const Wave& in, std::uint32_t targetFrames,
             return result;
         }
 
-        float* left = units[0]->Kept(0);
-        float* right = nullptr;
-        if (channels == 2) {
-            right = once ? left : units.size() == 2 ? units[1]->Kept(0) : units[0]->Kept(1);
-        }
-        if (stereo == StereoStretch::MidSide && !once) {
-            // left = mid + side, right = mid - side, in place.
-            for (std::uint32_t i = 0; i < targetFrames; ++i) {
-                const float mid = left[i];
-                const float side = right[i];
-                left[i] = mid + side;
-                right[i] = mid - side;
+        if (units.size() == 2) {
+            float* const left = units[0]->Kept(0);
+            float* const right = units[1]->Kept(0);
+            if (stereo == StereoStretch::MidSide) {
+                // left = mid + side, right = mid - side, in place.
+                for (std::uint32_t i = 0; i < targetFrames; ++i) {
+                    const float mid = left[i];
+                    const float side = right[i];
+                    left[i] = mid + side;
+                    right[i] = mid - side;
+                }
             }
+            WriteStereo(out, targetFrames, left, right);
         }
-        WriteSamples(out, targetFrames, left, right);
     } catch (const std::bad_alloc&) {
         out.Reset();
         return StretchResult::OutOfMemory;
