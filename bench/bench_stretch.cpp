@@ -21,6 +21,11 @@
 //                              finer engine (--fine) on the same file
 //   BM_Stretch_RubberbandCentreFocus  the same command keeping the channels
 //                              together (--centre-focus), as StretchWave does
+//   BM_Stretch_RubberbandRoundLoop  the command doing the loop's whole job:
+//                              the same loop played round as StretchWave
+//                              reads it (0.1 s of its end before it, its
+//                              start after it) with the channels locked
+//                              (--centre-focus), as StretchWave stretches
 //   BM_Stretch_SoxProcess      the peer: sox's `tempo` effect (faster, and it
 //                              smears the beats)
 //
@@ -57,6 +62,7 @@ struct Files {
     tamboro::bench::ScratchFolder scratch{"tamboro-bench-stretch"};
     std::string folder = scratch.Path();
     std::string loop;
+    std::string round;  // the loop played round, as the stretcher reads it
     std::string cli;
     Wave wave;
     Wave equal;  // the left channel on both sides
@@ -82,6 +88,19 @@ struct Files {
             wave.SetFrame(static_cast<std::int32_t>(i), l | static_cast<std::uint32_t>(r) << 16);
         }
         SaveWave(wave, loop, 0);
+        // Context before, the stretcher's reserve after (all of it: the
+        // command cannot stop once the part it would keep is out).
+        round = folder + "/round.wav";
+        const std::uint32_t context = kRate * kStretchContextMs / 1000;
+        const std::uint32_t after = context + kRate / 5;
+        Wave played;
+        played.Create(format, context + kFrames + after);
+        for (std::uint32_t i = 0; i < context + kFrames + after; ++i) {
+            const std::uint32_t at = (i + kFrames - context) % kFrames;
+            played.SetFrame(static_cast<std::int32_t>(i),
+                            wave.GetFrame(static_cast<std::int32_t>(at)));
+        }
+        SaveWave(played, round, 0);
         equal.Create(format, kFrames);
         for (std::uint32_t i = 0; i < kFrames; ++i) {
             const std::uint32_t left = wave.GetFrame(static_cast<std::int32_t>(i)) & 0xFFFF;
@@ -200,6 +219,16 @@ void BM_Stretch_RubberbandCentreFocus(benchmark::State& state) {
                            files.folder + "/rubberband-cf-out.wav"});
 }
 BENCHMARK(BM_Stretch_RubberbandCentreFocus)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+void BM_Stretch_RubberbandRoundLoop(benchmark::State& state) {
+    Files& files = TheFiles();
+    StretchProcess(state, {"rubberband", "--fine", "--centre-focus", "-q", "-t", "1.2", files.round,
+                           files.folder + "/rubberband-round-out.wav"});
+}
+BENCHMARK(BM_Stretch_RubberbandRoundLoop)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
