@@ -892,6 +892,14 @@ QImage CMainFrame::Grab() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A progress dialog holds the frame while a job works on the song (a
+    // load, a save, a stretch): the window manager's close waits for it, or
+    // the job's end would meet a song already given up (a loop stretched
+    // after the question about unsaved changes would be lost unasked).
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     if (!ConfirmDiscard(true)) {
         event->ignore();
         return;

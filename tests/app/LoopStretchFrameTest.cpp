@@ -97,12 +97,15 @@ TEST_F(LoopStretchFrameTest, CancelHalfWayLeavesTheLoadedChannelAsItWas) {
     // Cancel is clicked once the bar has passed a quarter and not reached
     // the end.
     int clickedAt = -1;
+    bool closeRefused = false;
     QTimer watch;
     watch.setInterval(0);
     QObject::connect(&watch, &QTimer::timeout, [&] {
         dialogs::ProgressDialog* p = VisibleProgress();
         if (p == nullptr || clickedAt >= 0) return;
         if (p->BarValue() >= 25 && p->BarValue() < 100) {
+            // The window manager's close waits for the job.
+            closeRefused = !frame.close() && frame.isVisible();
             clickedAt = p->BarValue();
             QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
         }
@@ -112,6 +115,7 @@ TEST_F(LoopStretchFrameTest, CancelHalfWayLeavesTheLoadedChannelAsItWas) {
     watch.stop();
 
     ASSERT_GE(clickedAt, 25);
+    EXPECT_TRUE(closeRefused);
     EXPECT_EQ(SourceBytes(frame, 0), before);
     EXPECT_EQ(frame.Song().GetChannelName(0), nameBefore);
     EXPECT_FALSE(frame.IsModified());
