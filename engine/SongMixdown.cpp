@@ -29,6 +29,24 @@ audio::WAVEFORMATEX MixingFormatFor(const audio::WAVEFORMATEX* output) {
     return format;
 }
 
+namespace {
+
+// A one-channel loop in `format` (the same rate and bits, two channels),
+// upmixed through a sample stream as an output slot upmixes it; null on
+// failure.
+std::unique_ptr<audio::Wave> Upmixed(const audio::Wave& mono, const audio::WAVEFORMATEX& format) {
+    auto stream = audio::MakeSampleStream(*mono.Format(), mono.Data(), mono.DataBytes(), format);
+    auto upmixed = std::make_unique<audio::Wave>();
+    if (!stream || !upmixed->Create(format, static_cast<std::int32_t>(mono.FrameCount()))) {
+        return nullptr;
+    }
+    const std::uint32_t bytes = upmixed->DataBytes();
+    if (stream->Read(upmixed->Data(), bytes) != bytes) return nullptr;
+    return upmixed;
+}
+
+}  // namespace
+
 std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     // The device plays every loop already converted to its format and
     // fitted, from a file of ours: in that format, the file is the loop.
@@ -44,14 +62,7 @@ std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFO
                 audio::SoundResult::Ok &&
             *loop->Format() == prepared) {
             if (prepared == format) return loop;
-            auto stream =
-                audio::MakeSampleStream(prepared, loop->Data(), loop->DataBytes(), format);
-            auto upmixed = std::make_unique<audio::Wave>();
-            const auto frames = static_cast<std::int32_t>(loop->FrameCount());
-            if (stream && upmixed->Create(format, frames)) {
-                const std::uint32_t bytes = upmixed->DataBytes();
-                if (stream->Read(upmixed->Data(), bytes) == bytes) return upmixed;
-            }
+            if (auto upmixed = Upmixed(*loop, format)) return upmixed;
         }
     }
     return ConvertChannelLoop(ch, format);
@@ -59,15 +70,26 @@ std::unique_ptr<audio::Wave> Song::RenderChannelLoop(int ch, const audio::WAVEFO
 
 std::unique_ptr<audio::Wave> Song::ConvertChannelLoop(int ch, const audio::WAVEFORMATEX& format) {
     auto loop = OpenChannelSource(ch, true);
-    if (!loop || audio::ConvertWave(*loop, format) != audio::SoundResult::Ok) return nullptr;
-    if ((m_doc.channels[ch].flags & kEffect) != 0) return loop;
-    const auto frames = static_cast<std::uint32_t>(loop->FrameCount());
-    const std::uint32_t fitted =
-        FittedFrameCount(frames, SamplesPerBar(format.nSamplesPerSec, m_doc.tempo));
-    if (fitted == frames) return loop;
-    auto fit = std::make_unique<audio::Wave>();
-    if (!FitWave(*loop, fitted, *fit)) return nullptr;
-    return fit;
+    if (!loop) return nullptr;
+    // With mono sources every loop sounds from one channel that its slot
+    // upmixes; in any format the render does the same, so it keeps what was
+    // heard (a stereo source converted straight to stereo would not).
+    audio::WAVEFORMATEX target = audio::CopyFormat(format);
+    const bool upmix =
+        m_monoSources && format.nChannels == 2 && audio::LayoutOf(format) != audio::PcmLayout::None;
+    if (upmix) audio::MakePcmFormat(target, format.nSamplesPerSec, format.wBitsPerSample, 1);
+    if (audio::ConvertWave(*loop, target) != audio::SoundResult::Ok) return nullptr;
+    if ((m_doc.channels[ch].flags & kEffect) == 0) {
+        const auto frames = static_cast<std::uint32_t>(loop->FrameCount());
+        const std::uint32_t fitted =
+            FittedFrameCount(frames, SamplesPerBar(format.nSamplesPerSec, m_doc.tempo));
+        if (fitted != frames) {
+            auto fit = std::make_unique<audio::Wave>();
+            if (!FitWave(*loop, fitted, *fit)) return nullptr;
+            loop = std::move(fit);
+        }
+    }
+    return upmix ? Upmixed(*loop, format) : std::move(loop);
 }
 
 namespace {

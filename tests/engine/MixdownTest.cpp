@@ -172,7 +172,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, MixdownScenario, ::testing::Values(8000u, 11025u
 
 // A render in the device's format reads the loops the device plays; they
 // must be exactly what converting and fitting the sources gives, for loops
-// in the device's format, fitted ones, effects and foreign rates.
+// in the device's format, fitted ones, effects and foreign rates. With mono
+// sources the device plays each loop from one channel, upmixed: converting
+// a source for a render in any format does the same.
 TEST_F(Mixdown, PreparedLoopsAreTheLoopsConvertedFromTheirSources) {
     ASSERT_EQ(Load(0, Bar(), false, 0), SongResult::Ok);
     ASSERT_EQ(Load(1, 2 * Bar() - 5, false, 100), SongResult::Ok);
@@ -182,16 +184,30 @@ TEST_F(Mixdown, PreparedLoopsAreTheLoopsConvertedFromTheirSources) {
     auto mono8 = RampLoop(4000, Pcm(22050, 8, 1), 9, "mono8");
     ASSERT_EQ(song.ReplaceChannel(4, mono8.get(), true), SongResult::Ok);
     const audio::WAVEFORMATEX device = Pcm(8000, 16, 2);  // the fixture device's format
-    for (int ch = 0; ch < 5; ++ch) {
-        SCOPED_TRACE(ch);
-        ASSERT_FALSE(song.GetPreparedFile(ch).empty());
-        const auto prepared = song.RenderChannelLoop(ch, device);
-        const auto converted = song.ConvertChannelLoop(ch, device);
-        ASSERT_TRUE(prepared);
-        ASSERT_TRUE(converted);
-        EXPECT_EQ(*prepared->Format(), *converted->Format());
-        ASSERT_EQ(prepared->DataBytes(), converted->DataBytes());
-        EXPECT_EQ(std::memcmp(prepared->Data(), converted->Data(), prepared->DataBytes()), 0);
+    for (const bool monoSources : {false, true}) {
+        SCOPED_TRACE(monoSources ? "mono sources" : "as they are");
+        ASSERT_EQ(song.SetOutputFormat(0, device, monoSources, false), SongResult::Ok);
+        for (int ch = 0; ch < 5; ++ch) {
+            SCOPED_TRACE(ch);
+            ASSERT_FALSE(song.GetPreparedFile(ch).empty());
+            const auto prepared = song.RenderChannelLoop(ch, device);
+            const auto converted = song.ConvertChannelLoop(ch, device);
+            ASSERT_TRUE(prepared);
+            ASSERT_TRUE(converted);
+            EXPECT_EQ(*prepared->Format(), *converted->Format());
+            ASSERT_EQ(prepared->DataBytes(), converted->DataBytes());
+            EXPECT_EQ(std::memcmp(prepared->Data(), converted->Data(), prepared->DataBytes()), 0);
+            // In another format too, each frame's two channels are one.
+            const auto other = song.ConvertChannelLoop(ch, Pcm(22050, 16, 2));
+            ASSERT_TRUE(other);
+            bool sidesEqual = true;
+            for (std::int32_t i = 0; i < other->FrameCount(); ++i) {
+                const std::uint32_t frame = other->GetFrame(i);
+                sidesEqual = sidesEqual && (frame & 0xFFFF) == frame >> 16;
+            }
+            // Channel 4 is a mono source: upmixed either way.
+            EXPECT_EQ(sidesEqual, monoSources || ch == 4);
+        }
     }
 }
 
