@@ -281,7 +281,7 @@ StretchResult RunTwoThreads(std::vector<std::unique_ptr<Unit>>& units,
         std::condition_variable changed;
         int percent = 0;                           // written: worker; read: caller
         bool done = false;                         // written: worker; read: caller
-        StretchResult result = StretchResult::Ok;  // written: worker; read: caller after join
+        StretchResult result = StretchResult::Ok;  // written: worker; read: caller
         std::atomic<bool> stop{false};             // written: either; read: both
     } shared;
     // Stops and joins the worker whichever way this function is left.
@@ -320,6 +320,7 @@ StretchResult RunTwoThreads(std::vector<std::unique_ptr<Unit>>& units,
             if (result != StretchResult::Ok) shared.stop = true;
             {
                 const std::lock_guard lock(shared.mutex);
+                if (result == StretchResult::Ok) shared.percent = 99;
                 shared.result = result;
                 shared.done = true;
             }
@@ -353,10 +354,15 @@ StretchResult RunTwoThreads(std::vector<std::unique_ptr<Unit>>& units,
         for (;;) {
             std::unique_lock lock(shared.mutex);
             shared.changed.wait(lock, [&] { return shared.done || shared.percent != seen; });
-            if (shared.done) break;
+            const bool over = shared.done;
+            const bool ok = shared.result == StretchResult::Ok;
             seen = shared.percent;
             lock.unlock();
-            if (!report(99, seen)) break;
+            // The other unit's end is reported too, however many of its
+            // steps went by unseen: the caller always hears the last
+            // percent and may still cancel there.
+            if (over && !ok) break;
+            if (!report(99, seen) || over) break;
         }
     }
     worker.Join();

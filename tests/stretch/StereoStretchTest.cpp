@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -379,6 +380,26 @@ TEST_P(TwoThreads, CancelStopsBothAndLeavesNoThread) {
         EXPECT_EQ(out.GetState(), Wave::kEmpty);
         EXPECT_EQ(ThreadCount(), before) << "at " << at;
     }
+}
+
+TEST_P(TwoThreads, ASlowListenerHearsTheEndOfBothAndMayCancelThere) {
+    // The listener is slow, so the worker's unit ends long before this
+    // thread's; the last percent (99, both done) must still be heard, and a
+    // cancel there must still be obeyed.
+    const ThreadedCase& c = GetParam();
+    Wave in;
+    MakeDifferentChannels(in, BarFrames(kRate, c.from));
+    Wave out;
+    int last = -1;
+    EXPECT_EQ(StretchWaveWith(in, BarFrames(kRate, c.to), Settings(c.stereo), out,
+                              [&](int percent) {
+                                  last = percent;
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(4));
+                                  return percent < 99;
+                              }),
+              StretchResult::Cancelled);
+    EXPECT_EQ(last, 99);
+    EXPECT_EQ(out.GetState(), Wave::kEmpty);
 }
 
 TEST_P(TwoThreads, FailureInTheProgressLeavesNoThread) {
